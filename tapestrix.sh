@@ -1,0 +1,155 @@
+#!/usr/bin/env bash
+# Tapestrix on Linux: build with mingw-w64, run and test under Wine.
+#
+#   ./tapestrix.sh run                 build and start Tapestrix in the Wine desktop
+#   ./tapestrix.sh test                build and run every test (CTest through Wine)
+#   ./tapestrix.sh wine PROGRAM [ARGS] run a Windows program in the project's prefix
+#   ./tapestrix.sh shot FILE.png       screenshot of the project's Wine desktop
+#   ./tapestrix.sh build | setup | stop
+#
+# Everything lives under build/ (TAPESTRIX_BUILD overrides): the CMake tree,
+# build/bin with the programs, the third-party sources, the Wine prefix and
+# the private Xvfb's display number.  Every step is idempotent.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+TPX_BUILD=${TAPESTRIX_BUILD:-$ROOT/build}
+mkdir -p "$TPX_BUILD"
+TPX_BUILD=$(cd "$TPX_BUILD" && pwd)
+export TPX_BUILD
+DESKTOP_SIZE=1024x768
+PREFIX_VERSION=2
+
+say() { printf '%s\n' "tapestrix: $*" >&2; }
+
+# ---------------------------------------------------------------- packages
+PACKAGES=(cmake ninja-build nasm dpkg-dev patch xz-utils
+          g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
+          mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 libz-mingw-w64-dev
+          googletest wine wine64 xvfb x11-apps x11-utils imagemagick)
+
+install_packages() {
+  local missing=() p
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  say "installing ${missing[*]}"
+  local sudo=; [ "$(id -u)" -eq 0 ] || sudo=sudo
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# ---------------------------------------------------------------- display
+display_alive() { xdpyinfo -display "$1" >/dev/null 2>&1; }
+
+ensure_display() {
+  if [ -n "${DISPLAY:-}" ] && display_alive "$DISPLAY"; then return 0; fi
+  local f=$TPX_BUILD/xvfb.display
+  if [ -f "$f" ] && display_alive "$(cat "$f")"; then DISPLAY=$(cat "$f"); export DISPLAY; return 0; fi
+  local n=90
+  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+  setsid nohup Xvfb ":$n" -screen 0 "${DESKTOP_SIZE}x24" -nolisten tcp >"$TPX_BUILD/xvfb.log" 2>&1 &
+  local i
+  for i in $(seq 1 50); do display_alive ":$n" && break; sleep 0.1; done
+  display_alive ":$n" || { say "Xvfb did not start (see $TPX_BUILD/xvfb.log)"; exit 1; }
+  echo ":$n" >"$f"
+  DISPLAY=":$n"; export DISPLAY
+  say "private Xvfb on $DISPLAY"
+}
+
+# ---------------------------------------------------------------- Wine prefix
+wine_env() { . "$ROOT/tools/wine-env.sh"; }
+
+ensure_prefix() {
+  wine_env
+  local mark=$WINEPREFIX/.tapestrix-prefix
+  if [ "$(cat "$mark" 2>/dev/null)" != "$PREFIX_VERSION" ]; then
+    say "creating Wine prefix $WINEPREFIX"
+    "$TPX_WINE" wineboot -i >/dev/null 2>&1 || true
+    # One virtual desktop for every program of the prefix: it paints the
+    # wallpaper and hosts the notification area, as the shell would.
+    "$TPX_WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+    "$TPX_WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$DESKTOP_SIZE" /f >/dev/null 2>&1
+    "$TPX_WINESERVER" -w
+    echo "$PREFIX_VERSION" >"$mark"
+  fi
+  # One long-lived wineserver, so each test process starts quickly.
+  "$TPX_WINESERVER" -p 120 2>/dev/null || true
+}
+
+# wineboot -u and friends undo the class registration, so it is applied
+# again every time the prefix is prepared.
+register_provider() {
+  local dll=$TPX_BUILD/bin/tpxactivedesktop.dll
+  [ -f "$dll" ] || return 0
+  "$TPX_WINE" regsvr32 /s "$dll" >/dev/null 2>&1 || { say "registering $dll failed"; return 1; }
+}
+
+# ---------------------------------------------------------------- build
+third_party() {
+  bash "$ROOT/third_party/fetch-sources.sh" "$TPX_BUILD/third_party"
+}
+
+build() {
+  install_packages
+  third_party
+  if [ ! -f "$TPX_BUILD/CMakeCache.txt" ]; then
+    cmake -S "$ROOT" -B "$TPX_BUILD" -G Ninja \
+      -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
+      -DCMAKE_BUILD_TYPE=Release -DTPX_THIRD_PARTY_DIR="$TPX_BUILD/third_party" >/dev/null
+  fi
+  cmake --build "$TPX_BUILD" -j "$(nproc)"
+}
+
+setup() { install_packages; ensure_display; ensure_prefix; }
+
+# ---------------------------------------------------------------- commands
+cmd_test() {
+  build
+  setup
+  register_provider
+  local rc=0
+  (cd "$TPX_BUILD" && ctest --output-on-failure --timeout 600 "$@") || rc=$?
+  return $rc
+}
+
+cmd_run() {
+  build
+  setup
+  register_provider
+  if [ -x "$ROOT/tools/demo-defaults.sh" ]; then "$ROOT/tools/demo-defaults.sh"; fi
+  local exe=$TPX_BUILD/bin/Tapestrix.exe
+  [ -f "$exe" ] || exe=$TPX_BUILD/bin/smoke_desktop.exe
+  (cd "$TPX_BUILD/bin" && setsid nohup "$TPX_WINE" explorer "/desktop=Default,$DESKTOP_SIZE" "$exe" \
+      >"$TPX_BUILD/run.log" 2>&1 &)
+  say "started $(basename "$exe") in the Wine desktop on $DISPLAY"
+  say "screenshot: ./tapestrix.sh shot shot.png   stop: ./tapestrix.sh stop"
+}
+
+cmd_wine() {
+  [ $# -ge 1 ] || { say "usage: tapestrix.sh wine PROGRAM [ARGS...]"; exit 2; }
+  setup
+  register_provider
+  "$TPX_WINE" "$@"
+}
+
+cmd_shot() {
+  [ $# -eq 1 ] || { say "usage: tapestrix.sh shot FILE.png"; exit 2; }
+  ensure_display
+  xwd -root -silent -display "$DISPLAY" | convert xwd:- "$1"
+  say "wrote $1"
+}
+
+cmd_stop() { wine_env; "$TPX_WINESERVER" -k 2>/dev/null || true; }
+
+case "${1:-}" in
+  test)  shift; cmd_test "$@" ;;
+  run)   shift; cmd_run "$@" ;;
+  wine)  shift; cmd_wine "$@" ;;
+  shot)  shift; cmd_shot "$@" ;;
+  build) shift; build ;;
+  setup) shift; setup ;;
+  stop)  shift; cmd_stop ;;
+  *) sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+esac

@@ -1,0 +1,12 @@
+// Entry point of every test program.  Output is unbuffered so that a test
+// that hangs under Wine still shows how far it got.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,590 @@
+#include "TestSupport.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace tpx::test {
+
+// ---------------------------------------------------------------- messages
+
+void PumpMessages(DWORD ms)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= ms)
+            break;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - elapsed, QS_ALLINPUT);
+    }
+}
+
+bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    while (!pred()) {
+        if (GetTickCount() - start >= timeoutMs)
+            return pred();
+        PumpMessages(10);
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------- files
+
+TempDir::TempDir()
+{
+    char base[MAX_PATH];
+    GetTempPathA(MAX_PATH, base);
+    static unsigned counter;
+    for (;;) {
+        char name[MAX_PATH];
+        std::snprintf(name, sizeof name, "%stpxtest-%lu-%u", base,
+                      static_cast<unsigned long>(GetCurrentProcessId()), ++counter);
+        if (CreateDirectoryA(name, nullptr)) {
+            m_path = name;
+            break;
+        }
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            break;
+    }
+}
+
+TempDir::~TempDir()
+{
+    if (!m_path.empty())
+        RemoveTree(m_path);
+}
+
+bool WriteFileBytes(const std::string& path, const void* data, size_t size)
+{
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const BOOL ok = WriteFile(h, data, static_cast<DWORD>(size), &written, nullptr);
+    CloseHandle(h);
+    return ok && written == size;
+}
+
+bool WriteFileText(const std::string& path, const std::string& text)
+{
+    return WriteFileBytes(path, text.data(), text.size());
+}
+
+std::vector<uint8_t> ReadFileBytes(const std::string& path)
+{
+    std::vector<uint8_t> bytes;
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return bytes;
+    const DWORD size = GetFileSize(h, nullptr);
+    if (size != INVALID_FILE_SIZE) {
+        bytes.resize(size);
+        DWORD read = 0;
+        if (!ReadFile(h, bytes.data(), size, &read, nullptr))
+            read = 0;
+        bytes.resize(read);
+    }
+    CloseHandle(h);
+    return bytes;
+}
+
+bool FileExists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool MakeDirs(const std::string& path)
+{
+    for (size_t i = 3; i <= path.size(); ++i) {
+        if (i == path.size() || path[i] == '\\' || path[i] == '/') {
+            const std::string part = path.substr(0, i);
+            if (!CreateDirectoryA(part.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+                return false;
+        }
+    }
+    return true;
+}
+
+void RemoveTree(const std::string& path)
+{
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((path + "\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = fd.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            const std::string full = path + "\\" + name;
+            SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+            // A link to a folder is removed as a link, never followed.
+            if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                RemoveTree(full);
+            else if (!DeleteFileA(full.c_str()))
+                RemoveDirectoryA(full.c_str());
+        } while (FindNextFileA(h, &fd));
+        FindClose(h);
+    }
+    RemoveDirectoryA(path.c_str());
+}
+
+std::string ExeDir()
+{
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string s = path;
+    const size_t slash = s.find_last_of('\\');
+    return slash == std::string::npos ? std::string() : s.substr(0, slash);
+}
+
+bool WriteBmp(const std::string& path, int width, int height,
+              const std::function<COLORREF(int, int)>& pixel)
+{
+    const int stride = (width * 3 + 3) & ~3;
+    BITMAPFILEHEADER fh{};
+    BITMAPINFOHEADER ih{};
+    ih.biSize = sizeof ih;
+    ih.biWidth = width;
+    ih.biHeight = height;
+    ih.biPlanes = 1;
+    ih.biBitCount = 24;
+    ih.biCompression = BI_RGB;
+    ih.biSizeImage = static_cast<DWORD>(stride * height);
+    fh.bfType = 0x4D42;
+    fh.bfOffBits = sizeof fh + sizeof ih;
+    fh.bfSize = fh.bfOffBits + ih.biSizeImage;
+    std::vector<uint8_t> bytes(fh.bfSize);
+    std::memcpy(bytes.data(), &fh, sizeof fh);
+    std::memcpy(bytes.data() + sizeof fh, &ih, sizeof ih);
+    for (int y = 0; y < height; ++y) {
+        uint8_t* row = bytes.data() + fh.bfOffBits + static_cast<size_t>(height - 1 - y) * stride;
+        for (int x = 0; x < width; ++x) {
+            const COLORREF c = pixel(x, y);
+            row[x * 3 + 0] = GetBValue(c);
+            row[x * 3 + 1] = GetGValue(c);
+            row[x * 3 + 2] = GetRValue(c);
+        }
+    }
+    return WriteFileBytes(path, bytes.data(), bytes.size());
+}
+
+bool WriteSolidBmp(const std::string& path, int width, int height, COLORREF colour)
+{
+    return WriteBmp(path, width, height, [colour](int, int) { return colour; });
+}
+
+BitmapInfo ReadBmpInfo(const std::string& path)
+{
+    BitmapInfo info;
+    HBITMAP bmp = static_cast<HBITMAP>(LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0,
+                                                  LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+    if (!bmp)
+        return info;
+    BITMAP bm{};
+    if (GetObjectA(bmp, sizeof bm, &bm)) {
+        info.ok = true;
+        info.width = bm.bmWidth;
+        info.height = bm.bmHeight;
+    }
+    DeleteObject(bmp);
+    return info;
+}
+
+COLORREF ReadBmpPixel(const std::string& path, int x, int y)
+{
+    HBITMAP bmp = static_cast<HBITMAP>(LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0,
+                                                  LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+    if (!bmp)
+        return CLR_INVALID;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, bmp);
+    const COLORREF c = GetPixel(dc, x, y);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(bmp);
+    return c;
+}
+
+bool ColourNear(COLORREF a, COLORREF b, int tolerance)
+{
+    auto near = [tolerance](int p, int q) { return p - q <= tolerance && q - p <= tolerance; };
+    return near(GetRValue(a), GetRValue(b)) && near(GetGValue(a), GetGValue(b)) &&
+           near(GetBValue(a), GetBValue(b));
+}
+
+// ---------------------------------------------------------------- registry
+
+void DeleteKeyTree(HKEY root, const std::string& subKey)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, subKey.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return;
+    char name[256];
+    for (;;) {
+        DWORD len = sizeof name;
+        if (RegEnumKeyExA(key, 0, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        DeleteKeyTree(key, name);
+    }
+    RegCloseKey(key);
+    RegDeleteKeyA(root, subKey.c_str());
+}
+
+bool CreateKey(HKEY root, const std::string& subKey)
+{
+    HKEY key;
+    if (RegCreateKeyExA(root, subKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+bool KeyExists(HKEY root, const std::string& subKey)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+bool SetRegBinary(HKEY root, const std::string& subKey, const std::string& name, DWORD type,
+                  const void* data, DWORD size)
+{
+    HKEY key;
+    if (RegCreateKeyExA(root, subKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    const LONG rc = RegSetValueExA(key, name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS;
+}
+
+bool SetRegString(HKEY root, const std::string& subKey, const std::string& name, const std::string& value)
+{
+    return SetRegBinary(root, subKey, name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
+}
+
+bool SetRegDword(HKEY root, const std::string& subKey, const std::string& name, DWORD value)
+{
+    return SetRegBinary(root, subKey, name, REG_DWORD, &value, sizeof value);
+}
+
+static bool QueryValue(HKEY root, const std::string& subKey, const std::string& name, DWORD* type,
+                       std::vector<uint8_t>* data)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    DWORD size = 0;
+    LONG rc = RegQueryValueExA(key, name.c_str(), nullptr, type, nullptr, &size);
+    if (rc == ERROR_SUCCESS && data) {
+        data->resize(size);
+        rc = RegQueryValueExA(key, name.c_str(), nullptr, type, data->data(), &size);
+        data->resize(size);
+    }
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS;
+}
+
+std::optional<std::string> GetRegString(HKEY root, const std::string& subKey, const std::string& name)
+{
+    DWORD type = 0;
+    std::vector<uint8_t> data;
+    if (!QueryValue(root, subKey, name, &type, &data))
+        return std::nullopt;
+    std::string s(data.begin(), data.end());
+    const size_t nul = s.find('\0');
+    if (nul != std::string::npos)
+        s.resize(nul);
+    return s;
+}
+
+std::optional<DWORD> GetRegDword(HKEY root, const std::string& subKey, const std::string& name)
+{
+    DWORD type = 0;
+    std::vector<uint8_t> data;
+    if (!QueryValue(root, subKey, name, &type, &data) || data.size() < sizeof(DWORD))
+        return std::nullopt;
+    DWORD v;
+    std::memcpy(&v, data.data(), sizeof v);
+    return v;
+}
+
+std::optional<DWORD> GetRegType(HKEY root, const std::string& subKey, const std::string& name)
+{
+    DWORD type = 0;
+    if (!QueryValue(root, subKey, name, &type, nullptr))
+        return std::nullopt;
+    return type;
+}
+
+bool DeleteRegValue(HKEY root, const std::string& subKey, const std::string& name)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, subKey.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return false;
+    const LONG rc = RegDeleteValueA(key, name.c_str());
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS;
+}
+
+static void CaptureTree(HKEY key, RegistrySnapshot::Node* node)
+{
+    for (DWORD i = 0;; ++i) {
+        char name[16384];
+        DWORD nameLen = sizeof name, type = 0, size = 0;
+        if (RegEnumValueA(key, i, name, &nameLen, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+            break;
+        RegistrySnapshot::Value v;
+        v.name.assign(name, nameLen);
+        v.type = type;
+        v.data.resize(size);
+        nameLen = sizeof name;
+        RegEnumValueA(key, i, name, &nameLen, nullptr, &type, v.data.data(), &size);
+        v.data.resize(size);
+        node->values.push_back(std::move(v));
+    }
+    for (DWORD i = 0;; ++i) {
+        char name[256];
+        DWORD nameLen = sizeof name;
+        if (RegEnumKeyExA(key, i, name, &nameLen, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        HKEY child;
+        if (RegOpenKeyExA(key, name, 0, KEY_READ, &child) == ERROR_SUCCESS) {
+            node->children.emplace_back(name, RegistrySnapshot::Node{});
+            CaptureTree(child, &node->children.back().second);
+            RegCloseKey(child);
+        }
+    }
+}
+
+static void RestoreTree(HKEY root, const std::string& path, const RegistrySnapshot::Node& node)
+{
+    HKEY key;
+    if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return;
+    for (const auto& v : node.values)
+        RegSetValueExA(key, v.name.c_str(), 0, v.type, v.data.data(), static_cast<DWORD>(v.data.size()));
+    RegCloseKey(key);
+    for (const auto& [name, child] : node.children)
+        RestoreTree(root, path + "\\" + name, child);
+}
+
+RegistrySnapshot::RegistrySnapshot(HKEY root, std::string subKey) : m_root(root), m_subKey(std::move(subKey))
+{
+    HKEY key;
+    if (RegOpenKeyExA(m_root, m_subKey.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        m_existed = true;
+        CaptureTree(key, &m_tree);
+        RegCloseKey(key);
+    }
+}
+
+RegistrySnapshot::~RegistrySnapshot()
+{
+    DeleteKeyTree(m_root, m_subKey);
+    if (m_existed)
+        RestoreTree(m_root, m_subKey, m_tree);
+}
+
+AppRegistryScope::AppRegistryScope(bool createAppKey)
+{
+    DeleteKeyTree(HKEY_CURRENT_USER, kAppKey);
+    if (createAppKey)
+        CreateKey(HKEY_CURRENT_USER, kAppKey);
+}
+
+void AppRegistryScope::Set(const std::string& name, DWORD value) const
+{
+    SetRegDword(HKEY_CURRENT_USER, kAppKey, name, value);
+}
+
+void AppRegistryScope::Set(const std::string& name, const std::string& value) const
+{
+    SetRegString(HKEY_CURRENT_USER, kAppKey, name, value);
+}
+
+// ---------------------------------------------------------------- dialogs
+
+static DialogAnswerer* g_answerer;  // the hook has no user data
+
+DialogAnswerer::DialogAnswerer(int fallback) : m_fallback(fallback)
+{
+    g_answerer = this;
+    m_hook = SetWindowsHookExA(WH_CBT, HookProc, nullptr, GetCurrentThreadId());
+}
+
+DialogAnswerer::~DialogAnswerer()
+{
+    if (m_hook)
+        UnhookWindowsHookEx(m_hook);
+    g_answerer = nullptr;
+}
+
+LRESULT CALLBACK DialogAnswerer::HookProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_ACTIVATE && g_answerer)
+        g_answerer->OnActivate(reinterpret_cast<HWND>(wParam));
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void DialogAnswerer::OnActivate(HWND hwnd)
+{
+    char cls[32] = {};
+    GetClassNameA(hwnd, cls, sizeof cls);
+    if (std::strcmp(cls, "#32770") != 0)
+        return;
+    for (HWND seen : m_handled)
+        if (seen == hwnd)
+            return;  // activated again: answered already
+    m_handled.push_back(hwnd);
+    DialogSeen d = ReadDialog(hwnd);
+    int answer = m_fallback;
+    if (!m_queue.empty()) {
+        answer = m_queue.front();
+        m_queue.erase(m_queue.begin());
+    }
+    if (m_handler)
+        answer = m_handler(hwnd, d);
+    d.answer = answer;
+    m_seen.push_back(d);
+    if (answer)
+        PressButton(hwnd, answer);
+}
+
+DialogSeen ReadDialog(HWND hwnd)
+{
+    DialogSeen d;
+    char buf[4096] = {};
+    GetWindowTextA(hwnd, buf, sizeof buf);
+    d.caption = buf;
+    buf[0] = 0;
+    if (HWND text = GetDlgItem(hwnd, 0xFFFF)) {
+        GetWindowTextA(text, buf, sizeof buf);
+        d.text = buf;
+    }
+    return d;
+}
+
+void PressButton(HWND dialog, int id)
+{
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+// ---------------------------------------------------------------- processes
+
+namespace {
+struct EnumState {
+    DWORD pid;
+    const char* cls;
+    const char* title;
+    bool visibleOnly;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK EnumProc(HWND hwnd, LPARAM lParam)
+{
+    auto* st = reinterpret_cast<EnumState*>(lParam);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != st->pid)
+        return TRUE;
+    if (st->visibleOnly && !IsWindowVisible(hwnd))
+        return TRUE;
+    char buf[512] = {};
+    if (st->cls) {
+        GetClassNameA(hwnd, buf, sizeof buf);
+        if (std::strcmp(buf, st->cls) != 0)
+            return TRUE;
+    }
+    if (st->title) {
+        GetWindowTextA(hwnd, buf, sizeof buf);
+        if (std::strcmp(buf, st->title) != 0)
+            return TRUE;
+    }
+    st->found.push_back(hwnd);
+    return TRUE;
+}
+}  // namespace
+
+std::vector<HWND> WindowsOfProcess(DWORD pid, const char* className, const char* title, bool visibleOnly)
+{
+    EnumState st{pid, className, title, visibleOnly, {}};
+    EnumWindows(EnumProc, reinterpret_cast<LPARAM>(&st));
+    return st.found;
+}
+
+HWND WaitForDialogOf(DWORD pid, DWORD timeoutMs)
+{
+    HWND found = nullptr;
+    WaitFor(
+        [&] {
+            auto v = WindowsOfProcess(pid, "#32770", nullptr, true);
+            found = v.empty() ? nullptr : v.front();
+            return found != nullptr;
+        },
+        timeoutMs);
+    return found;
+}
+
+ChildProcess::~ChildProcess()
+{
+    Kill();
+}
+
+bool ChildProcess::Start(const std::string& exePath, const std::string& args)
+{
+    Kill();
+    std::string cmd = "\"" + exePath + "\"";
+    if (!args.empty())
+        cmd += " " + args;
+    std::vector<char> line(cmd.begin(), cmd.end());
+    line.push_back('\0');
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    const std::string dir = exePath.substr(0, exePath.find_last_of('\\'));
+    return CreateProcessA(exePath.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          dir.c_str(), &si, &m_pi) != FALSE;
+}
+
+bool ChildProcess::IsRunning() const
+{
+    return m_pi.hProcess && WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+bool ChildProcess::WaitExit(DWORD timeoutMs, DWORD* code)
+{
+    if (!m_pi.hProcess)
+        return false;
+    const bool ended = WaitFor([this] { return !IsRunning(); }, timeoutMs);
+    if (ended && code)
+        GetExitCodeProcess(m_pi.hProcess, code);
+    return ended;
+}
+
+void ChildProcess::Kill()
+{
+    if (!m_pi.hProcess)
+        return;
+    if (IsRunning()) {
+        TerminateProcess(m_pi.hProcess, 1);
+        WaitForSingleObject(m_pi.hProcess, 5000);
+    }
+    CloseHandle(m_pi.hProcess);
+    CloseHandle(m_pi.hThread);
+    m_pi = PROCESS_INFORMATION{};
+}
+
+}  // namespace tpx::test
