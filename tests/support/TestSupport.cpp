@@ -215,9 +215,9 @@ COLORREF ReadBmpPixel(const std::string& path, int x, int y)
 
 bool ColourNear(COLORREF a, COLORREF b, int tolerance)
 {
-    auto near = [tolerance](int p, int q) { return p - q <= tolerance && q - p <= tolerance; };
-    return near(GetRValue(a), GetRValue(b)) && near(GetGValue(a), GetGValue(b)) &&
-           near(GetBValue(a), GetBValue(b));
+    auto within = [tolerance](int p, int q) { return p - q <= tolerance && q - p <= tolerance; };
+    return within(GetRValue(a), GetRValue(b)) && within(GetGValue(a), GetGValue(b)) &&
+           within(GetBValue(a), GetBValue(b));
 }
 
 // ---------------------------------------------------------------- registry
