@@ -1,0 +1,81 @@
+// CWallpaperChanger: the program's one way to touch the desktop.  It wraps the
+// shell's Active Desktop object (IActiveDesktop) and adds the program's own
+// side effects around a change: minimising all windows, the change sound,
+// hiding the desktop icons for a while, and keeping the Active Desktop
+// wallpaper value apart from the normal wallpaper.  It also picks the next
+// wallpaper from a candidate list (random or sequential) and runs the manual
+// choice through the open-file dialogs.
+//
+// One global instance, theWallpaperChanger, lives for the whole run; it is
+// defined by the application right after the application object, so it is
+// constructed second and destroyed before it.
+#pragma once
+
+#include <windows.h>
+#include <wininet.h>  // must precede shlobj.h, which hides IActiveDesktop otherwise
+#include <shlobj.h>
+
+#include "framework/String.h"
+
+// Program display styles; also the item order of the style menu and list.
+enum {
+    DISPLAY_STYLE_TILE = 0,
+    DISPLAY_STYLE_CENTER = 1,
+    DISPLAY_STYLE_STRETCH = 2
+};
+
+// Timer on the main window that shows the desktop icons again.
+#define IDT_SHOW_DESKTOP_ITEMS 100
+// The change sound, resource type "WAVE".
+#define IDR_CHANGE_SOUND 157
+
+class CWallpaperChanger {
+public:
+    CWallpaperChanger();
+    virtual ~CWallpaperChanger();
+
+    CWallpaperChanger(const CWallpaperChanger&) = delete;
+    CWallpaperChanger& operator=(const CWallpaperChanger&) = delete;
+
+    // Lifecycle.
+    BOOL Initialize();
+    void Shutdown();
+
+    // Queries and settings of the shell.
+    BOOL IsActiveDesktopEnabled();
+    BOOL EnableActiveDesktop(BOOL enable);
+    BOOL SetDisplayStyle(int style);
+    int GetDisplayStyle();
+
+    // Changing the wallpaper.
+    BOOL SetNormalWallpaper(CString path);
+    BOOL SetActiveDesktopWallpaper(CString path);
+    BOOL RefreshWallpaper();
+    void SelectWallpaperManually();
+
+    // Side effects of a change.
+    void MinimizeAll(int minimize);
+    BOOL ShowDesktopItems(int show);
+
+    // Choosing from a candidate list (see WallpaperSelection.h for the scan).
+    BOOL ChangeWallpaper(CStringArray* list);
+    BOOL AutoChangeWallpaper(CStringArray* list);
+    void ChangeToRandomWallpaper(CStringArray* list);
+    void ChangeToNextWallpaper(CStringArray* list);
+
+    // Hands the engine an Active Desktop object obtained elsewhere (tests use
+    // it to put a recording object in place).  Takes its own reference and
+    // releases the one held before.  The program itself only uses Initialize.
+    BOOL Attach(IActiveDesktop* activeDesktop);
+
+protected:
+    IActiveDesktop* m_pActiveDesktop;
+
+private:
+    // Applies one chosen entry to whichever desktop is active; shared tail of
+    // the random and the sequential choice.
+    void ApplyChosenWallpaper(CString path);
+    void PlayChangeSound();
+};
+
+extern CWallpaperChanger theWallpaperChanger;
