@@ -120,10 +120,9 @@ cmd_run() {
   register_provider
   if [ -x "$ROOT/tools/demo-defaults.sh" ]; then "$ROOT/tools/demo-defaults.sh"; fi
   local exe=$TPX_BUILD/bin/Tapestrix.exe
-  [ -f "$exe" ] || exe=$TPX_BUILD/bin/smoke_desktop.exe
   (cd "$TPX_BUILD/bin" && setsid nohup "$TPX_WINE" explorer "/desktop=Default,$DESKTOP_SIZE" "$exe" \
       >"$TPX_BUILD/run.log" 2>&1 &)
-  say "started $(basename "$exe") in the Wine desktop on $DISPLAY"
+  say "started Tapestrix in the Wine desktop on $DISPLAY"
   say "screenshot: ./tapestrix.sh shot shot.png   stop: ./tapestrix.sh stop"
 }
 
@@ -137,7 +136,8 @@ cmd_wine() {
 cmd_shot() {
   [ $# -eq 1 ] || { say "usage: tapestrix.sh shot FILE.png"; exit 2; }
   ensure_display
-  xwd -root -silent -display "$DISPLAY" | convert xwd:- "$1"
+  local convert=convert; [ -x /usr/bin/convert ] && convert=/usr/bin/convert
+  xwd -root -silent -display "$DISPLAY" | "$convert" xwd:- "$1"
   say "wrote $1"
 }
 
