@@ -1,0 +1,83 @@
+#include "settings/Settings.h"
+
+#include "framework/Handles.h"
+
+namespace {
+
+// Opens an existing key with full access; never creates one.
+CRegKeyHandle OpenKey(HKEY root, LPCSTR subKey)
+{
+    CRegKeyHandle key;
+    if (RegOpenKeyExA(root, subKey, 0, KEY_ALL_ACCESS, key.Receive()) != ERROR_SUCCESS)
+        key.Release();   // a failed open may leave anything in the handle
+    return key;
+}
+
+BOOL SetValue(HKEY root, LPCSTR subKey, LPCSTR name, DWORD type, const void* data, DWORD size)
+{
+    if (!root || !subKey || !name || !data)
+        return FALSE;
+    CRegKeyHandle key = OpenKey(root, subKey);
+    if (!key)
+        return FALSE;
+    return RegSetValueExA(key.Get(), name, 0, type, static_cast<const BYTE*>(data), size) ==
+           ERROR_SUCCESS;
+}
+
+}  // namespace
+
+BOOL WriteSettingDword(HKEY root, LPCSTR subKey, LPCSTR name, DWORD value)
+{
+    return SetValue(root, subKey, name, REG_DWORD, &value, sizeof(value));
+}
+
+BOOL WriteSettingString(HKEY root, LPCSTR subKey, LPCSTR name, CString value)
+{
+    return SetValue(root, subKey, name, REG_SZ, static_cast<LPCSTR>(value),
+                    static_cast<DWORD>(value.GetLength()) + 1);
+}
+
+BOOL WriteSettingText(HKEY root, LPCSTR subKey, LPCSTR name, LPCSTR text, DWORD length)
+{
+    if (!text)
+        return FALSE;
+    // Store exactly `length` characters and a NUL, even when the caller's
+    // text is longer or its length ran past an embedded NUL.
+    const CString stored(text, static_cast<int>(length > 0x7FFFFFF0u ? 0x7FFFFFF0u : length));
+    return SetValue(root, subKey, name, REG_SZ, static_cast<LPCSTR>(stored),
+                    static_cast<DWORD>(stored.GetLength()) + 1);
+}
+
+BOOL ReadSettingDword(HKEY root, LPCSTR subKey, LPCSTR name, DWORD* value)
+{
+    if (!root || !subKey || !name || !value)
+        return FALSE;
+    CRegKeyHandle key = OpenKey(root, subKey);
+    if (!key)
+        return FALSE;
+    DWORD data = 0;
+    DWORD size = sizeof(data);
+    if (RegQueryValueExA(key.Get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(&data),
+                         &size) != ERROR_SUCCESS)
+        return FALSE;
+    *value = data;
+    return TRUE;
+}
+
+BOOL ReadSettingString(HKEY root, LPCSTR subKey, LPCSTR name, CString* value)
+{
+    if (!root || !subKey || !name || !value)
+        return FALSE;
+    CRegKeyHandle key = OpenKey(root, subKey);
+    if (!key)
+        return FALSE;
+    // One byte beyond what the query may fill stays NUL, so text without
+    // a terminator (binary data, a string stored without its NUL) still ends.
+    char buffer[TPX_SETTING_STRING_BYTES + 1] = {};
+    DWORD size = TPX_SETTING_STRING_BYTES;
+    if (RegQueryValueExA(key.Get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer),
+                         &size) != ERROR_SUCCESS)
+        return FALSE;
+    *value = buffer;
+    return TRUE;
+}

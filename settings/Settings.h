@@ -1,0 +1,108 @@
+// The settings store: every persistent setting of the program is a registry
+// value under HKEY_CURRENT_USER, read when it is needed and written the
+// moment it changes.  Nothing is cached and no key is ever created: a
+// missing key makes every read fail (the caller's default stands) and every
+// write fail quietly.
+//
+// Readers leave the output untouched on failure, so a caller pre-loads its
+// default (defaults belong to the call sites; the value list below gives the
+// usual one).  Every function returns TRUE on success and FALSE when an
+// argument is null, the key cannot be opened or the query / set fails.
+#pragma once
+
+#include <windows.h>
+
+#include "framework/String.h"
+
+// ---------------------------------------------------------------- keys
+
+// The program's own key; it must exist before the program runs.
+#define TPX_KEY_APP "Software\\Brindlecourt\\Tapestrix"
+// The shell's desktop key: the Active Desktop wallpaper and the shell's
+// record of the normal wallpaper.
+#define TPX_KEY_GENERAL "Software\\Microsoft\\Internet Explorer\\Desktop\\General"
+// The shell's colour key: the desktop background colour.
+#define TPX_KEY_COLORS "Control Panel\\Colors"
+
+// ---------------------------------------------------------------- values of TPX_KEY_APP
+// DWORD values (flags, indices, periods in seconds) with the usual default.
+
+// How "New Wallpaper" picks: 0 manual, 1 random, 2 sequential (default 0;
+// the Options page shows 1 when absent).
+#define TPX_VAL_SELECTION "Selection"
+// How the automatic change picks: 0 random, 1 sequential (default 0).
+#define TPX_VAL_AUTO_CHANGE_SELECTION "AutoChangeSelection"
+// 1: change the wallpaper periodically (default 0).
+#define TPX_VAL_ENABLE_AUTO_CHANGE "EnableAutoChange"
+// Period of the automatic change in seconds (default 30; the Options page
+// shows 3 when absent).
+#define TPX_VAL_AUTO_CHANGE_TIMER "AutoChangeTimer"
+// 1: hide the desktop icons for a while after a change (default 0).
+#define TPX_VAL_HIDE_DESKTOP_ITEMS "HideDesktopItems"
+// How long the desktop icons stay hidden, seconds (default 3; the Options
+// page shows 1 when absent).
+#define TPX_VAL_HIDE_ITEM_TIMER "HideItemTimer"
+// 1: minimise all windows before a change (default 0).
+#define TPX_VAL_MINIMIZE_ALL_WINDOWS "MinimizeAllWindows"
+// 1: play the change sound after a change (default 0).
+#define TPX_VAL_TURN_ON_SOUND_EFFECTS "TurnOnSoundEffects"
+// 1: .jpg / .gif count as normal-desktop wallpapers and are converted
+// without asking (default 0).
+#define TPX_VAL_CONVERT_TO_BMP "ConvertToBmp"
+// 1: start hidden in the tray, 0: open the settings first (default 0).
+#define TPX_VAL_MINIMIZE_ON_STARTUP "MinimizeOnStartup"
+// The settings page shown last: 0 About, 1 Desktop Information,
+// 2 Wallpaper Browser, 3 Options (default 0).
+#define TPX_VAL_CURRENT_ACTIVE_PAGE "CurrentActivePage"
+
+// String values.
+
+// The folder scanned (with its sub-folders) for wallpapers (default "").
+#define TPX_VAL_WALLPAPER_FOLDER "WallpaperFolder"
+// The one bitmap file every conversion overwrites; set from outside the
+// program (default "").
+#define TPX_VAL_CONVERTED_BMP_PATH "ConvertedBmpPath"
+// The picture last converted into the bitmap file.
+#define TPX_VAL_BMP_CONVERTED_FROM "BmpConvertedFrom"
+// Version text of the About page (default TPX_DEFAULT_VERSION).
+#define TPX_VAL_VERSION "Version"
+// Web site and mail addresses of the About page.
+#define TPX_VAL_COMPANY_URL "CompanyURL"
+#define TPX_VAL_SUPPORT_EMAIL "SupportEmail"
+#define TPX_VAL_COMMENT_EMAIL "CommentEmail"
+
+// ---------------------------------------------------------------- values of the shell keys
+
+// TPX_KEY_GENERAL: the Active Desktop wallpaper (string).
+#define TPX_VAL_WALLPAPER "Wallpaper"
+// TPX_KEY_GENERAL: the normal wallpaper as the shell records it (string).
+#define TPX_VAL_BACKUP_WALLPAPER "BackupWallpaper"
+// TPX_KEY_COLORS: the desktop colour, "%d %d %d" red green blue (string).
+#define TPX_VAL_BACKGROUND "Background"
+
+// ---------------------------------------------------------------- defaults without a number in the name
+
+#define TPX_DEFAULT_VERSION "3.0"
+#define TPX_DEFAULT_COMPANY_URL "http://www.brindlecourt.example/tapestrix/"
+#define TPX_DEFAULT_SUPPORT_EMAIL "support@brindlecourt.example"
+#define TPX_DEFAULT_COMMENT_EMAIL "comments@brindlecourt.example"
+
+// The longest stored value ReadSettingString accepts, in bytes (a NUL
+// included when there is one).
+#define TPX_SETTING_STRING_BYTES 260
+
+// ---------------------------------------------------------------- the five functions
+
+// Stores `value` as REG_DWORD.
+BOOL WriteSettingDword(HKEY root, LPCSTR subKey, LPCSTR name, DWORD value);
+// Stores `value` as REG_SZ, its NUL counted in the stored size.
+BOOL WriteSettingString(HKEY root, LPCSTR subKey, LPCSTR name, CString value);
+// Stores the first `length` characters of `text` as REG_SZ (NUL counted).
+BOOL WriteSettingText(HKEY root, LPCSTR subKey, LPCSTR name, LPCSTR text, DWORD length);
+// Reads the value's first 4 bytes, whatever its stored type, keeping all
+// 32 bits.  A value shorter than 4 bytes fills the low bytes only.
+BOOL ReadSettingDword(HKEY root, LPCSTR subKey, LPCSTR name, DWORD* value);
+// Reads a value of at most 260 bytes as text, whatever its stored type; a
+// longer value counts as missing.  The result ends at the first NUL, or
+// after the bytes read when they hold none.
+BOOL ReadSettingString(HKEY root, LPCSTR subKey, LPCSTR name, CString* value);
