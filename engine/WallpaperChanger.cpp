@@ -1,7 +1,96 @@
 #include "engine/WallpaperChanger.h"
 
+#include <commdlg.h>
+#include <mmsystem.h>
+
 #include <cstdlib>
 #include <ctime>
+#include <string>
+
+#include "engine/Conversion.h"
+#include "framework/App.h"
+#include "framework/Wnd.h"
+#include "settings/Settings.h"
+
+namespace {
+
+const WORD kMinimizeAllCommand = 419;      // the taskbar's "Minimize all windows"
+const WORD kUndoMinimizeAllCommand = 416;  // and its undo
+
+// The shell takes wide text; paths are in the ANSI code page.
+std::wstring Widen(LPCSTR text)
+{
+    const int count = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    if (count <= 0)
+        return std::wstring();
+    std::wstring wide(static_cast<size_t>(count), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], count);
+    wide.resize(static_cast<size_t>(count - 1));
+    return wide;
+}
+
+HWND MainWindow()
+{
+    CWnd* mainWnd = AfxGetMainWnd();
+    return mainWnd ? mainWnd->GetSafeHwnd() : nullptr;
+}
+
+DWORD ReadAppDword(LPCSTR name, DWORD defaultValue)
+{
+    DWORD value = defaultValue;
+    ReadSettingDword(HKEY_CURRENT_USER, TPX_KEY_APP, name, &value);
+    return value;
+}
+
+// Index uniformly distributed over 0 .. count - 1, even for lists longer than
+// rand()'s range: two draws make a number of (RAND_MAX + 1)^2 values, and draws
+// from the incomplete last block are repeated so that no index is favoured.
+int RandomIndex(int count)
+{
+    const unsigned long long range = static_cast<unsigned long long>(RAND_MAX) + 1;
+    const unsigned long long span = range * range;
+    const unsigned long long limit = span - span % static_cast<unsigned long long>(count);
+    unsigned long long draw;
+    do {
+        const unsigned long long high = static_cast<unsigned long long>(rand());
+        draw = high * range + static_cast<unsigned long long>(rand());
+    } while (draw >= limit);
+    return static_cast<int>(draw % static_cast<unsigned long long>(count));
+}
+
+// Turns the framework's "text|pattern|...||" filter into the dialog's
+// NUL-separated form.
+std::string DialogFilter(LPCSTR filter)
+{
+    std::string result(filter);
+    for (char& ch : result)
+        if (ch == '|')
+            ch = '\0';
+    return result;
+}
+
+// Runs the open-file dialog of the manual choice; TRUE with the chosen full
+// path on OK.
+BOOL AskForPicture(LPCSTR filter, LPCSTR title, CString* path)
+{
+    const std::string filterText = DialogFilter(filter);
+    char file[MAX_PATH] = "";
+    OPENFILENAMEA ofn = {};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = MainWindow();
+    ofn.lpstrFilter = filterText.c_str();
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = file;
+    ofn.nMaxFile = sizeof file;
+    ofn.lpstrTitle = title;
+    ofn.Flags = OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+    if (!GetOpenFileNameA(&ofn))
+        return FALSE;
+    *path = file;
+    return TRUE;
+}
+
+}  // namespace
 
 CWallpaperChanger::CWallpaperChanger() : m_pActiveDesktop(nullptr)
 {
@@ -42,6 +131,8 @@ BOOL CWallpaperChanger::Attach(IActiveDesktop* activeDesktop)
     return m_pActiveDesktop != nullptr;
 }
 
+// ---------------------------------------------------------------- queries and settings
+
 BOOL CWallpaperChanger::IsActiveDesktopEnabled()
 {
     if (!m_pActiveDesktop)
@@ -51,4 +142,289 @@ BOOL CWallpaperChanger::IsActiveDesktopEnabled()
     if (FAILED(m_pActiveDesktop->GetDesktopItemOptions(&options, 0)))
         return FALSE;
     return options.fActiveDesktop;
+}
+
+BOOL CWallpaperChanger::EnableActiveDesktop(BOOL enable)
+{
+    if (!m_pActiveDesktop)
+        return FALSE;
+    // Read first so that fEnableComponents keeps the shell's value.
+    COMPONENTSOPT options = {};
+    options.dwSize = sizeof options;
+    if (FAILED(m_pActiveDesktop->GetDesktopItemOptions(&options, 0)))
+        return FALSE;
+    options.fActiveDesktop = enable;
+    if (FAILED(m_pActiveDesktop->SetDesktopItemOptions(&options, 0)))
+        return FALSE;
+    return SUCCEEDED(m_pActiveDesktop->ApplyChanges(AD_APPLY_ALL));
+}
+
+BOOL CWallpaperChanger::SetDisplayStyle(int style)
+{
+    DWORD shellStyle;
+    switch (style) {
+    case DISPLAY_STYLE_TILE: shellStyle = WPSTYLE_TILE; break;
+    case DISPLAY_STYLE_CENTER: shellStyle = WPSTYLE_CENTER; break;
+    case DISPLAY_STYLE_STRETCH: shellStyle = WPSTYLE_STRETCH; break;
+    default: return FALSE;
+    }
+    if (!m_pActiveDesktop)
+        return FALSE;
+    WALLPAPEROPT options = {};
+    options.dwSize = sizeof options;
+    options.dwStyle = shellStyle;
+    if (FAILED(m_pActiveDesktop->SetWallpaperOptions(&options, 0)))
+        return FALSE;
+    return SUCCEEDED(m_pActiveDesktop->ApplyChanges(AD_APPLY_ALL));
+}
+
+int CWallpaperChanger::GetDisplayStyle()
+{
+    if (!m_pActiveDesktop)
+        return -1;
+    WALLPAPEROPT options = {};
+    options.dwSize = sizeof options;
+    if (FAILED(m_pActiveDesktop->GetWallpaperOptions(&options, 0)))
+        return -1;
+    switch (options.dwStyle) {
+    case WPSTYLE_TILE: return DISPLAY_STYLE_TILE;
+    case WPSTYLE_CENTER: return DISPLAY_STYLE_CENTER;
+    case WPSTYLE_STRETCH: return DISPLAY_STYLE_STRETCH;
+    default: return -1;
+    }
+}
+
+// ---------------------------------------------------------------- changing the wallpaper
+
+void CWallpaperChanger::PlayChangeSound()
+{
+    if (ReadAppDword(TPX_VAL_TURN_ON_SOUND_EFFECTS, 0) != 0)
+        PlaySoundA(MAKEINTRESOURCEA(IDR_CHANGE_SOUND), AfxGetInstanceHandle(), SND_RESOURCE | SND_ASYNC);
+}
+
+BOOL CWallpaperChanger::SetNormalWallpaper(CString path)
+{
+    if (!m_pActiveDesktop)
+        return FALSE;
+
+    // The shell keeps one "Wallpaper" value for both desktops; the normal
+    // change below overwrites it, and the Active Desktop wallpaper must
+    // survive, so it is put back at the end.
+    CString savedWallpaper;
+    ReadSettingString(HKEY_CURRENT_USER, TPX_KEY_GENERAL, TPX_VAL_WALLPAPER, &savedWallpaper);
+
+    if (ReadAppDword(TPX_VAL_MINIMIZE_ALL_WINDOWS, 0) != 0)
+        MinimizeAll(1);
+
+    const std::wstring widePath = Widen(path);
+    if (IsActiveDesktopEnabled()) {
+        COMPONENTSOPT options = {};
+        options.dwSize = sizeof options;
+        if (FAILED(m_pActiveDesktop->GetDesktopItemOptions(&options, 0)))
+            return FALSE;
+        options.fActiveDesktop = FALSE;
+        if (FAILED(m_pActiveDesktop->SetDesktopItemOptions(&options, 0)))
+            return FALSE;
+        if (FAILED(m_pActiveDesktop->SetWallpaper(widePath.c_str(), 0)))
+            return FALSE;
+        if (FAILED(m_pActiveDesktop->ApplyChanges(AD_APPLY_SAVE)))
+            return FALSE;
+        PlayChangeSound();
+        // Marked on again without a new apply: the normal wallpaper was
+        // saved while Active Desktop was off.
+        options.fActiveDesktop = TRUE;
+        if (FAILED(m_pActiveDesktop->SetDesktopItemOptions(&options, 0)))
+            return FALSE;
+    } else {
+        if (FAILED(m_pActiveDesktop->SetWallpaper(widePath.c_str(), 0)))
+            return FALSE;
+        if (FAILED(m_pActiveDesktop->ApplyChanges(AD_APPLY_SAVE)))
+            return FALSE;
+        PlayChangeSound();
+        if (ReadAppDword(TPX_VAL_HIDE_DESKTOP_ITEMS, 0) == 1) {
+            DWORD seconds = ReadAppDword(TPX_VAL_HIDE_ITEM_TIMER, 3);
+            // A pending timer is replaced, so the icons come back one full
+            // period after the last change.
+            const HWND mainWindow = MainWindow();
+            if (mainWindow)
+                KillTimer(mainWindow, IDT_SHOW_DESKTOP_ITEMS);
+            if (ShowDesktopItems(0) && mainWindow) {
+                const DWORD maxSeconds = USER_TIMER_MAXIMUM / 1000;
+                if (seconds > maxSeconds)
+                    seconds = maxSeconds;
+                SetTimer(mainWindow, IDT_SHOW_DESKTOP_ITEMS, seconds * 1000, nullptr);
+            }
+        }
+    }
+
+    WriteSettingString(HKEY_CURRENT_USER, TPX_KEY_GENERAL, TPX_VAL_WALLPAPER, savedWallpaper);
+    return TRUE;
+}
+
+BOOL CWallpaperChanger::SetActiveDesktopWallpaper(CString path)
+{
+    if (!m_pActiveDesktop)
+        return FALSE;
+
+    if (ReadAppDword(TPX_VAL_MINIMIZE_ALL_WINDOWS, 0) != 0)
+        MinimizeAll(1);
+
+    const std::wstring widePath = Widen(path);
+    if (IsActiveDesktopEnabled()) {
+        if (FAILED(m_pActiveDesktop->SetWallpaper(widePath.c_str(), 0)))
+            return FALSE;
+        if (FAILED(m_pActiveDesktop->ApplyChanges(AD_APPLY_ALL)))
+            return FALSE;
+    } else {
+        COMPONENTSOPT options = {};
+        options.dwSize = sizeof options;
+        if (FAILED(m_pActiveDesktop->GetDesktopItemOptions(&options, 0)))
+            return FALSE;
+        options.fActiveDesktop = TRUE;
+        if (FAILED(m_pActiveDesktop->SetDesktopItemOptions(&options, 0)))
+            return FALSE;
+        if (FAILED(m_pActiveDesktop->SetWallpaper(widePath.c_str(), 0)))
+            return FALSE;
+        if (FAILED(m_pActiveDesktop->ApplyChanges(AD_APPLY_SAVE | AD_APPLY_HTMLGEN)))
+            return FALSE;
+    }
+    PlayChangeSound();
+    return TRUE;
+}
+
+BOOL CWallpaperChanger::RefreshWallpaper()
+{
+    if (!m_pActiveDesktop)
+        return FALSE;
+    // Setting the same path again would be a no-op for the shell; going
+    // through the empty wallpaper makes it read the rewritten file.
+    WCHAR current[MAX_PATH] = {};
+    if (FAILED(m_pActiveDesktop->GetWallpaper(current, MAX_PATH, 0)))
+        return FALSE;
+    current[MAX_PATH - 1] = L'\0';
+    if (FAILED(m_pActiveDesktop->SetWallpaper(L"", 0)))
+        return FALSE;
+    if (FAILED(m_pActiveDesktop->SetWallpaper(current, 0)))
+        return FALSE;
+    return SUCCEEDED(m_pActiveDesktop->ApplyChanges(AD_APPLY_SAVE));
+}
+
+void CWallpaperChanger::SelectWallpaperManually()
+{
+    CString path;
+    if (IsActiveDesktopEnabled()) {
+        if (!AskForPicture("Picture Files (*.bmp, *.jpg, *.gif)|*.bmp;*.jpg;*.gif|"
+                           "HTML Files (*.html, *.htm)|*.html;*.htm||",
+                           "Select active desktop wallpaper", &path))
+            return;
+        if (!SetActiveDesktopWallpaper(path))
+            AfxMessageBox("Unable to set active desktop wallpaper", MB_OK);
+        return;
+    }
+
+    if (!AskForPicture("Picture Files (*.bmp, *.jpg, *.gif)|*.bmp;*.jpg;*.gif||",
+                       "Select normal desktop wallpaper", &path))
+        return;
+    const int conversion = ConvertToBitmapWithPrompt(path);
+    if (conversion == CONVERT_NOT_USABLE)
+        return;
+    if (!SetNormalWallpaper(path))
+        AfxMessageBox("Unable to set normal desktop wallpaper", MB_OK);
+    else if (conversion == CONVERT_DONE)
+        RefreshWallpaper();
+}
+
+// ---------------------------------------------------------------- side effects
+
+void CWallpaperChanger::MinimizeAll(int minimize)
+{
+    const HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
+    if (taskbar)
+        PostMessageA(taskbar, WM_COMMAND, minimize == 1 ? kMinimizeAllCommand : kUndoMinimizeAllCommand, 0);
+}
+
+BOOL CWallpaperChanger::ShowDesktopItems(int show)
+{
+    // Hiding the shell's desktop window hides every desktop icon.
+    const HWND desktop = FindWindowA("Progman", nullptr);
+    if (!desktop)
+        return FALSE;
+    ShowWindow(desktop, show == 1 ? SW_SHOW : SW_HIDE);
+    return TRUE;
+}
+
+// ---------------------------------------------------------------- choosing from a list
+
+BOOL CWallpaperChanger::ChangeWallpaper(CStringArray* list)
+{
+    switch (ReadAppDword(TPX_VAL_SELECTION, 0)) {
+    case 0: SelectWallpaperManually(); break;
+    case 1: ChangeToRandomWallpaper(list); break;
+    case 2: ChangeToNextWallpaper(list); break;
+    default: break;
+    }
+    return TRUE;
+}
+
+BOOL CWallpaperChanger::AutoChangeWallpaper(CStringArray* list)
+{
+    switch (ReadAppDword(TPX_VAL_AUTO_CHANGE_SELECTION, 0)) {
+    case 0: ChangeToRandomWallpaper(list); break;
+    case 1: ChangeToNextWallpaper(list); break;
+    default: break;
+    }
+    return TRUE;
+}
+
+void CWallpaperChanger::ApplyChosenWallpaper(CString path)
+{
+    if (IsActiveDesktopEnabled()) {
+        if (!SetActiveDesktopWallpaper(path))
+            AfxMessageBox("Unable to change active desktop wallpaper", MB_OK);
+        return;
+    }
+    const int conversion = ConvertToBitmap(path);
+    if (conversion == CONVERT_NOT_USABLE)
+        return;
+    if (!SetNormalWallpaper(path))
+        AfxMessageBox("Unable to set normal desktop wallpaper", MB_OK);
+    else if (conversion == CONVERT_DONE)
+        RefreshWallpaper();
+}
+
+void CWallpaperChanger::ChangeToRandomWallpaper(CStringArray* list)
+{
+    if (!list || list->IsEmpty())
+        return;
+    ApplyChosenWallpaper(list->GetAt(RandomIndex(list->GetSize())));
+}
+
+void CWallpaperChanger::ChangeToNextWallpaper(CStringArray* list)
+{
+    if (!list || list->IsEmpty())
+        return;
+
+    // Nothing remembers the position: it is where the current wallpaper
+    // stands in the list.
+    CString current;
+    if (IsActiveDesktopEnabled()) {
+        ReadSettingString(HKEY_CURRENT_USER, TPX_KEY_GENERAL, TPX_VAL_WALLPAPER, &current);
+    } else {
+        CString convertedBitmap;
+        ReadSettingString(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_CONVERTED_BMP_PATH, &convertedBitmap);
+        ReadSettingString(HKEY_CURRENT_USER, TPX_KEY_GENERAL, TPX_VAL_BACKUP_WALLPAPER, &current);
+        // While the converted bitmap is shown, the sequence stands at the
+        // picture it was made from.
+        if (current.CompareNoCase(convertedBitmap) == 0)
+            ReadSettingString(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_BMP_CONVERTED_FROM, &current);
+    }
+
+    const int count = list->GetSize();
+    int index = 0;
+    while (index < count && list->GetAt(index).CompareNoCase(current) != 0)
+        ++index;
+    int next = index + 1;
+    if (next > count - 1)
+        next = 0;
+    ApplyChosenWallpaper(list->GetAt(next));
 }

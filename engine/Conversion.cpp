@@ -1,0 +1,155 @@
+#include "engine/Conversion.h"
+
+#include <windows.h>
+#include <mbstring.h>
+
+#include <cstring>
+
+#include <FreeImage.h>  // after windows.h: it defines windows.h's own guard
+
+#include "engine/Picture.h"
+#include "framework/App.h"
+#include "settings/Settings.h"
+
+namespace {
+
+// The static FreeImage library must be initialised once before first use.
+void EnsureFreeImage()
+{
+    struct Library {
+        Library() { FreeImage_Initialise(TRUE); }
+        ~Library() { FreeImage_DeInitialise(); }
+    };
+    static Library library;
+}
+
+// Folder part of a path, with its backslash; "." for a bare file name.
+CString FolderOf(const CString& path)
+{
+    const int slash = path.ReverseFind('\\');
+    return slash < 0 ? CString(".") : path.Left(slash + 1);
+}
+
+// The desktop may be showing the target file, and every conversion rewrites
+// it: write the new bitmap into a fresh file beside it and let it replace the
+// target only once it is complete, so a failed or cut-off save never leaves
+// a broken wallpaper behind.
+class CReplacementFile {
+public:
+    explicit CReplacementFile(const CString& target) : m_target(target)
+    {
+        char name[MAX_PATH];
+        if (!target.IsEmpty() && GetTempFileNameA(FolderOf(target), "tpx", 0, name))
+            m_temp = name;
+    }
+    ~CReplacementFile()
+    {
+        if (!m_temp.IsEmpty())
+            DeleteFileA(m_temp);
+    }
+    CReplacementFile(const CReplacementFile&) = delete;
+    CReplacementFile& operator=(const CReplacementFile&) = delete;
+
+    BOOL IsUsable() const { return !m_temp.IsEmpty(); }
+    const CString& Path() const { return m_temp; }
+
+    BOOL Commit()
+    {
+        if (!MoveFileExA(m_temp, m_target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return FALSE;
+        m_temp.Empty();
+        return TRUE;
+    }
+
+private:
+    CString m_target;
+    CString m_temp;
+};
+
+BOOL WriteWithFreeImage(FREE_IMAGE_FORMAT format, const CString& source, const CString& target)
+{
+    EnsureFreeImage();
+    FIBITMAP* picture = FreeImage_Load(format, source, 0);
+    if (!picture)
+        return FALSE;
+    const BOOL saved = FreeImage_Save(FIF_BMP, picture, target, 0);
+    FreeImage_Unload(picture);
+    return saved;
+}
+
+BOOL WriteWithPictureLoader(const CString& source, const CString& target)
+{
+    CPicture picture;
+    if (!picture.Load(source))
+        return FALSE;
+    const BOOL saved = picture.SaveToFile(target);
+    picture.FreePicture();
+    return saved;
+}
+
+int Convert(CString& path)
+{
+    CString target;
+    ReadSettingString(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_CONVERTED_BMP_PATH, &target);
+    CReplacementFile replacement(target);
+    if (!replacement.IsUsable())
+        return CONVERT_NOT_USABLE;
+
+    EnsureFreeImage();
+    const FREE_IMAGE_FORMAT format = FreeImage_GetFIFFromFilename(path);
+    const BOOL written = format != FIF_UNKNOWN ? WriteWithFreeImage(format, path, replacement.Path())
+                                               : WriteWithPictureLoader(path, replacement.Path());
+    if (!written || !replacement.Commit())
+        return CONVERT_NOT_USABLE;
+
+    // Recorded only now that the bitmap is complete: the sequential choice
+    // continues after this picture while the bitmap is the wallpaper.
+    WriteSettingString(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_BMP_CONVERTED_FROM, path);
+    path = target;
+    return CONVERT_DONE;
+}
+
+BOOL IsConvertible(const CString& path)
+{
+    return HasFileEnding(path, ".jpg") || HasFileEnding(path, ".gif");
+}
+
+BOOL ConversionSwitchedOn()
+{
+    DWORD convert = 0;
+    ReadSettingDword(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_CONVERT_TO_BMP, &convert);
+    return convert != 0;
+}
+
+}  // namespace
+
+BOOL HasFileEnding(LPCSTR path, LPCSTR ending)
+{
+    // The last four bytes, as the framework's Right(4) gives them.
+    const size_t length = std::strlen(path);
+    const LPCSTR tail = length > 4 ? path + length - 4 : path;
+    return _mbsicmp(reinterpret_cast<const unsigned char*>(tail),
+                    reinterpret_cast<const unsigned char*>(ending)) == 0;
+}
+
+int ConvertToBitmap(CString& path)
+{
+    if (HasFileEnding(path, ".bmp"))
+        return CONVERT_IS_BITMAP;
+    if (!IsConvertible(path) || !ConversionSwitchedOn())
+        return CONVERT_NOT_USABLE;
+    return Convert(path);
+}
+
+int ConvertToBitmapWithPrompt(CString& path)
+{
+    if (HasFileEnding(path, ".bmp"))
+        return CONVERT_IS_BITMAP;
+    if (!IsConvertible(path))
+        return CONVERT_NOT_USABLE;
+    if (!ConversionSwitchedOn() &&
+        AfxMessageBox("This is not a windows bitmap. Convert it so that you can display on your normal desktop?",
+                      MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return CONVERT_NOT_USABLE;
+    return Convert(path);
+}

@@ -1,0 +1,21 @@
+// Conversion of pictures for the normal desktop, which shows only Windows
+// bitmaps: a .bmp is used as it is, a .jpg or .gif is converted into the one
+// bitmap file named by the "ConvertedBmpPath" setting, anything else is
+// refused.  The kind of a file is judged only by the last four characters of
+// its name.
+#pragma once
+
+#include "framework/String.h"
+
+#define CONVERT_DONE 100        // converted; `path` now names the bitmap file
+#define CONVERT_NOT_USABLE 101  // not a bitmap and not converted: apply nothing
+#define CONVERT_IS_BITMAP 102   // already a bitmap: apply it unchanged
+
+// Silent: converts only when the "ConvertToBmp" setting is on.
+int ConvertToBitmap(CString& path);
+// Asks the user whether to convert when "ConvertToBmp" is off.
+int ConvertToBitmapWithPrompt(CString& path);
+
+// TRUE when the last four characters of `path` equal `ending` ignoring case
+// (".bmp", ".jpg", ".gif"); multibyte-aware.
+BOOL HasFileEnding(LPCSTR path, LPCSTR ending);

@@ -1,0 +1,26 @@
+// The folder scan that builds the candidate list for the random and the
+// sequential wallpaper choice (the choice itself is part of
+// CWallpaperChanger).
+//
+// Order: every folder is walked in the order NTFS keeps its entries, that is
+// by name compared ordinally after upper-casing (CompareStringOrdinal with
+// ignore-case on the UTF-16 names, which uses the system's upper-case table
+// as NTFS does), on every file system.  Other file systems (Wine on Linux,
+// FAT) return entries in their own order; sorting here keeps the sequence the
+// same everywhere.  Names that differ only in case (possible on Linux) follow
+// each other in ordinal byte order.  A sub-folder's files are listed at the
+// position of the sub-folder (depth-first, pre-order).
+//
+// Each directory is visited once, identified by volume serial number and file
+// index, so links (symbolic links, junctions) that lead back to an ancestor or
+// to a folder already scanned do not make the scan loop or repeat itself.
+#pragma once
+
+#include "framework/String.h"
+
+// Appends to `list` the full paths of the wallpaper candidates in `folder`
+// and all its sub-folders: every file when `acceptAllFiles` (Active Desktop
+// shows anything), otherwise names ending in ".bmp", and also ".jpg" and
+// ".gif" while the "ConvertToBmp" setting is on.  An empty folder text scans
+// nothing; a folder that cannot be searched contributes nothing.
+void CollectWallpapers(CString folder, CStringArray* list, BOOL acceptAllFiles);
