@@ -1,0 +1,56 @@
+// CTapestrixDlg: the program's hidden main window.  It is never shown; it
+// exists to own the notification-area icon and receive its callback, to
+// hold the tray menu, to carry the program's timers and to handle the tray
+// menu's commands.  Destroying it ends the program.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include "framework/Menu.h"
+#include "framework/Wnd.h"
+
+// The shell's callback for the tray icon: WPARAM the icon id, LPARAM the
+// mouse message.
+#define WM_TRAY_NOTIFY (WM_USER + 100)
+#define TRAY_ICON_ID 128
+
+// Timers on the main window.
+#define IDT_AUTO_CHANGE 101
+
+class CTapestrixDlg : public CDialog {
+public:
+    explicit CTapestrixDlg(CWnd* parent = nullptr);
+    ~CTapestrixDlg() override;
+
+    // Fills the tray icon record once the window exists; shows nothing.
+    void InitTrayIconData();
+    void AddTrayIcon();
+    void RemoveTrayIcon();
+    // Runs the settings sheet; the tray icon is away while it is open.
+    void ShowSettingsSheet();
+    // Starts the periodic change when it is switched on.
+    void StartAutoChangeTimer();
+
+    const NOTIFYICONDATAA& GetTrayIconData() const { return m_trayIconData; }
+    BOOL IsMenuLoaded() const { return m_bMenuLoaded; }
+
+protected:
+    BOOL OnInitDialog() override;
+    BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+
+    // Handlers (virtual where a later part of the program or a test builds
+    // on them).
+    BOOL OnPaint(HDC printDC);
+    HCURSOR OnQueryDragIcon();
+    void OnTrayNotify(WPARAM iconId, LPARAM mouseMessage);
+    void OnOpenSettings();
+    virtual void OnNewWallpaper();
+    virtual void ShowTrayMenu();
+    void OnExit();
+
+    HICON m_hIcon;
+    BOOL m_bMenuLoaded;
+    CMenu m_popupMenu;
+    NOTIFYICONDATAA m_trayIconData;
+};
