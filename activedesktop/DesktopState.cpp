@@ -1,0 +1,220 @@
+#include "activedesktop/DesktopState.h"
+
+#include "activedesktop/RegKey.h"
+#include "activedesktop/ShownBitmap.h"
+
+#include <cstring>
+#include <cwchar>
+
+namespace activedesktop {
+
+namespace {
+
+const WCHAR kDesktopKey[] = L"Control Panel\\Desktop";
+const WCHAR kGeneralKey[] = L"Software\\Microsoft\\Internet Explorer\\Desktop\\General";
+const WCHAR kComponentsKey[] = L"Software\\Microsoft\\Internet Explorer\\Desktop\\Components";
+const WCHAR kExplorerKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer";
+
+// "ShellState" is a DWORD byte count followed by a SHELLSTATE, whose first
+// DWORD holds the flags; fDesktopHTML, Active Desktop on, is the seventh.
+constexpr DWORD kShellStateFlagsOffset = sizeof(DWORD);
+constexpr DWORD kDesktopHtmlFlag = 0x40;
+constexpr DWORD kShellStateSize = sizeof(DWORD) + sizeof(SHELLSTATEW);
+constexpr DWORD kMaxShellStateSize = 256;
+
+// How "Control Panel\Desktop" records each style: WallpaperStyle, TileWallpaper.
+struct StyleValues {
+    LPCWSTR wallpaperStyle;
+    LPCWSTR tileWallpaper;
+};
+const StyleValues kStyleValues[kStyleCount] = {
+    {L"0", L"0"},   // WPSTYLE_CENTER
+    {L"0", L"1"},   // WPSTYLE_TILE
+    {L"2", L"0"},   // WPSTYLE_STRETCH
+    {L"6", L"0"},   // WPSTYLE_KEEPASPECT
+    {L"10", L"0"},  // WPSTYLE_CROPTOFIT
+    {L"22", L"0"},  // WPSTYLE_SPAN
+};
+
+HRESULT FromWin32(LONG rc)
+{
+    return rc == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(rc);
+}
+
+// A small decimal number stored as text (the shell's way) or as a DWORD
+// (some tools' way); anything else reads as `fallback`.
+DWORD QueryNumber(const CRegKey& key, LPCWSTR name, DWORD fallback)
+{
+    DWORD value = 0;
+    if (key.QueryDword(name, &value))
+        return value;
+    WCHAR text[16];
+    if (!key.QueryString(name, text, 16) || !text[0])
+        return fallback;
+    value = 0;
+    for (const WCHAR* p = text; *p; ++p) {
+        if (*p < L'0' || *p > L'9' || value > 100000)
+            return fallback;
+        value = value * 10 + static_cast<DWORD>(*p - L'0');
+    }
+    return value;
+}
+
+DWORD ReadStyle(const CRegKey& desktop)
+{
+    if (QueryNumber(desktop, L"TileWallpaper", 0) == 1)
+        return WPSTYLE_TILE;
+    switch (QueryNumber(desktop, L"WallpaperStyle", 0)) {
+    case 2:
+        return WPSTYLE_STRETCH;
+    case 6:
+        return kStyleKeepAspect;
+    case 10:
+        return kStyleCropToFit;
+    case 22:
+        return kStyleSpan;
+    default:
+        return WPSTYLE_CENTER;
+    }
+}
+
+// The whole "ShellState" value; false when it is missing or not one the shell
+// could have written.
+bool ReadShellState(BYTE* state, DWORD* size)
+{
+    CRegKey key;
+    if (key.Open(HKEY_CURRENT_USER, kExplorerKey) != ERROR_SUCCESS)
+        return false;
+    *size = kMaxShellStateSize;
+    return key.QueryBinary(L"ShellState", state, size) &&
+           *size >= kShellStateFlagsOffset + sizeof(DWORD);
+}
+
+HRESULT ShowBitmap(LPCWSTR bitmap)
+{
+    // Wine's desktop reloads the file on this even when its name is the one
+    // it shows already, which is how a rewritten bitmap gets shown.
+    if (SystemParametersInfoW(SPI_SETDESKWALLPAPER, 0, const_cast<LPWSTR>(bitmap),
+                              SPIF_UPDATEINIFILE | SPIF_SENDCHANGE))
+        return S_OK;
+    const DWORD error = GetLastError();
+    return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
+}
+
+}  // namespace
+
+COMPONENTSOPT ReadItemOptions()
+{
+    COMPONENTSOPT options{};
+    options.dwSize = sizeof options;
+    options.fEnableComponents = TRUE;
+    options.fActiveDesktop = FALSE;
+
+    BYTE state[kMaxShellStateSize];
+    DWORD size = 0;
+    if (ReadShellState(state, &size)) {
+        DWORD flags = 0;
+        memcpy(&flags, state + kShellStateFlagsOffset, sizeof flags);
+        options.fActiveDesktop = (flags & kDesktopHtmlFlag) ? TRUE : FALSE;
+    }
+    CRegKey components;
+    DWORD enable = 0;
+    if (components.Open(HKEY_CURRENT_USER, kComponentsKey) == ERROR_SUCCESS &&
+        components.QueryDword(L"EnableComponents", &enable))
+        options.fEnableComponents = enable ? TRUE : FALSE;
+    return options;
+}
+
+HRESULT WriteItemOptions(const COMPONENTSOPT& options)
+{
+    // Only the one flag changes: the rest of "ShellState" belongs to others.
+    BYTE state[kMaxShellStateSize] = {};
+    DWORD size = 0;
+    if (!ReadShellState(state, &size)) {
+        size = kShellStateSize;
+        memset(state, 0, sizeof state);
+        memcpy(state, &size, sizeof size);
+    }
+    DWORD flags = 0;
+    memcpy(&flags, state + kShellStateFlagsOffset, sizeof flags);
+    flags = options.fActiveDesktop ? (flags | kDesktopHtmlFlag) : (flags & ~kDesktopHtmlFlag);
+    memcpy(state + kShellStateFlagsOffset, &flags, sizeof flags);
+
+    CRegKey explorer;
+    LONG rc = explorer.Create(HKEY_CURRENT_USER, kExplorerKey);
+    if (rc == ERROR_SUCCESS)
+        rc = explorer.SetBinary(L"ShellState", state, size);
+    if (rc != ERROR_SUCCESS)
+        return FromWin32(rc);
+
+    CRegKey components;
+    rc = components.Create(HKEY_CURRENT_USER, kComponentsKey);
+    if (rc == ERROR_SUCCESS)
+        rc = components.SetDword(L"EnableComponents", options.fEnableComponents ? 1 : 0);
+    return FromWin32(rc);
+}
+
+void ReadSavedWallpaper(LPWSTR path, DWORD* style)
+{
+    path[0] = L'\0';
+    CRegKey desktop, general;
+    desktop.Open(HKEY_CURRENT_USER, kDesktopKey);
+    general.Open(HKEY_CURRENT_USER, kGeneralKey);
+    *style = ReadStyle(desktop);
+
+    // The Active Desktop's wallpaper may be any picture or page.  The normal
+    // desktop's is the bitmap shown, unless that is the provider's own copy
+    // or nothing (the picture could not be shown): then the wallpaper is the
+    // one the shell recorded as the backup.
+    if (ReadItemOptions().fActiveDesktop && general.QueryString(L"Wallpaper", path, MAX_PATH))
+        return;
+    desktop.QueryString(L"Wallpaper", path, MAX_PATH);
+    WCHAR backup[MAX_PATH];
+    if ((!path[0] || IsProviderBitmap(path)) && general.QueryString(L"BackupWallpaper", backup, MAX_PATH))
+        wcscpy(path, backup);
+}
+
+HRESULT SaveWallpaper(LPCWSTR path, DWORD style)
+{
+    if (style >= kStyleCount)
+        return E_INVALIDARG;
+    WCHAR shown[MAX_PATH];
+    HRESULT hr = PrepareShownBitmap(path, style, shown);
+    if (FAILED(hr))
+        return hr;
+
+    const bool activeDesktop = ReadItemOptions().fActiveDesktop != FALSE;
+    CRegKey general;
+    LONG rc = general.Create(HKEY_CURRENT_USER, kGeneralKey);
+    if (rc == ERROR_SUCCESS)
+        rc = general.SetString(L"Wallpaper", path);
+    if (rc == ERROR_SUCCESS && !activeDesktop)
+        rc = general.SetString(L"BackupWallpaper", path);
+    if (rc != ERROR_SUCCESS)
+        return FromWin32(rc);
+
+    // Wine's desktop reads TileWallpaper (through win.ini, which maps to this
+    // key) when it reloads; WallpaperStyle is for everybody else.
+    CRegKey desktop;
+    rc = desktop.Create(HKEY_CURRENT_USER, kDesktopKey);
+    if (rc == ERROR_SUCCESS)
+        rc = desktop.SetString(L"WallpaperStyle", kStyleValues[style].wallpaperStyle);
+    if (rc == ERROR_SUCCESS)
+        rc = desktop.SetString(L"TileWallpaper", kStyleValues[style].tileWallpaper);
+    if (rc != ERROR_SUCCESS)
+        return FromWin32(rc);
+
+    return ShowBitmap(shown);
+}
+
+HRESULT ShowSavedWallpaper()
+{
+    WCHAR shown[MAX_PATH];
+    CRegKey desktop;
+    if (desktop.Open(HKEY_CURRENT_USER, kDesktopKey) != ERROR_SUCCESS ||
+        !desktop.QueryString(L"Wallpaper", shown, MAX_PATH))
+        shown[0] = L'\0';
+    return ShowBitmap(shown);
+}
+
+}  // namespace activedesktop
