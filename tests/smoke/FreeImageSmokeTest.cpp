@@ -22,7 +22,7 @@ using namespace tpx::test;
 
 // ---------------------------------------------------------------- library
 
-std::string g_messages;  // what FreeImage reported since the last Clear
+std::string g_messages;  // what FreeImage reported since a test last cleared it
 
 void DLL_CALLCONV CollectMessage(FREE_IMAGE_FORMAT fif, const char* message)
 {
