@@ -83,7 +83,8 @@ BOOL AskForPicture(LPCSTR filter, LPCSTR title, CString* path)
     ofn.lpstrFile = file;
     ofn.nMaxFile = sizeof file;
     ofn.lpstrTitle = title;
-    ofn.Flags = OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+    // The framework's file dialog is always the Explorer-style one.
+    ofn.Flags = OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_EXPLORER;
     if (!GetOpenFileNameA(&ofn))
         return FALSE;
     *path = file;
