@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "engine/WallpaperSelection.h"
 #include "framework/App.h"
 #include "framework/Gdi.h"
 #include "res/resource.h"
@@ -83,6 +84,11 @@ void CTapestrixDlg::StartAutoChangeTimer()
     // wrapping around to a short one.
     const ULONGLONG ms = static_cast<ULONGLONG>(seconds) * 1000;
     SetTimer(IDT_AUTO_CHANGE, ms > USER_TIMER_MAXIMUM ? USER_TIMER_MAXIMUM : static_cast<UINT>(ms));
+}
+
+void CTapestrixDlg::CollectWallpapers(CString folder, CStringArray* list, BOOL acceptAllFiles)
+{
+    ::CollectWallpapers(folder, list, acceptAllFiles);
 }
 
 BOOL CTapestrixDlg::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)

@@ -8,6 +8,7 @@
 #include <shellapi.h>
 
 #include "framework/Menu.h"
+#include "framework/String.h"
 #include "framework/Wnd.h"
 
 // The shell's callback for the tray icon: WPARAM the icon id, LPARAM the
@@ -31,6 +32,8 @@ public:
     void ShowSettingsSheet();
     // Starts the periodic change when it is switched on.
     void StartAutoChangeTimer();
+    // The wallpaper folder scan (see engine/WallpaperSelection.h).
+    static void CollectWallpapers(CString folder, CStringArray* list, BOOL acceptAllFiles);
 
     const NOTIFYICONDATAA& GetTrayIconData() const { return m_trayIconData; }
     BOOL IsMenuLoaded() const { return m_bMenuLoaded; }

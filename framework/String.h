@@ -1,10 +1,8 @@
 // CString: the program's single-byte (ANSI code page) text value, and
 // CStringArray: an ordered list of such texts (paths, file lists).
 //
-// Both follow the long-established Windows application-framework names so
-// that code reads familiarly, but nothing here throws on bad input: a null
-// text is the empty text, and out-of-range positions are clamped the way the
-// framework always clamped them (Left(99) of "abc" is "abc").
+// Nothing here throws on bad input: a null text is the empty text, and
+// out-of-range positions are clamped (Left(99) of "abc" is "abc").
 // Comparisons that ignore case are multibyte-aware (they follow the active
 // multibyte code page, as _mbsicmp does), so double-byte paths compare right.
 #pragma once
