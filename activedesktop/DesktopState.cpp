@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <cwchar>
+#include <vector>
 
 namespace activedesktop {
 
@@ -20,7 +21,7 @@ const WCHAR kExplorerKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Exp
 constexpr DWORD kShellStateFlagsOffset = sizeof(DWORD);
 constexpr DWORD kDesktopHtmlFlag = 0x40;
 constexpr DWORD kShellStateSize = sizeof(DWORD) + sizeof(SHELLSTATEW);
-constexpr DWORD kMaxShellStateSize = 256;
+constexpr DWORD kMaxShellStateSize = 4096;  // larger is no ShellState
 
 // How "Control Panel\Desktop" records each style: WallpaperStyle, TileWallpaper.
 struct StyleValues {
@@ -78,16 +79,28 @@ DWORD ReadStyle(const CRegKey& desktop)
     }
 }
 
-// The whole "ShellState" value; false when it is missing or not one the shell
-// could have written.
-bool ReadShellState(BYTE* state, DWORD* size)
+// The whole "ShellState" value; empty when it is missing or not one the
+// shell could have written.
+std::vector<BYTE> ReadShellState()
 {
+    std::vector<BYTE> state;
     CRegKey key;
-    if (key.Open(HKEY_CURRENT_USER, kExplorerKey) != ERROR_SUCCESS)
-        return false;
-    *size = kMaxShellStateSize;
-    return key.QueryBinary(L"ShellState", state, size) &&
-           *size >= kShellStateFlagsOffset + sizeof(DWORD);
+    DWORD size = 0;
+    if (key.Open(HKEY_CURRENT_USER, kExplorerKey) != ERROR_SUCCESS ||
+        !key.QueryBinary(L"ShellState", nullptr, &size) || size < kShellStateFlagsOffset + sizeof(DWORD) ||
+        size > kMaxShellStateSize)
+        return state;
+    state.resize(size);
+    if (!key.QueryBinary(L"ShellState", state.data(), &size) || size != state.size())
+        state.clear();
+    return state;
+}
+
+DWORD GetShellStateFlags(const std::vector<BYTE>& state)
+{
+    DWORD flags = 0;
+    memcpy(&flags, state.data() + kShellStateFlagsOffset, sizeof flags);
+    return flags;
 }
 
 HRESULT ShowBitmap(LPCWSTR bitmap)
@@ -110,13 +123,9 @@ COMPONENTSOPT ReadItemOptions()
     options.fEnableComponents = TRUE;
     options.fActiveDesktop = FALSE;
 
-    BYTE state[kMaxShellStateSize];
-    DWORD size = 0;
-    if (ReadShellState(state, &size)) {
-        DWORD flags = 0;
-        memcpy(&flags, state + kShellStateFlagsOffset, sizeof flags);
-        options.fActiveDesktop = (flags & kDesktopHtmlFlag) ? TRUE : FALSE;
-    }
+    const std::vector<BYTE> state = ReadShellState();
+    if (!state.empty())
+        options.fActiveDesktop = (GetShellStateFlags(state) & kDesktopHtmlFlag) ? TRUE : FALSE;
     CRegKey components;
     DWORD enable = 0;
     if (components.Open(HKEY_CURRENT_USER, kComponentsKey) == ERROR_SUCCESS &&
@@ -128,22 +137,19 @@ COMPONENTSOPT ReadItemOptions()
 HRESULT WriteItemOptions(const COMPONENTSOPT& options)
 {
     // Only the one flag changes: the rest of "ShellState" belongs to others.
-    BYTE state[kMaxShellStateSize] = {};
-    DWORD size = 0;
-    if (!ReadShellState(state, &size)) {
-        size = kShellStateSize;
-        memset(state, 0, sizeof state);
-        memcpy(state, &size, sizeof size);
+    std::vector<BYTE> state = ReadShellState();
+    if (state.empty()) {
+        state.assign(kShellStateSize, 0);
+        memcpy(state.data(), &kShellStateSize, sizeof kShellStateSize);
     }
-    DWORD flags = 0;
-    memcpy(&flags, state + kShellStateFlagsOffset, sizeof flags);
+    DWORD flags = GetShellStateFlags(state);
     flags = options.fActiveDesktop ? (flags | kDesktopHtmlFlag) : (flags & ~kDesktopHtmlFlag);
-    memcpy(state + kShellStateFlagsOffset, &flags, sizeof flags);
+    memcpy(state.data() + kShellStateFlagsOffset, &flags, sizeof flags);
 
     CRegKey explorer;
     LONG rc = explorer.Create(HKEY_CURRENT_USER, kExplorerKey);
     if (rc == ERROR_SUCCESS)
-        rc = explorer.SetBinary(L"ShellState", state, size);
+        rc = explorer.SetBinary(L"ShellState", state.data(), static_cast<DWORD>(state.size()));
     if (rc != ERROR_SUCCESS)
         return FromWin32(rc);
 

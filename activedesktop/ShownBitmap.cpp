@@ -81,7 +81,8 @@ bool GetProviderBitmapPath(LPWSTR path, bool create)
 // What Wine's desktop loads it draws; this is the loader it uses.
 bool DesktopCanDraw(LPCWSTR path)
 {
-    HANDLE bitmap = LoadImageW(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION);
+    HBITMAP bitmap = static_cast<HBITMAP>(
+        LoadImageW(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
     if (!bitmap)
         return false;
     DeleteObject(bitmap);
@@ -209,7 +210,7 @@ HRESULT WriteBitmapFile(IWICBitmapSource* source, const WICRect& crop, HANDLE fi
 
 // Replaces `target` in one step: the desktop may be reading the old file at
 // this moment, and must never see a half-written one.
-HRESULT ReplaceFile(LPCWSTR temporary, LPCWSTR target)
+HRESULT MoveIntoPlace(LPCWSTR temporary, LPCWSTR target)
 {
     for (int attempt = 0;; ++attempt) {
         if (MoveFileExW(temporary, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
@@ -287,7 +288,7 @@ HRESULT WriteProviderBitmap(LPCWSTR picture, DWORD style, LPCWSTR target)
     frame.Release();
     decoder.Release();
     if (SUCCEEDED(hr))
-        hr = ReplaceFile(temporary, target);
+        hr = MoveIntoPlace(temporary, target);
     if (FAILED(hr))
         DeleteFileW(temporary);
     return hr;

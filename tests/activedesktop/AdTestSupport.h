@@ -89,7 +89,7 @@ struct ExpectedPixel {
     int y;
     COLORREF colour;
 };
-bool WaitForDesktop(std::initializer_list<ExpectedPixel> expected, int tolerance = 8, DWORD timeoutMs = 5000);
+bool WaitForDesktop(std::initializer_list<ExpectedPixel> expected, int tolerance = 8, DWORD timeoutMs = 10000);
 // A short description of what the desktop shows at the listed points, for
 // failure messages.
 std::string DescribeDesktop(std::initializer_list<ExpectedPixel> points);

@@ -221,6 +221,7 @@ TEST_F(ApplyTest, ObjectKeepsAnsweringWhatItAppliedWhenTheRegistryChangesBehindI
     CComPtr<IActiveDesktop> desktop = CreateActiveDesktop();
     ASSERT_TRUE(desktop);
     ASSERT_EQ(S_OK, desktop->SetWallpaper(Wide(m_bmp).c_str(), 0));
+    ASSERT_EQ(S_OK, SetStyle(desktop.Get(), WPSTYLE_CENTER));
     ASSERT_EQ(S_OK, desktop->ApplyChanges(AD_APPLY_SAVE));
 
     // What a caller does after every normal change: the Active Desktop's own
