@@ -368,14 +368,33 @@ static void CaptureTree(HKEY key, RegistrySnapshot::Node* node)
     }
 }
 
+// Puts a key back the way it was without deleting it first: the system
+// keeps some keys open in every process (Wine's "Control Panel\Desktop" is
+// its win.ini section), and a deleted and recreated key is a different key.
 static void RestoreTree(HKEY root, const std::string& path, const RegistrySnapshot::Node& node)
 {
     HKEY key;
     if (RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
         ERROR_SUCCESS)
         return;
+    RegistrySnapshot::Node now;
+    CaptureTree(key, &now);
+    for (const auto& v : now.values) {
+        bool keep = false;
+        for (const auto& old : node.values)
+            keep = keep || _stricmp(old.name.c_str(), v.name.c_str()) == 0;
+        if (!keep)
+            RegDeleteValueA(key, v.name.c_str());
+    }
     for (const auto& v : node.values)
         RegSetValueExA(key, v.name.c_str(), 0, v.type, v.data.data(), static_cast<DWORD>(v.data.size()));
+    for (const auto& [name, child] : now.children) {
+        bool keep = false;
+        for (const auto& old : node.children)
+            keep = keep || _stricmp(old.first.c_str(), name.c_str()) == 0;
+        if (!keep)
+            DeleteKeyTree(key, name);
+    }
     RegCloseKey(key);
     for (const auto& [name, child] : node.children)
         RestoreTree(root, path + "\\" + name, child);
@@ -393,9 +412,10 @@ RegistrySnapshot::RegistrySnapshot(HKEY root, std::string subKey) : m_root(root)
 
 RegistrySnapshot::~RegistrySnapshot()
 {
-    DeleteKeyTree(m_root, m_subKey);
     if (m_existed)
         RestoreTree(m_root, m_subKey, m_tree);
+    else
+        DeleteKeyTree(m_root, m_subKey);
 }
 
 AppRegistryScope::AppRegistryScope(bool createAppKey)

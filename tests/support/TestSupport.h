@@ -79,6 +79,7 @@ bool DeleteRegValue(HKEY root, const std::string& subKey, const std::string& nam
 
 // Captures a key's whole subtree (or its absence) and puts it back exactly
 // at destruction, so a test may change the shell's and the program's values.
+// A key that existed is restored in place, never deleted and recreated.
 class RegistrySnapshot {
 public:
     RegistrySnapshot(HKEY root, std::string subKey);
