@@ -1,5 +1,6 @@
 // The fixture shared by the tests of the desktop service and the choice:
-// an empty application key (the shell keys restored afterwards), an
+// an empty application key (it and the shell's desktop key restored
+// afterwards), an
 // application with a main window, the shell's taskbar and desktop windows,
 // and a CWallpaperChanger holding a recording Active Desktop object, with its
 // side effects logged into the same list.
@@ -23,7 +24,6 @@ class ChangerFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(CreateKey(HKEY_CURRENT_USER, kGeneralKey));
         ASSERT_TRUE(recorder.Installed());
         ASSERT_EQ(FindWindowA("Shell_TrayWnd", nullptr), taskbar.Handle());
         ASSERT_EQ(FindWindowA("Progman", nullptr), desktop.Handle());
@@ -49,7 +49,7 @@ protected:
         return false;
     }
 
-    AppRegistryScope registry;
+    EngineRegistryScope registry;
     TestApplication app;
     ShellWindow taskbar{"Shell_TrayWnd", false};
     ShellWindow desktop{"Progman", true};

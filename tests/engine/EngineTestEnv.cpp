@@ -175,6 +175,23 @@ bool SideEffectRecorder::Installed() const
 
 // ---------------------------------------------------------------- registry
 
+EngineRegistryScope::EngineRegistryScope()
+{
+    DeleteKeyTree(HKEY_CURRENT_USER, kAppKey);
+    CreateKey(HKEY_CURRENT_USER, kAppKey);
+    CreateKey(HKEY_CURRENT_USER, kGeneralKey);
+}
+
+void EngineRegistryScope::Set(const std::string& name, DWORD value) const
+{
+    SetRegDword(HKEY_CURRENT_USER, kAppKey, name, value);
+}
+
+void EngineRegistryScope::Set(const std::string& name, const std::string& value) const
+{
+    SetRegString(HKEY_CURRENT_USER, kAppKey, name, value);
+}
+
 namespace {
 
 int g_registryOpens = 0;

@@ -15,6 +15,7 @@
 
 #include "FakeActiveDesktop.h"
 #include "ImportHook.h"
+#include "TestSupport.h"
 #include "framework/App.h"
 #include "framework/Wnd.h"
 
@@ -71,6 +72,22 @@ public:
 
 private:
     std::unique_ptr<ImportHook> m_playSound, m_setTimer, m_killTimer, m_postMessage, m_showWindow;
+};
+
+// The program's key, emptied (and created) for one test, and the shell's
+// Internet Explorer desktop key, both restored exactly afterwards.  The
+// shell's "Control Panel\Desktop" key is left alone: the engine never writes
+// it, and deleting it (as a snapshot's restore does) would cut Wine's desktop
+// process off from every later wallpaper.
+class EngineRegistryScope {
+public:
+    EngineRegistryScope();
+    void Set(const std::string& name, DWORD value) const;
+    void Set(const std::string& name, const std::string& value) const;
+
+private:
+    RegistrySnapshot m_app{HKEY_CURRENT_USER, kAppKey};
+    RegistrySnapshot m_general{HKEY_CURRENT_USER, kGeneralKey};
 };
 
 // Counts RegOpenKeyExA calls of the program while it exists.

@@ -54,7 +54,7 @@ protected:
         EXPECT_EQ(found, names);
     }
 
-    AppRegistryScope registry;
+    EngineRegistryScope registry;
     TestApplication app;
     TempDir dir;
     std::string target;

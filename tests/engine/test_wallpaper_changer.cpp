@@ -33,8 +33,7 @@ using ChangerTest = ChangerFixture;
 
 TEST(ChangerWithoutObject, EveryOperationFailsAndNothingHappens)
 {
-    AppRegistryScope registry;
-    ASSERT_TRUE(CreateKey(HKEY_CURRENT_USER, kGeneralKey));
+    EngineRegistryScope registry;
     registry.Set("MinimizeAllWindows", 1);
     registry.Set("HideDesktopItems", 1);
     registry.Set("TurnOnSoundEffects", 1);
