@@ -75,10 +75,8 @@ private:
 };
 
 // The program's key, emptied (and created) for one test, and the shell's
-// Internet Explorer desktop key, both restored exactly afterwards.  The
-// shell's "Control Panel\Desktop" key is left alone: the engine never writes
-// it, and deleting it (as a snapshot's restore does) would cut Wine's desktop
-// process off from every later wallpaper.
+// Internet Explorer desktop key (created when missing), both restored
+// exactly afterwards.  These are the only keys the engine writes.
 class EngineRegistryScope {
 public:
     EngineRegistryScope();
