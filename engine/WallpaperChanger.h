@@ -12,10 +12,14 @@
 #pragma once
 
 #include <windows.h>
-#include <wininet.h>  // must precede shlobj.h, which hides IActiveDesktop otherwise
+#include <wininet.h>  // before <shlobj.h>, which declares IActiveDesktop only then
 #include <shlobj.h>
 
 #include "framework/String.h"
+
+// Enough for this header when a file had included <shlobj.h> before
+// <wininet.h>; such a file cannot call the interface itself.
+struct IActiveDesktop;
 
 // Program display styles; also the item order of the style menu and list.
 enum {
