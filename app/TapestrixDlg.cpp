@@ -1,7 +1,12 @@
 #include "app/TapestrixDlg.h"
 
+#include <wininet.h>  // before shlobj.h, which hides IActiveDesktop otherwise
+#include <shlobj.h>
+
 #include <cstring>
 
+#include "app/ProgramPath.h"
+#include "engine/WallpaperChanger.h"
 #include "engine/WallpaperSelection.h"
 #include "framework/App.h"
 #include "framework/Gdi.h"
@@ -12,6 +17,34 @@ namespace {
 
 const char kTrayTip[] = "Tapestrix";
 const char kMenuNotLoaded[] = "Popup menu not available due to error occured during loading";
+const char kFolderBrowserTitle[] = "Choose the folder containing your wallpapers";
+const char kHelpFile[] = "Tapestrix.chm";
+const char kHelpNotLaunched[] = "Unable to launch help file";
+
+// A stored period of 0 would make a timer fire as fast as the system
+// allows; periods beyond what a timer holds would wrap around to short
+// ones in 32 bits.
+const ULONGLONG kShortestTimerMs = 1000;
+
+UINT TimerPeriodMs(DWORD seconds)
+{
+    const ULONGLONG ms = static_cast<ULONGLONG>(seconds) * 1000;
+    if (ms < kShortestTimerMs)
+        return static_cast<UINT>(kShortestTimerMs);
+    return ms > USER_TIMER_MAXIMUM ? USER_TIMER_MAXIMUM : static_cast<UINT>(ms);
+}
+
+// Sets a flag for the lifetime of the guard.
+class CBusyGuard {
+public:
+    explicit CBusyGuard(BOOL* flag) : m_flag(flag) { *m_flag = TRUE; }
+    ~CBusyGuard() { *m_flag = FALSE; }
+    CBusyGuard(const CBusyGuard&) = delete;
+    CBusyGuard& operator=(const CBusyGuard&) = delete;
+
+private:
+    BOOL* m_flag;
+};
 
 }  // namespace
 
@@ -20,7 +53,10 @@ CTapestrixDlg::CTapestrixDlg(CWnd* parent)
       m_hIcon(AfxGetApp() ? AfxGetApp()->LoadIcon(IDR_MAINFRAME)
                           : ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
       m_bMenuLoaded(FALSE),
-      m_trayIconData{}
+      m_trayIconData{},
+      m_nTaskbarCreatedMessage(::RegisterWindowMessageA("TaskbarCreated")),
+      m_bTrayIconShown(FALSE),
+      m_bChanging(FALSE)
 {
     // The menu is loaded once and lives as long as the dialog.
     m_bMenuLoaded = m_popupMenu.Attach(
@@ -53,11 +89,13 @@ void CTapestrixDlg::InitTrayIconData()
 
 void CTapestrixDlg::AddTrayIcon()
 {
+    m_bTrayIconShown = TRUE;
     ::Shell_NotifyIconA(NIM_ADD, &m_trayIconData);
 }
 
 void CTapestrixDlg::RemoveTrayIcon()
 {
+    m_bTrayIconShown = FALSE;
     ::Shell_NotifyIconA(NIM_DELETE, &m_trayIconData);
 }
 
@@ -80,10 +118,7 @@ void CTapestrixDlg::StartAutoChangeTimer()
         return;
     DWORD seconds = 30;
     ReadSettingDword(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_AUTO_CHANGE_TIMER, &seconds);
-    // Periods beyond what a timer can hold run at the longest one instead of
-    // wrapping around to a short one.
-    const ULONGLONG ms = static_cast<ULONGLONG>(seconds) * 1000;
-    SetTimer(IDT_AUTO_CHANGE, ms > USER_TIMER_MAXIMUM ? USER_TIMER_MAXIMUM : static_cast<UINT>(ms));
+    SetTimer(IDT_AUTO_CHANGE, TimerPeriodMs(seconds));
 }
 
 void CTapestrixDlg::CollectWallpapers(CString folder, CStringArray* list, BOOL acceptAllFiles)
@@ -103,12 +138,27 @@ BOOL CTapestrixDlg::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
         switch (LOWORD(wParam)) {
         case ID_OPEN_SETTINGS: OnOpenSettings(); return TRUE;
         case ID_NEW_WALLPAPER: OnNewWallpaper(); return TRUE;
+        case ID_WALLPAPER_FOLDER: OnWallpaperFolder(); return TRUE;
+        case ID_TILE_WALLPAPER: OnTileWallpaper(); return TRUE;
+        case ID_CENTER_WALLPAPER: OnCenterWallpaper(); return TRUE;
+        case ID_STRETCH_WALLPAPER: OnStretchWallpaper(); return TRUE;
+        case ID_SELECT_MANUAL: OnSelectManual(); return TRUE;
+        case ID_SELECT_RANDOM: OnSelectRandom(); return TRUE;
+        case ID_SELECT_SEQUENTIAL: OnSelectSequential(); return TRUE;
+        case ID_HELP_TOPICS: OnHelpTopics(); return TRUE;
         case ID_EXIT: OnExit(); return TRUE;
         default: break;
         }
     }
+    // Timer messages go on to default processing after the handler.
+    if (message == WM_TIMER)
+        OnTimer(wParam);
     if (message == WM_TRAY_NOTIFY) {
         OnTrayNotify(wParam, lParam);
+        return TRUE;
+    }
+    if (m_nTaskbarCreatedMessage != 0 && message == m_nTaskbarCreatedMessage) {
+        OnTaskbarCreated();
         return TRUE;
     }
     // WM_SYSCOMMAND and everything else: default processing.
@@ -149,14 +199,142 @@ void CTapestrixDlg::OnTrayNotify(WPARAM iconId, LPARAM mouseMessage)
     }
 }
 
+void CTapestrixDlg::OnTaskbarCreated()
+{
+    // A restarted taskbar has forgotten every icon.  While the settings sheet
+    // is open the icon is away on purpose and comes back when it closes.
+    if (m_bTrayIconShown)
+        ::Shell_NotifyIconA(NIM_ADD, &m_trayIconData);
+}
+
 void CTapestrixDlg::OnOpenSettings()
 {
     ShowSettingsSheet();
 }
 
+BOOL CTapestrixDlg::CollectCandidates(CStringArray* list)
+{
+    CString folder;
+    ReadSettingString(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_WALLPAPER_FOLDER, &folder);
+    CollectWallpapers(folder, list, theWallpaperChanger.IsActiveDesktopEnabled());
+    return !list->IsEmpty();
+}
+
 void CTapestrixDlg::OnNewWallpaper()
 {
-    // Filled in together with the wallpaper folder scan.
+    // One change at a time: while an earlier one waits in its file dialog or
+    // message box, a further click would stack a second one on top of it.
+    if (m_bChanging)
+        return;
+    CBusyGuard busy(&m_bChanging);
+    CStringArray list;
+    if (CollectCandidates(&list))
+        theWallpaperChanger.ChangeWallpaper(&list);
+}
+
+void CTapestrixDlg::OnWallpaperFolder()
+{
+    char displayName[MAX_PATH] = "";
+    BROWSEINFOA browse = {};
+    browse.hwndOwner = m_hWnd;
+    browse.pidlRoot = nullptr;
+    browse.pszDisplayName = displayName;
+    browse.lpszTitle = kFolderBrowserTitle;
+    browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN;
+    PIDLIST_ABSOLUTE item = ::SHBrowseForFolderA(&browse);
+    if (!item)
+        return;
+    char path[MAX_PATH] = "";
+    const BOOL converted = ::SHGetPathFromIDListA(item, path);
+    ::CoTaskMemFree(item);
+    // An item without a file system path leaves the stored folder as it was
+    // rather than replacing it with nothing.
+    path[MAX_PATH - 1] = '\0';
+    if (!converted || path[0] == '\0')
+        return;
+    WriteSettingText(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_WALLPAPER_FOLDER, path,
+                     static_cast<DWORD>(strlen(path)));
+}
+
+void CTapestrixDlg::ApplyDisplayStyle(int style, LPCSTR failureMessage)
+{
+    const HMENU styles = m_popupMenu.GetSubMenu(TRAY_MENU_POS_DISPLAY_STYLES);
+    if (!styles)
+        return;
+    // The check stays even when the style is refused: the menu shows the
+    // engine's style anyway the next time it opens.
+    ::CheckMenuRadioItem(styles, DISPLAY_STYLE_TILE, DISPLAY_STYLE_STRETCH, static_cast<UINT>(style),
+                         MF_BYPOSITION);
+    if (!theWallpaperChanger.SetDisplayStyle(style))
+        AfxMessageBox(failureMessage);
+}
+
+void CTapestrixDlg::OnTileWallpaper()
+{
+    ApplyDisplayStyle(DISPLAY_STYLE_TILE, "Unable to tile desktop wallpaper");
+}
+
+void CTapestrixDlg::OnCenterWallpaper()
+{
+    ApplyDisplayStyle(DISPLAY_STYLE_CENTER, "Unable to center desktop wallpaper");
+}
+
+void CTapestrixDlg::OnStretchWallpaper()
+{
+    ApplyDisplayStyle(DISPLAY_STYLE_STRETCH, "Unable to stretch desktop wallpaper");
+}
+
+void CTapestrixDlg::ApplySelectionMode(int mode)
+{
+    const HMENU modes = m_popupMenu.GetSubMenu(TRAY_MENU_POS_SELECTION_OPTIONS);
+    if (!modes)
+        return;
+    ::CheckMenuRadioItem(modes, 0, 2, static_cast<UINT>(mode), MF_BYPOSITION);
+    // A failed write (no application key) stays silent.
+    WriteSettingDword(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_SELECTION, static_cast<DWORD>(mode));
+}
+
+void CTapestrixDlg::OnSelectManual()
+{
+    ApplySelectionMode(0);
+}
+
+void CTapestrixDlg::OnSelectRandom()
+{
+    ApplySelectionMode(1);
+}
+
+void CTapestrixDlg::OnSelectSequential()
+{
+    ApplySelectionMode(2);
+}
+
+void CTapestrixDlg::OnHelpTopics()
+{
+    const CString path = GetProgramFilePath(kHelpFile);
+    const HINSTANCE launched =
+        ::ShellExecuteA(nullptr, nullptr, path, nullptr, nullptr, SW_SHOWMAXIMIZED);
+    if (reinterpret_cast<INT_PTR>(launched) <= 32)
+        AfxMessageBox(kHelpNotLaunched);
+}
+
+void CTapestrixDlg::OnTimer(UINT_PTR timerId)
+{
+    if (timerId == IDT_SHOW_DESKTOP_ITEMS) {
+        // One shot per change: the icons come back once.
+        KillTimer(IDT_SHOW_DESKTOP_ITEMS);
+        theWallpaperChanger.ShowDesktopItems(1);
+    } else if (timerId == IDT_AUTO_CHANGE) {
+        // The timer keeps running.  A tick that arrives while an earlier
+        // change still waits for the user is skipped, so a failing change
+        // does not pile up one message box per period.
+        if (m_bChanging)
+            return;
+        CBusyGuard busy(&m_bChanging);
+        CStringArray list;
+        if (CollectCandidates(&list))
+            theWallpaperChanger.AutoChangeWallpaper(&list);
+    }
 }
 
 void CTapestrixDlg::ShowTrayMenu()

@@ -16,7 +16,8 @@
 #define WM_TRAY_NOTIFY (WM_USER + 100)
 #define TRAY_ICON_ID 128
 
-// Timers on the main window.
+// Timers on the main window (IDT_SHOW_DESKTOP_ITEMS, 100, belongs to the
+// engine, which sets it after hiding the desktop icons).
 #define IDT_AUTO_CHANGE 101
 
 class CTapestrixDlg : public CDialog {
@@ -47,8 +48,18 @@ protected:
     BOOL OnPaint(HDC printDC);
     HCURSOR OnQueryDragIcon();
     void OnTrayNotify(WPARAM iconId, LPARAM mouseMessage);
+    void OnTaskbarCreated();
     void OnOpenSettings();
     virtual void OnNewWallpaper();
+    void OnWallpaperFolder();
+    void OnTileWallpaper();
+    void OnCenterWallpaper();
+    void OnStretchWallpaper();
+    void OnSelectManual();
+    void OnSelectRandom();
+    void OnSelectSequential();
+    void OnHelpTopics();
+    void OnTimer(UINT_PTR timerId);
     virtual void ShowTrayMenu();
     void OnExit();
 
@@ -56,4 +67,20 @@ protected:
     BOOL m_bMenuLoaded;
     CMenu m_popupMenu;
     NOTIFYICONDATAA m_trayIconData;
+
+private:
+    // The shared preparation of a change: the candidates of the wallpaper
+    // folder; FALSE when there are none.
+    BOOL CollectCandidates(CStringArray* list);
+    void ApplyDisplayStyle(int style, LPCSTR failureMessage);
+    void ApplySelectionMode(int mode);
+
+    // What the shell announces when its taskbar (re)starts.
+    UINT m_nTaskbarCreatedMessage;
+    // TRUE between AddTrayIcon and RemoveTrayIcon: the icon is meant to be
+    // in the notification area.
+    BOOL m_bTrayIconShown;
+    // TRUE while a wallpaper change runs; it may wait in a file dialog or a
+    // message box whose loop delivers further ticks and tray clicks.
+    BOOL m_bChanging;
 };

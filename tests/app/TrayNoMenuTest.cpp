@@ -5,10 +5,14 @@
 
 #include "TestSupport.h"
 #include "app/TapestrixDlg.h"
+#include "engine/WallpaperChanger.h"
 #include "framework/App.h"
 #include "res/resource.h"
 
 using namespace tpx::test;
+
+// The engine the dialog's commands would use; never connected here.
+CWallpaperChanger theWallpaperChanger;
 
 namespace {
 

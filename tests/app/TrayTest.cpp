@@ -10,10 +10,15 @@
 #include "TestSupport.h"
 #include "TrayView.h"
 #include "app/TapestrixDlg.h"
+#include "engine/WallpaperChanger.h"
 #include "framework/App.h"
 #include "res/resource.h"
 
 using namespace tpx::test;
+
+// The engine the dialog's commands use; never connected to the Active
+// Desktop here, and the emptied application key names no wallpaper folder.
+CWallpaperChanger theWallpaperChanger;
 
 namespace {
 
@@ -82,6 +87,7 @@ protected:
             where);
     }
 
+    AppRegistryScope m_registry;
     CWinApp m_app{"Tapestrix"};
     CProbeDlg m_dlg;
 };

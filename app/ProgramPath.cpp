@@ -1,0 +1,20 @@
+#include "app/ProgramPath.h"
+
+#include <windows.h>
+
+CString GetProgramFilePath(CString name)
+{
+    char module[MAX_PATH] = "";
+    const DWORD length = ::GetModuleFileNameA(nullptr, module, MAX_PATH);
+    // A cut-off path would name some other folder.
+    if (length == 0 || length >= MAX_PATH)
+        return CString();
+
+    const CString program(module);
+    const int slash = program.ReverseFind('\\');
+    if (slash < 0)
+        return CString();
+    if (name.IsEmpty())
+        return program.Left(slash);
+    return program.Left(slash + 1) + name;
+}

@@ -1,0 +1,10 @@
+// Files that ship beside the program (the help file) are found through the
+// program's own folder, wherever it was installed.
+#pragma once
+
+#include "framework/String.h"
+
+// The running program's folder joined with `name`; with an empty name, the
+// folder itself without a trailing backslash.  Empty when the program's path
+// cannot be read whole or holds no backslash.
+CString GetProgramFilePath(CString name);
