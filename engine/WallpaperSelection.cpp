@@ -9,27 +9,18 @@
 #include <vector>
 
 #include "engine/Conversion.h"
-#include "framework/File.h"
 #include "framework/Handles.h"
 #include "settings/Settings.h"
 
 namespace {
 
 struct FolderEntry {
-    CString name;
-    CString path;
     std::wstring wideName;
+    CString name;
     BOOL isDirectory;
+    BOOL isLink;           // a reparse point: a symbolic link or junction
+    LONGLONG fileId;
 };
-
-std::wstring WideName(const CString& name)
-{
-    const int count = MultiByteToWideChar(CP_ACP, 0, name, name.GetLength(), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(count > 0 ? count : 0), L'\0');
-    if (count > 0)
-        MultiByteToWideChar(CP_ACP, 0, name, name.GetLength(), &wide[0], count);
-    return wide;
-}
 
 // NTFS order: upper-cased ordinal comparison; names equal but for case
 // (only on case-sensitive file systems) by plain ordinal order.
@@ -42,20 +33,21 @@ bool ComesBefore(const FolderEntry& a, const FolderEntry& b)
     return a.wideName < b.wideName;
 }
 
+// A directory as the file system knows it, whatever path leads there.
 struct DirectoryId {
     DWORD volume;
-    DWORD indexHigh;
-    DWORD indexLow;
+    LONGLONG index;
     bool operator<(const DirectoryId& other) const
     {
-        return std::tie(volume, indexHigh, indexLow) < std::tie(other.volume, other.indexHigh, other.indexLow);
+        return std::tie(volume, index) < std::tie(other.volume, other.index);
     }
 };
 
 class CWallpaperScan {
 public:
     CWallpaperScan(CStringArray* list, BOOL acceptAllFiles)
-        : m_list(list), m_acceptAllFiles(acceptAllFiles), m_convertPictures(FALSE)
+        : m_list(list), m_acceptAllFiles(acceptAllFiles), m_convertPictures(FALSE),
+          m_codePage(AreFileApisANSI() ? CP_ACP : CP_OEMCP), m_buffer(8192)
     {
         // Read once for the whole scan: the list reflects the setting as it
         // is at the moment of the change.
@@ -66,40 +58,122 @@ public:
         }
     }
 
-    void ScanFolder(const CString& folder)
+    void ScanTop(const CString& folder)
     {
-        if (!FirstVisit(folder))
+        CFileHandle directory = Open(folder);
+        DirectoryId id = {};
+        if (!directory || !Identify(directory.Get(), &id))
             return;
-
-        std::vector<FolderEntry> entries;
-        {
-            CFileFind finder;
-            BOOL more = finder.FindFile(folder + "\\*.*");
-            while (more) {
-                more = finder.FindNextFile();
-                if (finder.IsDots())
-                    continue;
-                FolderEntry entry;
-                entry.name = finder.GetFileName();
-                entry.isDirectory = finder.IsDirectory();
-                if (!entry.isDirectory && !Accepts(entry.name))
-                    continue;
-                entry.path = finder.GetFilePath();
-                entry.wideName = WideName(entry.name);
-                entries.push_back(std::move(entry));
-            }
-        }
-        std::sort(entries.begin(), entries.end(), ComesBefore);
-
-        for (const FolderEntry& entry : entries) {
-            if (entry.isDirectory)
-                ScanFolder(entry.path);
-            else
-                m_list->Add(entry.path);
-        }
+        m_visited.insert(id);
+        Scan(folder, std::move(directory), id.volume);
     }
 
 private:
+    // Lists one open folder, then walks its entries in order; `volume` is the
+    // volume the folder lies on.
+    void Scan(const CString& folder, CFileHandle directory, DWORD volume)
+    {
+        std::vector<FolderEntry> entries;
+        if (!ReadEntries(directory.Get(), &entries))
+            return;
+        directory.Reset();  // not held open while the sub-folders are walked
+        std::sort(entries.begin(), entries.end(), ComesBefore);
+
+        // A folder text ending in a backslash (a drive's root) gets no second one.
+        const CString prefix = folder.Right(1) == "\\" ? folder : folder + "\\";
+        for (const FolderEntry& entry : entries) {
+            const CString path = prefix + entry.name;
+            if (!entry.isDirectory) {
+                m_list->Add(path);
+            } else if (!entry.isLink) {
+                // An ordinary sub-folder lies on this volume; its listing gave
+                // its identity.
+                if (m_visited.insert(DirectoryId{volume, entry.fileId}).second)
+                    Scan(path, Open(path), volume);
+            } else {
+                // A link is followed to the folder it leads to, which may be
+                // an ancestor or one scanned before.
+                CFileHandle target = Open(path);
+                DirectoryId id = {};
+                if (!target)
+                    continue;
+                if (!Identify(target.Get(), &id)) {
+                    // Unknown: scanned; the length limit of paths still ends
+                    // any descent through it.
+                    Scan(path, std::move(target), volume);
+                } else if (m_visited.insert(id).second) {
+                    Scan(path, std::move(target), id.volume);
+                }
+            }
+        }
+    }
+
+    static CFileHandle Open(const CString& folder)
+    {
+        return CFileHandle(CreateFileA(folder, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    }
+
+    static BOOL Identify(HANDLE directory, DirectoryId* id)
+    {
+        BY_HANDLE_FILE_INFORMATION info;
+        if (!GetFileInformationByHandle(directory, &info))
+            return FALSE;
+        id->volume = info.dwVolumeSerialNumber;
+        id->index = static_cast<LONGLONG>((static_cast<ULONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow);
+        return TRUE;
+    }
+
+    // The folder's entries that count, with their file identities.  The
+    // listing comes through the open handle rather than a find-first search,
+    // so that each folder is opened once and sub-folders need no opening of
+    // their own to be recognised.
+    BOOL ReadEntries(HANDLE directory, std::vector<FolderEntry>* entries)
+    {
+        FILE_INFO_BY_HANDLE_CLASS request = FileIdBothDirectoryRestartInfo;
+        for (;;) {
+            if (!GetFileInformationByHandleEx(directory, request, m_buffer.data(),
+                                              static_cast<DWORD>(m_buffer.size() * sizeof m_buffer[0])))
+                return GetLastError() == ERROR_NO_MORE_FILES;
+            request = FileIdBothDirectoryInfo;
+            const BYTE* record = reinterpret_cast<const BYTE*>(m_buffer.data());
+            for (;;) {
+                const auto* info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(record);
+                AddEntry(*info, entries);
+                if (!info->NextEntryOffset)
+                    break;
+                record += info->NextEntryOffset;
+            }
+        }
+    }
+
+    void AddEntry(const FILE_ID_BOTH_DIR_INFO& info, std::vector<FolderEntry>* entries) const
+    {
+        const int length = static_cast<int>(info.FileNameLength / sizeof(WCHAR));
+        const WCHAR* name = info.FileName;
+        if ((length == 1 && name[0] == L'.') || (length == 2 && name[0] == L'.' && name[1] == L'.'))
+            return;
+        FolderEntry entry;
+        entry.name = Narrow(name, length);
+        entry.isDirectory = (info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (!entry.isDirectory && !Accepts(entry.name))
+            return;
+        entry.isLink = (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        entry.fileId = info.FileId.QuadPart;
+        entry.wideName.assign(name, static_cast<size_t>(length));
+        entries->push_back(std::move(entry));
+    }
+
+    // The name as the ANSI file functions would give it.
+    CString Narrow(const WCHAR* name, int length) const
+    {
+        char buffer[MAX_PATH * 2];
+        const int count =
+            WideCharToMultiByte(m_codePage, 0, name, length, buffer, static_cast<int>(sizeof buffer), nullptr, nullptr);
+        return CString(buffer, count > 0 ? count : 0);
+    }
+
     BOOL Accepts(const CString& name) const
     {
         if (m_acceptAllFiles || HasFileEnding(name, ".bmp"))
@@ -107,24 +181,11 @@ private:
         return m_convertPictures && (HasFileEnding(name, ".jpg") || HasFileEnding(name, ".gif"));
     }
 
-    // FALSE when the directory was scanned before under any name.  A folder
-    // that cannot be identified is scanned; the length limit of paths still
-    // ends any descent through it.
-    BOOL FirstVisit(const CString& folder)
-    {
-        CFileHandle directory(CreateFileA(folder, FILE_READ_ATTRIBUTES,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-        BY_HANDLE_FILE_INFORMATION info;
-        if (!directory || !GetFileInformationByHandle(directory.Get(), &info))
-            return TRUE;
-        const DirectoryId id = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
-        return m_visited.insert(id).second;
-    }
-
     CStringArray* m_list;
     BOOL m_acceptAllFiles;
     BOOL m_convertPictures;
+    UINT m_codePage;
+    std::vector<LONGLONG> m_buffer;  // 64 KB listing buffer, 8-byte aligned
     std::set<DirectoryId> m_visited;
 };
 
@@ -136,6 +197,12 @@ void CollectWallpapers(CString folder, CStringArray* list, BOOL acceptAllFiles)
     // of the whole disk on every change.
     if (!list || folder.IsEmpty())
         return;
+    // Paths are listed in full, as the folder's full path joined with the
+    // names, whatever the current directory is.
+    char fullPath[MAX_PATH * 2];
+    const DWORD length = GetFullPathNameA(folder, sizeof fullPath, fullPath, nullptr);
+    if (length == 0 || length >= sizeof fullPath)
+        return;
     CWallpaperScan scan(list, acceptAllFiles);
-    scan.ScanFolder(folder);
+    scan.ScanTop(fullPath);
 }

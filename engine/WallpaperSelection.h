@@ -14,6 +14,10 @@
 // Each directory is visited once, identified by volume serial number and file
 // index, so links (symbolic links, junctions) that lead back to an ancestor or
 // to a folder already scanned do not make the scan loop or repeat itself.
+// A folder is listed through one open handle (GetFileInformationByHandleEx),
+// whose listing also gives each sub-folder's file index; only links need an
+// identity query of their own.  Paths are the folder's full path joined with
+// the names in the ANSI code page, as the ANSI find functions give them.
 #pragma once
 
 #include "framework/String.h"

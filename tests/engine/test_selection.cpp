@@ -144,6 +144,13 @@ TEST_F(SelectionTest, MissingEmptyAndSlashEndedFolders)
     EXPECT_TRUE(Collect(dir / "missing", TRUE).empty());
     EXPECT_TRUE(Collect("", TRUE).empty()) << "an empty folder text must not scan the drive";
     EXPECT_EQ(Collect(dir.Path() + "\\", FALSE), Names({"a.bmp", "sub\\b.bmp"}));
+    // A relative folder text still lists full paths.
+    char current[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, current);
+    ASSERT_TRUE(SetCurrentDirectoryA(dir.Path().c_str()));
+    const Names relative = Collect("sub", FALSE);
+    SetCurrentDirectoryA(current);
+    EXPECT_EQ(relative, Names({"sub\\b.bmp"}));
 
     CStringArray list;
     list.Add("kept");
