@@ -242,14 +242,15 @@ BOOL CWallpaperChanger::SetNormalWallpaper(CString path)
         if (FAILED(m_pActiveDesktop->ApplyChanges(AD_APPLY_SAVE)))
             return FALSE;
         PlayChangeSound();
-        if (ReadAppDword(TPX_VAL_HIDE_DESKTOP_ITEMS, 0) == 1) {
+        // The icons are hidden only where a timer on the main window can
+        // bring them back.
+        const HWND mainWindow = MainWindow();
+        if (ReadAppDword(TPX_VAL_HIDE_DESKTOP_ITEMS, 0) == 1 && mainWindow) {
             DWORD seconds = ReadAppDword(TPX_VAL_HIDE_ITEM_TIMER, 3);
             // A pending timer is replaced, so the icons come back one full
             // period after the last change.
-            const HWND mainWindow = MainWindow();
-            if (mainWindow)
-                KillTimer(mainWindow, IDT_SHOW_DESKTOP_ITEMS);
-            if (ShowDesktopItems(0) && mainWindow) {
+            KillTimer(mainWindow, IDT_SHOW_DESKTOP_ITEMS);
+            if (ShowDesktopItems(0)) {
                 const DWORD maxSeconds = USER_TIMER_MAXIMUM / 1000;
                 if (seconds > maxSeconds)
                     seconds = maxSeconds;

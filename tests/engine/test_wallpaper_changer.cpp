@@ -239,6 +239,16 @@ TEST_F(ChangerTest, NoTimerWhenThereIsNoDesktopWindowToHide)
     EXPECT_EQ(Log(), Calls({"GetDesktopItemOptions(12)", kSetPath, "ApplyChanges(1)", "KillTimer(100)"}));
 }
 
+TEST_F(ChangerTest, IconsAreNotHiddenWithoutAMainWindowToBringThemBack)
+{
+    Set("HideDesktopItems", 1);
+    app.m_pMainWnd = nullptr;
+    EXPECT_TRUE(changer.SetNormalWallpaper(kPath));
+    app.m_pMainWnd = &app.mainWnd;
+    EXPECT_EQ(Log(), Calls({"GetDesktopItemOptions(12)", kSetPath, "ApplyChanges(1)"}));
+    EXPECT_TRUE(IsWindowVisible(desktop.Handle()));
+}
+
 TEST_F(ChangerTest, HiddenItemsComeBackOnePeriodAfterTheLastChange)
 {
     Set("HideDesktopItems", 1);
