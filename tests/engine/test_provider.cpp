@@ -188,10 +188,12 @@ TEST_F(ProviderTest, ConvertedPictureIsShownAgainAfterTheBitmapWasRewritten)
 
 TEST_F(ProviderTest, ActiveDesktopWallpaperSwitchesActiveDesktopOnAndIsShown)
 {
-    ASSERT_TRUE(WriteJpeg(dir / "page.jpg", 200, 200, [](int, int) { return kYellow; }));
+    // A colour no other test shows, so what was shown before cannot pass.
+    const COLORREF magenta = RGB(200, 40, 200);
+    ASSERT_TRUE(WriteJpeg(dir / "page.jpg", 200, 200, [&](int, int) { return magenta; }));
     ASSERT_TRUE(changer.SetActiveDesktopWallpaper((dir / "page.jpg").c_str()));
     EXPECT_TRUE(changer.IsActiveDesktopEnabled());
-    EXPECT_TRUE(DesktopShows(kYellow, {{centre.x, centre.y}}));
+    EXPECT_TRUE(DesktopShows(magenta, {{centre.x, centre.y}}));
 }
 
 }  // namespace
