@@ -8,10 +8,29 @@
 #include <cstdio>
 #include <cstdlib>
 
+namespace {
+
+// The hidden main dialog: a dialog titled "Tapestrix" that is never shown
+// (the program's message boxes carry the same title but are visible).
+BOOL CALLBACK FindMainDialog(HWND hwnd, LPARAM found)
+{
+    char className[16] = {};
+    char title[16] = {};
+    GetClassNameA(hwnd, className, sizeof className);
+    GetWindowTextA(hwnd, title, sizeof title);
+    if (lstrcmpA(className, "#32770") == 0 && lstrcmpA(title, "Tapestrix") == 0 && !IsWindowVisible(hwnd)) {
+        *reinterpret_cast<HWND*>(found) = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
 int main(int argc, char** argv)
 {
-    // The hidden main dialog is the only dialog titled "Tapestrix".
-    const HWND dialog = FindWindowA("#32770", "Tapestrix");
+    HWND dialog = nullptr;
+    EnumWindows(FindMainDialog, reinterpret_cast<LPARAM>(&dialog));
     if (!dialog) {
         std::fprintf(stderr, "tpx_post: Tapestrix is not running\n");
         return 1;
