@@ -1,6 +1,6 @@
 #include "activedesktop/DesktopState.h"
 
-#include "activedesktop/RegKey.h"
+#include "activedesktop/Registry.h"
 #include "activedesktop/ShownBitmap.h"
 
 #include <cstring>
@@ -44,13 +44,13 @@ HRESULT FromWin32(LONG rc)
 
 // A small decimal number stored as text (the shell's way) or as a DWORD
 // (some tools' way); anything else reads as `fallback`.
-DWORD QueryNumber(const CRegKey& key, LPCWSTR name, DWORD fallback)
+DWORD QueryNumber(HKEY key, LPCWSTR name, DWORD fallback)
 {
     DWORD value = 0;
-    if (key.QueryDword(name, &value))
+    if (QueryDword(key, name, &value))
         return value;
     WCHAR text[16];
-    if (!key.QueryString(name, text, 16) || !text[0])
+    if (!QueryString(key, name, text, 16) || !text[0])
         return fallback;
     value = 0;
     for (const WCHAR* p = text; *p; ++p) {
@@ -61,7 +61,7 @@ DWORD QueryNumber(const CRegKey& key, LPCWSTR name, DWORD fallback)
     return value;
 }
 
-DWORD ReadStyle(const CRegKey& desktop)
+DWORD ReadStyle(HKEY desktop)
 {
     if (QueryNumber(desktop, L"TileWallpaper", 0) == 1)
         return WPSTYLE_TILE;
@@ -84,14 +84,14 @@ DWORD ReadStyle(const CRegKey& desktop)
 std::vector<BYTE> ReadShellState()
 {
     std::vector<BYTE> state;
-    CRegKey key;
+    CRegKeyHandle key;
     DWORD size = 0;
-    if (key.Open(HKEY_CURRENT_USER, kExplorerKey) != ERROR_SUCCESS ||
-        !key.QueryBinary(L"ShellState", nullptr, &size) || size < kShellStateFlagsOffset + sizeof(DWORD) ||
-        size > kMaxShellStateSize)
+    if (OpenKey(HKEY_CURRENT_USER, kExplorerKey, &key) != ERROR_SUCCESS ||
+        !QueryBinary(key.Get(), L"ShellState", nullptr, &size) ||
+        size < kShellStateFlagsOffset + sizeof(DWORD) || size > kMaxShellStateSize)
         return state;
     state.resize(size);
-    if (!key.QueryBinary(L"ShellState", state.data(), &size) || size != state.size())
+    if (!QueryBinary(key.Get(), L"ShellState", state.data(), &size) || size != state.size())
         state.clear();
     return state;
 }
@@ -126,10 +126,10 @@ COMPONENTSOPT ReadItemOptions()
     const std::vector<BYTE> state = ReadShellState();
     if (!state.empty())
         options.fActiveDesktop = (GetShellStateFlags(state) & kDesktopHtmlFlag) ? TRUE : FALSE;
-    CRegKey components;
+    CRegKeyHandle components;
     DWORD enable = 0;
-    if (components.Open(HKEY_CURRENT_USER, kComponentsKey) == ERROR_SUCCESS &&
-        components.QueryDword(L"EnableComponents", &enable))
+    if (OpenKey(HKEY_CURRENT_USER, kComponentsKey, &components) == ERROR_SUCCESS &&
+        QueryDword(components.Get(), L"EnableComponents", &enable))
         options.fEnableComponents = enable ? TRUE : FALSE;
     return options;
 }
@@ -146,37 +146,38 @@ HRESULT WriteItemOptions(const COMPONENTSOPT& options)
     flags = options.fActiveDesktop ? (flags | kDesktopHtmlFlag) : (flags & ~kDesktopHtmlFlag);
     memcpy(state.data() + kShellStateFlagsOffset, &flags, sizeof flags);
 
-    CRegKey explorer;
-    LONG rc = explorer.Create(HKEY_CURRENT_USER, kExplorerKey);
+    CRegKeyHandle explorer;
+    LONG rc = CreateKey(HKEY_CURRENT_USER, kExplorerKey, &explorer);
     if (rc == ERROR_SUCCESS)
-        rc = explorer.SetBinary(L"ShellState", state.data(), static_cast<DWORD>(state.size()));
+        rc = SetBinary(explorer.Get(), L"ShellState", state.data(), static_cast<DWORD>(state.size()));
     if (rc != ERROR_SUCCESS)
         return FromWin32(rc);
 
-    CRegKey components;
-    rc = components.Create(HKEY_CURRENT_USER, kComponentsKey);
+    CRegKeyHandle components;
+    rc = CreateKey(HKEY_CURRENT_USER, kComponentsKey, &components);
     if (rc == ERROR_SUCCESS)
-        rc = components.SetDword(L"EnableComponents", options.fEnableComponents ? 1 : 0);
+        rc = SetDword(components.Get(), L"EnableComponents", options.fEnableComponents ? 1 : 0);
     return FromWin32(rc);
 }
 
 void ReadSavedWallpaper(LPWSTR path, DWORD* style)
 {
     path[0] = L'\0';
-    CRegKey desktop, general;
-    desktop.Open(HKEY_CURRENT_USER, kDesktopKey);
-    general.Open(HKEY_CURRENT_USER, kGeneralKey);
-    *style = ReadStyle(desktop);
+    CRegKeyHandle desktop, general;
+    OpenKey(HKEY_CURRENT_USER, kDesktopKey, &desktop);
+    OpenKey(HKEY_CURRENT_USER, kGeneralKey, &general);
+    *style = ReadStyle(desktop.Get());
 
     // The Active Desktop's wallpaper may be any picture or page.  The normal
     // desktop's is the bitmap shown, unless that is the provider's own copy
     // or nothing (the picture could not be shown): then the wallpaper is the
     // one the shell recorded as the backup.
-    if (ReadItemOptions().fActiveDesktop && general.QueryString(L"Wallpaper", path, MAX_PATH))
+    if (ReadItemOptions().fActiveDesktop && QueryString(general.Get(), L"Wallpaper", path, MAX_PATH))
         return;
-    desktop.QueryString(L"Wallpaper", path, MAX_PATH);
+    QueryString(desktop.Get(), L"Wallpaper", path, MAX_PATH);
     WCHAR backup[MAX_PATH];
-    if ((!path[0] || IsProviderBitmap(path)) && general.QueryString(L"BackupWallpaper", backup, MAX_PATH))
+    if ((!path[0] || IsProviderBitmap(path)) &&
+        QueryString(general.Get(), L"BackupWallpaper", backup, MAX_PATH))
         wcscpy(path, backup);
 }
 
@@ -190,23 +191,23 @@ HRESULT SaveWallpaper(LPCWSTR path, DWORD style)
         return hr;
 
     const bool activeDesktop = ReadItemOptions().fActiveDesktop != FALSE;
-    CRegKey general;
-    LONG rc = general.Create(HKEY_CURRENT_USER, kGeneralKey);
+    CRegKeyHandle general;
+    LONG rc = CreateKey(HKEY_CURRENT_USER, kGeneralKey, &general);
     if (rc == ERROR_SUCCESS)
-        rc = general.SetString(L"Wallpaper", path);
+        rc = SetString(general.Get(), L"Wallpaper", path);
     if (rc == ERROR_SUCCESS && !activeDesktop)
-        rc = general.SetString(L"BackupWallpaper", path);
+        rc = SetString(general.Get(), L"BackupWallpaper", path);
     if (rc != ERROR_SUCCESS)
         return FromWin32(rc);
 
     // Wine's desktop reads TileWallpaper (through win.ini, which maps to this
     // key) when it reloads; WallpaperStyle is for everybody else.
-    CRegKey desktop;
-    rc = desktop.Create(HKEY_CURRENT_USER, kDesktopKey);
+    CRegKeyHandle desktop;
+    rc = CreateKey(HKEY_CURRENT_USER, kDesktopKey, &desktop);
     if (rc == ERROR_SUCCESS)
-        rc = desktop.SetString(L"WallpaperStyle", kStyleValues[style].wallpaperStyle);
+        rc = SetString(desktop.Get(), L"WallpaperStyle", kStyleValues[style].wallpaperStyle);
     if (rc == ERROR_SUCCESS)
-        rc = desktop.SetString(L"TileWallpaper", kStyleValues[style].tileWallpaper);
+        rc = SetString(desktop.Get(), L"TileWallpaper", kStyleValues[style].tileWallpaper);
     if (rc != ERROR_SUCCESS)
         return FromWin32(rc);
 
@@ -216,9 +217,9 @@ HRESULT SaveWallpaper(LPCWSTR path, DWORD style)
 HRESULT ShowSavedWallpaper()
 {
     WCHAR shown[MAX_PATH];
-    CRegKey desktop;
-    if (desktop.Open(HKEY_CURRENT_USER, kDesktopKey) != ERROR_SUCCESS ||
-        !desktop.QueryString(L"Wallpaper", shown, MAX_PATH))
+    CRegKeyHandle desktop;
+    if (OpenKey(HKEY_CURRENT_USER, kDesktopKey, &desktop) != ERROR_SUCCESS ||
+        !QueryString(desktop.Get(), L"Wallpaper", shown, MAX_PATH))
         shown[0] = L'\0';
     return ShowBitmap(shown);
 }

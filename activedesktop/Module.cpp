@@ -4,7 +4,7 @@
 #include "activedesktop/Module.h"
 
 #include "activedesktop/ActiveDesktop.h"
-#include "activedesktop/RegKey.h"
+#include "activedesktop/Registry.h"
 
 #include <cwchar>
 #include <new>
@@ -133,12 +133,12 @@ STDAPI DllRegisterServer()
     WCHAR keyName[128], path[MAX_PATH];
     if (!GetServerKeyName(keyName, 128) || !GetOwnPath(path))
         return E_UNEXPECTED;
-    CRegKey key;
-    LONG rc = key.Create(HKEY_LOCAL_MACHINE, keyName, KEY_WRITE);
+    CRegKeyHandle key;
+    LONG rc = CreateKey(HKEY_LOCAL_MACHINE, keyName, &key, KEY_WRITE);
     if (rc == ERROR_SUCCESS)
-        rc = key.SetString(nullptr, path);
+        rc = SetString(key.Get(), nullptr, path);
     if (rc == ERROR_SUCCESS)
-        rc = key.SetString(L"ThreadingModel", kThreadingModel);
+        rc = SetString(key.Get(), L"ThreadingModel", kThreadingModel);
     return rc == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(rc);
 }
 
@@ -147,11 +147,11 @@ STDAPI DllUnregisterServer()
     WCHAR keyName[128], path[MAX_PATH], registered[MAX_PATH + 1];
     if (!GetServerKeyName(keyName, 128) || !GetOwnPath(path))
         return E_UNEXPECTED;
-    CRegKey key;
-    if (key.Open(HKEY_LOCAL_MACHINE, keyName, KEY_READ | KEY_WRITE) != ERROR_SUCCESS)
+    CRegKeyHandle key;
+    if (OpenKey(HKEY_LOCAL_MACHINE, keyName, &key, KEY_READ | KEY_WRITE) != ERROR_SUCCESS)
         return S_OK;
     // Somebody else's server stays registered.
-    if (!key.QueryString(nullptr, registered, MAX_PATH + 1) || lstrcmpiW(registered, path) != 0)
+    if (!QueryString(key.Get(), nullptr, registered, MAX_PATH + 1) || lstrcmpiW(registered, path) != 0)
         return S_OK;
     const LONG rc = RegDeleteValueW(key.Get(), nullptr);
     return rc == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(rc);

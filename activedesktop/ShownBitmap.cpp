@@ -1,7 +1,7 @@
 #include "activedesktop/ShownBitmap.h"
 
-#include "activedesktop/ComPtr.h"
 #include "activedesktop/DesktopState.h"
+#include "framework/Handles.h"
 
 #include <shlobj.h>
 #include <wincodec.h>
@@ -20,37 +20,6 @@ constexpr uint64_t kMaxSourcePixels = 64ull * 1024 * 1024;
 constexpr UINT kMaxSide = 1u << 16;
 // Rows converted per step: the output is written in bands, never held whole.
 constexpr size_t kBandBytes = 4u * 1024 * 1024;
-
-// The one owner of a file handle (CloseHandle).
-class CFileHandle {
-public:
-    explicit CFileHandle(HANDLE h = INVALID_HANDLE_VALUE) : m_h(h) {}
-    ~CFileHandle() { Close(); }
-    CFileHandle(CFileHandle&& other) noexcept : m_h(other.m_h) { other.m_h = INVALID_HANDLE_VALUE; }
-    CFileHandle& operator=(CFileHandle&& other) noexcept
-    {
-        if (this != &other) {
-            Close();
-            m_h = other.m_h;
-            other.m_h = INVALID_HANDLE_VALUE;
-        }
-        return *this;
-    }
-    CFileHandle(const CFileHandle&) = delete;
-    CFileHandle& operator=(const CFileHandle&) = delete;
-
-    bool IsValid() const { return m_h != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return m_h; }
-    bool Close()
-    {
-        const bool ok = m_h == INVALID_HANDLE_VALUE || CloseHandle(m_h);
-        m_h = INVALID_HANDLE_VALUE;
-        return ok;
-    }
-
-private:
-    HANDLE m_h;
-};
 
 HRESULT LastError()
 {
@@ -81,12 +50,9 @@ bool GetProviderBitmapPath(LPWSTR path, bool create)
 // What Wine's desktop loads it draws; this is the loader it uses.
 bool DesktopCanDraw(LPCWSTR path)
 {
-    HBITMAP bitmap = static_cast<HBITMAP>(
-        LoadImageW(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
-    if (!bitmap)
-        return false;
-    DeleteObject(bitmap);
-    return true;
+    const CBitmapHandle bitmap(static_cast<HBITMAP>(
+        LoadImageW(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION)));
+    return bitmap.IsValid();
 }
 
 // Where the picture lands in the bitmap: scaled to scaledWidth x scaledHeight,
@@ -227,21 +193,21 @@ HRESULT WriteProviderBitmap(LPCWSTR picture, DWORD style, LPCWSTR target)
 {
     CComPtr<IWICImagingFactory> factory;
     HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                  IID_IWICImagingFactory, reinterpret_cast<void**>(&factory));
+                                  IID_IWICImagingFactory, factory.ReceiveVoid());
     if (FAILED(hr))
         return hr;
     CComPtr<IWICBitmapDecoder> decoder;
     CComPtr<IWICBitmapFrameDecode> frame;
     UINT width = 0, height = 0;
     if (FAILED(factory->CreateDecoderFromFilename(picture, nullptr, GENERIC_READ,
-                                                  WICDecodeMetadataCacheOnDemand, &decoder)) ||
-        FAILED(decoder->GetFrame(0, &frame)) || FAILED(frame->GetSize(&width, &height)) || width == 0 ||
-        height == 0 || width > kMaxSide || height > kMaxSide ||
+                                                  WICDecodeMetadataCacheOnDemand, decoder.Receive())) ||
+        FAILED(decoder->GetFrame(0, frame.Receive())) || FAILED(frame->GetSize(&width, &height)) ||
+        width == 0 || height == 0 || width > kMaxSide || height > kMaxSide ||
         static_cast<uint64_t>(width) * height > kMaxSourcePixels)
         return S_FALSE;
 
     CComPtr<IWICFormatConverter> converter;
-    hr = factory->CreateFormatConverter(&converter);
+    hr = factory->CreateFormatConverter(converter.Receive());
     if (SUCCEEDED(hr))
         hr = converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone, nullptr,
                                    0.0, WICBitmapPaletteTypeCustom);
@@ -257,7 +223,7 @@ HRESULT WriteProviderBitmap(LPCWSTR picture, DWORD style, LPCWSTR target)
     IWICBitmapSource* source = converter.Get();
     CComPtr<IWICBitmapScaler> scaler;
     if (g.scaledWidth != width || g.scaledHeight != height) {
-        hr = factory->CreateBitmapScaler(&scaler);
+        hr = factory->CreateBitmapScaler(scaler.Receive());
         if (SUCCEEDED(hr))
             hr = scaler->Initialize(converter.Get(), g.scaledWidth, g.scaledHeight,
                                     WICBitmapInterpolationModeFant);
@@ -278,15 +244,15 @@ HRESULT WriteProviderBitmap(LPCWSTR picture, DWORD style, LPCWSTR target)
     CFileHandle file(CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                  nullptr));
     hr = file.IsValid() ? WriteBitmapFile(source, g.crop, file.Get()) : LastError();
-    if (SUCCEEDED(hr) && !file.Close())
+    // A failed close may mean the bitmap never reached the disk.
+    if (file.IsValid() && !CloseHandle(file.Release()) && SUCCEEDED(hr))
         hr = LastError();
-    file.Close();
     // The picture is read to the end: let go of it before the target is
     // replaced, which may be the very file the picture came from.
-    scaler.Release();
-    converter.Release();
-    frame.Release();
-    decoder.Release();
+    scaler.Reset();
+    converter.Reset();
+    frame.Reset();
+    decoder.Reset();
     if (SUCCEEDED(hr))
         hr = MoveIntoPlace(temporary, target);
     if (FAILED(hr))
