@@ -1,0 +1,404 @@
+// The Active Desktop object as COM hands it out in the test prefix: its checks, each object's
+// own pending state, the shell values ApplyChanges saves and the pixels Wine's desktop shows.
+#include <windows.h>
+#include <wininet.h>
+#include <shlobj.h>
+#include <FreeImage.h>
+
+#include "TestSupport.h"
+#include "framework/Handles.h"
+#include <gtest/gtest.h>
+#include <string>
+
+using namespace tpx::test;
+
+namespace {
+
+const char kServerKey[] = "Software\\Classes\\CLSID\\{75048700-EF1F-11D0-9888-006097DEACF9}\\InprocServer32";
+const char kComponentsKey[] = "Software\\Microsoft\\Internet Explorer\\Desktop\\Components";
+const char kExplorerKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer";
+const COLORREF kRed = RGB(220, 20, 20), kGreen = RGB(20, 200, 20), kBlue = RGB(20, 20, 220),
+               kYellow = RGB(230, 230, 20), kOrange = RGB(240, 160, 32);
+
+CComPtr<IActiveDesktop> New()
+{
+    CComPtr<IActiveDesktop> desktop;
+    CoCreateInstance(CLSID_ActiveDesktop, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveDesktop,
+                     desktop.ReceiveVoid());
+    return desktop;
+}
+
+std::wstring Wide(const std::string& text)
+{
+    WCHAR wide[MAX_PATH * 2] = {};
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide, MAX_PATH * 2);
+    return wide;
+}
+
+std::wstring Wallpaper(IActiveDesktop* desktop)
+{
+    WCHAR buffer[MAX_PATH] = {};
+    return desktop && desktop->GetWallpaper(buffer, MAX_PATH, 0) == S_OK ? buffer : L"<failed>";
+}
+
+DWORD Style(IActiveDesktop* desktop)
+{
+    WALLPAPEROPT options{sizeof(WALLPAPEROPT), 0};
+    return desktop && desktop->GetWallpaperOptions(&options, 0) == S_OK ? options.dwStyle : 0xFFFF;
+}
+
+HRESULT Apply(IActiveDesktop* desktop, const std::string& path, DWORD style, DWORD flags)
+{
+    const WALLPAPEROPT options{sizeof(WALLPAPEROPT), style};
+    HRESULT hr = desktop ? desktop->SetWallpaper(Wide(path).c_str(), 0) : E_POINTER;
+    if (SUCCEEDED(hr))
+        hr = desktop->SetWallpaperOptions(&options, 0);
+    return SUCCEEDED(hr) ? desktop->ApplyChanges(flags) : hr;
+}
+
+// fActiveDesktop as `desktop` reads it, after setting it to `set` (unless -1); -1 on failure.
+int Active(IActiveDesktop* desktop, int set = -1)
+{
+    COMPONENTSOPT options{sizeof(COMPONENTSOPT), 0, 0};
+    if (!desktop || desktop->GetDesktopItemOptions(&options, 0) != S_OK)
+        return -1;
+    options.fActiveDesktop = set < 0 ? options.fActiveDesktop : set;
+    return set < 0 || desktop->SetDesktopItemOptions(&options, 0) == S_OK ? options.fActiveDesktop : -1;
+}
+
+std::string Value(const char* key, const char* name)
+{
+    return GetRegString(HKEY_CURRENT_USER, key, name).value_or("<missing>");
+}
+
+std::string SpiWallpaper()
+{
+    char path[MAX_PATH] = "<failed>";
+    SystemParametersInfoA(SPI_GETDESKWALLPAPER, MAX_PATH, path, 0);
+    return path;
+}
+
+// ad_demo's exit code, or -1 when it did not end.
+int Demo(const std::string& args)
+{
+    ChildProcess child;
+    DWORD code = 0;
+    return child.Start(ExeDir() + "\\ad_demo.exe", args) && child.WaitExit(30000, &code) ? int(code) : -1;
+}
+
+// Written through FreeImage, so that the object's decoder is not also the encoder.
+bool WriteJpeg(const std::string& path, int width, int height, COLORREF colour)
+{
+    FreeImage_Initialise(TRUE);
+    FIBITMAP* dib = FreeImage_Allocate(width, height, 24);
+    const RGBQUAD quad{GetBValue(colour), GetGValue(colour), GetRValue(colour), 0};
+    const bool ok =
+        FreeImage_FillBackground(dib, &quad) && FreeImage_Save(FIF_JPEG, dib, path.c_str(), JPEG_DEFAULT);
+    FreeImage_Unload(dib);
+    return ok;
+}
+
+struct Px { int x, y; COLORREF colour; };
+
+// Waits (bounded) until the desktop window shows every point; "" when it
+// does, else what it shows instead.
+std::string DesktopMismatch(std::initializer_list<Px> points)
+{
+    std::string wrong;
+    auto shown = [&] {
+        HDC dc = GetDC(nullptr);
+        wrong.clear();
+        for (const Px& p : points)
+            if (const COLORREF c = GetPixel(dc, p.x, p.y); !ColourNear(c, p.colour, 12))
+                wrong += std::to_string(p.x) + "," + std::to_string(p.y) + ": " + std::to_string(c) + "; ";
+        ReleaseDC(nullptr, dc);
+        return wrong.empty();
+    };
+    WaitFor(shown, 10000);
+    return wrong;
+}
+#define EXPECT_DESKTOP(...) EXPECT_EQ("", DesktopMismatch({__VA_ARGS__}))
+
+class AdTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(0, Active(New().Get(), 0)); }
+    ~AdTest() override { if (SUCCEEDED(m_com)) CoUninitialize(); }
+
+    const HRESULT m_com = CoInitialize(nullptr);
+    struct Reload {  // last out: the desktop loads the restored wallpaper
+        ~Reload() { SystemParametersInfoA(SPI_SETDESKWALLPAPER, 0, nullptr, 0); }
+    } m_reload;
+    RegistrySnapshot m_desktop{HKEY_CURRENT_USER, kDesktopKey}, m_general{HKEY_CURRENT_USER, kGeneralKey},
+        m_components{HKEY_CURRENT_USER, kComponentsKey}, m_explorer{HKEY_CURRENT_USER, kExplorerKey};
+    TempDir m_dir;
+};
+
+// Starts from the plain desktop, so that what a test sees is its own doing.
+class DesktopTest : public AdTest {
+protected:
+    void SetUp() override
+    {
+        AdTest::SetUp();
+        ASSERT_EQ(S_OK, Apply(m_object.Get(), "", WPSTYLE_CENTER, AD_APPLY_SAVE));
+        ASSERT_EQ("", DesktopMismatch({Centre(m_plain), Corner(0, 0, m_plain)}));
+    }
+    Px Centre(COLORREF c) const { return {m_cx / 2, m_cy / 2, c}; }
+    Px Corner(bool right, bool bottom, COLORREF c) const
+    {
+        return {right ? m_cx - 3 : 2, bottom ? m_cy - 3 : 2, c};
+    }
+
+    const int m_cx = GetSystemMetrics(SM_CXSCREEN), m_cy = GetSystemMetrics(SM_CYSCREEN);
+    const COLORREF m_plain = GetSysColor(COLOR_DESKTOP);
+    CComPtr<IActiveDesktop> m_object = New();
+};
+
+TEST_F(AdTest, ActivationLoadsThisDllWhichAnswersAndStaysWhileAnObjectOrALockNeedsIt)
+{
+    CComPtr<IActiveDesktop> desktop = New();
+    ASSERT_TRUE(desktop);
+    HMODULE dll = GetModuleHandleA("tpxactivedesktop.dll");
+    char loaded[MAX_PATH] = {};
+    GetModuleFileNameA(dll, loaded, MAX_PATH);
+    EXPECT_EQ(0, lstrcmpiA(loaded, (ExeDir() + "\\tpxactivedesktop.dll").c_str())) << loaded;
+    EXPECT_EQ("Apartment", GetRegString(HKEY_LOCAL_MACHINE, kServerKey, "ThreadingModel").value_or(""));
+    EXPECT_NE(L"<failed>", Wallpaper(desktop.Get()));
+    EXPECT_EQ(0, Active(desktop.Get()));
+    IUnknown* unknown = nullptr;
+    ASSERT_EQ(S_OK, desktop->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)));
+    EXPECT_EQ(desktop.Get(), unknown);
+    unknown->Release();
+    EXPECT_EQ(E_NOINTERFACE, desktop->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&unknown)));
+    EXPECT_EQ(nullptr, unknown);
+    unknown = desktop.Get();
+    EXPECT_EQ(CLASS_E_NOAGGREGATION, CoCreateInstance(CLSID_ActiveDesktop, desktop.Get(), CLSCTX_INPROC,
+                                                      IID_IUnknown, reinterpret_cast<void**>(&unknown)));
+    EXPECT_EQ(nullptr, unknown);
+    CComPtr<IClassFactory> factory;
+    auto canUnload = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+        reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
+    ASSERT_TRUE(canUnload);
+    for (BOOL lock : {TRUE, FALSE}) {
+        EXPECT_EQ(S_FALSE, canUnload()) << "an object or a lock is alive";
+        ASSERT_EQ(S_OK, CoGetClassObject(CLSID_ActiveDesktop, CLSCTX_INPROC_SERVER, nullptr,
+                                         IID_IClassFactory, factory.ReceiveVoid()));
+        EXPECT_EQ(S_OK, factory->LockServer(lock));
+        factory.Reset();
+        desktop.Reset();
+    }
+    EXPECT_EQ(S_OK, canUnload());
+}
+
+TEST_F(AdTest, PendingStateIsOneObjectsOwnAndGetWallpaperNeverWritesPastTheBuffer)
+{
+    SetRegString(HKEY_CURRENT_USER, kDesktopKey, "Wallpaper", "C:\\before.bmp");
+    SetRegString(HKEY_CURRENT_USER, kDesktopKey, "TileWallpaper", "1");
+    CComPtr<IActiveDesktop> first = New(), second = New(), third;
+    ASSERT_EQ(S_OK, Apply(first.Get(), "C:\\Wallpapers\\leaves.bmp", WPSTYLE_STRETCH, 0));  // pending
+    EXPECT_EQ(DWORD(WPSTYLE_STRETCH), Style(first.Get()));
+    third = New();  // made after the other's change
+    for (IActiveDesktop* other : {second.Get(), third.Get()}) {
+        EXPECT_EQ(L"C:\\before.bmp", Wallpaper(other));
+        EXPECT_EQ(DWORD(WPSTYLE_TILE), Style(other));
+    }
+    EXPECT_EQ("C:\\before.bmp", Value(kDesktopKey, "Wallpaper")) << "nothing saved";
+    const std::wstring path = L"C:\\Wallpapers\\leaves.bmp";
+    const UINT fits = UINT(path.size()) + 1;
+    for (UINT cch : {fits, fits - 1}) {
+        WCHAR buffer[64];
+        wmemset(buffer, 0xBEEF, 64);
+        EXPECT_EQ(cch == fits ? S_OK : HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER),
+                  first->GetWallpaper(buffer, cch, 0));
+        EXPECT_EQ(cch == fits ? path : L"", std::wstring(buffer)) << "never a cut path";
+        EXPECT_EQ(std::wstring(64 - cch, 0xBEEF), std::wstring(buffer + cch, 64 - cch)) << "past " << cch;
+    }
+}
+
+TEST_F(AdTest, RefusedArgumentsChangeNothing)
+{
+    CComPtr<IActiveDesktop> desktop = New();
+    ASSERT_EQ(S_OK, Apply(desktop.Get(), "C:\\kept.bmp", WPSTYLE_TILE, 0));
+    EXPECT_EQ(E_INVALIDARG, desktop->GetWallpaper(nullptr, MAX_PATH, 0));
+    EXPECT_EQ(E_INVALIDARG, desktop->SetWallpaper(nullptr, 0));
+    const std::wstring longest = L"C:\\" + std::wstring(MAX_PATH - 4, L'a');  // 259 characters
+    EXPECT_EQ(E_INVALIDARG, desktop->SetWallpaper((longest + L"a").c_str(), 0));
+    const WALLPAPEROPT six{sizeof(WALLPAPEROPT), 6};
+    EXPECT_EQ(E_INVALIDARG, desktop->SetWallpaperOptions(&six, 0));
+    for (DWORD size : {0u, 4u, 16u}) {  // neither struct's size
+        WALLPAPEROPT options{size, WPSTYLE_STRETCH};
+        EXPECT_EQ(E_INVALIDARG, desktop->SetWallpaperOptions(&options, 0)) << size;
+        EXPECT_EQ(E_INVALIDARG, desktop->GetWallpaperOptions(&options, 0)) << size;
+        COMPONENTSOPT items{size, 7, 7};
+        EXPECT_EQ(E_INVALIDARG, desktop->GetDesktopItemOptions(&items, 0)) << size;
+        EXPECT_EQ(E_INVALIDARG, desktop->SetDesktopItemOptions(&items, 0)) << size;
+        EXPECT_TRUE(options.dwStyle == WPSTYLE_STRETCH && items.fActiveDesktop == 7) << "written: " << size;
+    }
+    EXPECT_EQ(L"C:\\kept.bmp", Wallpaper(desktop.Get()));
+    EXPECT_EQ(DWORD(WPSTYLE_TILE), Style(desktop.Get()));
+    EXPECT_EQ(0, Active(desktop.Get()));
+    EXPECT_EQ(S_OK, desktop->SetWallpaper(longest.c_str(), 0));
+}
+
+TEST_F(AdTest, ActiveDesktopIsTheShellsOneFlagSeenAtOnceInEveryObjectAndProcess)
+{
+    CComPtr<IActiveDesktop> early = New();
+    ASSERT_EQ(1, Active(New().Get(), 1));  // no ApplyChanges
+    EXPECT_EQ(1, Active(early.Get()));
+    EXPECT_EQ(1, Active(New().Get()));
+    EXPECT_EQ(16 + 1, Demo("active"));
+    EXPECT_EQ(16 + 0, Demo("active 0"));
+    EXPECT_EQ(0, Active(early.Get()));
+    EXPECT_EQ(0, Active(New().Get()));
+
+    // The switch is one flag of the shell's "ShellState"; the rest is others'.
+    auto stored = [] {
+        std::string bytes(64, '\0');
+        DWORD size = 64;
+        RegGetValueA(HKEY_CURRENT_USER, kExplorerKey, "ShellState", RRF_RT_ANY, nullptr, &bytes[0], &size);
+        return bytes.substr(0, size);
+    };
+    std::string state(36, '\x09');  // byte count, then flags with other bits set, then the rest
+    state.replace(0, 6, "\x24\0\0\0\x23\x08", 6);
+    ASSERT_TRUE(SetRegBinary(HKEY_CURRENT_USER, kExplorerKey, "ShellState", REG_BINARY, state.data(), 36));
+    EXPECT_EQ(0, Active(New().Get()));
+    ASSERT_EQ(1, Active(New().Get(), 1));
+    EXPECT_EQ(state.substr(0, 4) + "\x63" + state.substr(5), stored());
+    ASSERT_EQ(0, Active(New().Get(), 0));
+    EXPECT_EQ(state, stored());
+    // One that no shell could have written reads as off and is replaced whole.
+    ASSERT_TRUE(SetRegBinary(HKEY_CURRENT_USER, kExplorerKey, "ShellState", REG_BINARY, state.data(), 3));
+    EXPECT_EQ(0, Active(New().Get()));
+    ASSERT_EQ(1, Active(New().Get(), 1));
+    EXPECT_EQ(36u, stored().size());
+}
+
+TEST_F(AdTest, NewObjectReadsOddRegistryValuesSafely)
+{
+    DeleteRegValue(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper");
+    SetRegBinary(HKEY_CURRENT_USER, kDesktopKey, "Wallpaper", REG_SZ, "C:\\a.bmp", 8);  // no NUL
+    EXPECT_EQ(L"C:\\a.bmp", Wallpaper(New().Get()));
+    SetRegString(HKEY_CURRENT_USER, kDesktopKey, "Wallpaper", "C:\\" + std::string(400, 'x'));
+    EXPECT_EQ(L"", Wallpaper(New().Get())) << "no wallpaper rather than a cut path";
+    const struct { const char *style, *tile; DWORD expected; } cases[] = {
+        {"2", "1", WPSTYLE_TILE}, {"22", "0", 5}, {"abc", "x", 0}, {"99999999999", "0", 0}};
+    for (const auto& c : cases) {
+        SetRegString(HKEY_CURRENT_USER, kDesktopKey, "WallpaperStyle", c.style);
+        SetRegString(HKEY_CURRENT_USER, kDesktopKey, "TileWallpaper", c.tile);
+        EXPECT_EQ(c.expected, Style(New().Get())) << c.style << "/" << c.tile;
+    }
+    SetRegDword(HKEY_CURRENT_USER, kDesktopKey, "WallpaperStyle", 2);
+    EXPECT_EQ(DWORD(WPSTYLE_STRETCH), Style(New().Get())) << "a DWORD, as some tools write it";
+}
+
+TEST_F(AdTest, EachStyleWritesTheShellsPairAndReadsBack)
+{
+    const std::string bmp = m_dir / "a.bmp";
+    ASSERT_TRUE(WriteSolidBmp(bmp, 64, 64, kRed));
+    const char* pairs[][2] = {{"0", "0"}, {"0", "1"}, {"2", "0"}, {"6", "0"}, {"10", "0"}, {"22", "0"}};
+    for (DWORD style = 0; style < 6; ++style) {
+        ASSERT_EQ(S_OK, Apply(New().Get(), bmp, style, AD_APPLY_SAVE)) << style;
+        for (const char* name : {"WallpaperStyle", "TileWallpaper"})
+            EXPECT_EQ(DWORD(REG_SZ), GetRegType(HKEY_CURRENT_USER, kDesktopKey, name).value_or(0)) << name;
+        EXPECT_EQ(pairs[style][0], Value(kDesktopKey, "WallpaperStyle")) << style;
+        EXPECT_EQ(pairs[style][1], Value(kDesktopKey, "TileWallpaper")) << style;
+        EXPECT_EQ(style, Style(New().Get()));
+        EXPECT_EQ(Wide(bmp), Wallpaper(New().Get()));
+    }
+}
+
+TEST_F(AdTest, ApplyFlagsAreTestedBitByBit)
+{
+    const std::string bmp = m_dir / "a.bmp", other = m_dir / "b.bmp";
+    ASSERT_TRUE(WriteSolidBmp(bmp, 8, 8, kRed) && WriteSolidBmp(other, 8, 8, kBlue));
+    auto saved = [] {
+        return Value(kDesktopKey, "Wallpaper") + "|" + Value(kDesktopKey, "TileWallpaper") + "|" +
+               Value(kGeneralKey, "Wallpaper");
+    };
+    ASSERT_EQ(S_OK, Apply(New().Get(), bmp, WPSTYLE_TILE, AD_APPLY_ALL));
+    const std::string afterAll = saved();
+    EXPECT_EQ(bmp + "|1|" + bmp, afterAll);
+    ASSERT_EQ(S_OK, Apply(New().Get(), other, WPSTYLE_CENTER, AD_APPLY_SAVE));
+    ASSERT_EQ(S_OK, Apply(New().Get(), bmp, WPSTYLE_TILE, AD_APPLY_ALL | AD_APPLY_FORCE));
+    EXPECT_EQ(afterAll, saved()) << "0xF does what 7 does";
+    for (DWORD flags : {0, AD_APPLY_HTMLGEN, AD_APPLY_REFRESH, 0xE /* both, forced */}) {
+        EXPECT_EQ(S_OK, Apply(New().Get(), other, WPSTYLE_STRETCH, flags)) << flags;
+        EXPECT_EQ(afterAll, saved()) << "saved without AD_APPLY_SAVE: " << flags;
+    }
+}
+
+TEST_F(AdTest, NothingToShowMeansThePlainDesktopButThePathIsKept)
+{
+    const auto page = m_dir / "page.htm", missing = m_dir / "missing.bmp", broken = m_dir / "broken.bmp";
+    ASSERT_TRUE(WriteFileText(page, "<html></html>") && WriteFileText(broken, "BM no bitmap"));
+    ASSERT_EQ(1, Active(New().Get(), 1));
+    ASSERT_EQ(S_OK, Apply(New().Get(), page, WPSTYLE_CENTER, AD_APPLY_SAVE | AD_APPLY_HTMLGEN));
+    EXPECT_EQ(page + "|", Value(kGeneralKey, "Wallpaper") + "|" + Value(kDesktopKey, "Wallpaper"));
+    ASSERT_EQ(0, Active(New().Get(), 0));
+    for (const std::string& path : {missing, broken}) {
+        EXPECT_EQ(S_OK, Apply(New().Get(), path, WPSTYLE_STRETCH, AD_APPLY_SAVE)) << path;
+        EXPECT_EQ("", Value(kDesktopKey, "Wallpaper") + SpiWallpaper()) << path;
+        EXPECT_EQ(path, Value(kGeneralKey, "BackupWallpaper"));
+        EXPECT_EQ(Wide(path), Wallpaper(New().Get())) << "a new object starts from the backup";
+    }
+}
+
+TEST_F(DesktopTest, SaveAloneShowsTheBitmapAgainAfterRewritesAndChangesBehindTheObject)
+{
+    const std::string path = m_dir / "converted.bmp";
+    ASSERT_TRUE(WriteSolidBmp(path, 64, 64, kRed));
+    ASSERT_EQ(S_OK, Apply(m_object.Get(), path, WPSTYLE_CENTER, AD_APPLY_SAVE));
+    EXPECT_DESKTOP(Centre(kRed), Corner(0, 0, m_plain));
+    EXPECT_EQ(path + path + path + path, Value(kDesktopKey, "Wallpaper") + Value(kGeneralKey, "Wallpaper") +
+                                             Value(kGeneralKey, "BackupWallpaper") + SpiWallpaper());
+    // What a caller does after every normal change, another picture shown, then its refresh step.
+    SetRegString(HKEY_CURRENT_USER, kGeneralKey, "Wallpaper", "C:\\start.htm");
+    ASSERT_TRUE(SystemParametersInfoA(SPI_SETDESKWALLPAPER, 0, const_cast<char*>(""), SPIF_UPDATEINIFILE));
+    ASSERT_EQ("", DesktopMismatch({Centre(m_plain)}));
+    WCHAR text[MAX_PATH] = {};
+    ASSERT_EQ(S_OK, m_object->GetWallpaper(text, MAX_PATH, 0));
+    EXPECT_EQ(Wide(path), text);
+    ASSERT_EQ(S_OK, m_object->SetWallpaper(L"", 0));
+    ASSERT_EQ(S_OK, m_object->SetWallpaper(text, 0));
+    ASSERT_EQ(S_OK, m_object->ApplyChanges(AD_APPLY_SAVE));
+    EXPECT_DESKTOP(Centre(kRed));
+    // The caller rewrites its one bitmap and applies the same path; or refreshes.
+    ASSERT_TRUE(WriteSolidBmp(path, 64, 64, kGreen));
+    ASSERT_EQ(S_OK, Apply(m_object.Get(), path, WPSTYLE_CENTER, AD_APPLY_SAVE));
+    EXPECT_DESKTOP(Centre(kGreen));
+    ASSERT_TRUE(WriteSolidBmp(path, 64, 64, kBlue));
+    ASSERT_EQ(S_OK, New()->ApplyChanges(AD_APPLY_REFRESH));
+    EXPECT_DESKTOP(Centre(kBlue));
+    ASSERT_EQ(S_OK, Apply(m_object.Get(), path, WPSTYLE_TILE, AD_APPLY_SAVE));
+    EXPECT_DESKTOP(Centre(kBlue), Corner(0, 0, kBlue), Corner(1, 1, kBlue));
+}
+
+TEST_F(DesktopTest, StretchedTwoByTwoBitmapFillsTheCornersThroughAScreenSizedCopy)
+{
+    const std::string two = m_dir / "two.bmp";
+    auto quarter = [](int x, int y) { return y ? (x ? kYellow : kBlue) : (x ? kGreen : kRed); };
+    ASSERT_TRUE(WriteBmp(two, 2, 2, quarter));
+    ASSERT_EQ(S_OK, Apply(m_object.Get(), two, WPSTYLE_STRETCH, AD_APPLY_SAVE));
+    EXPECT_DESKTOP(Corner(0, 0, kRed), Corner(1, 0, kGreen), Corner(0, 1, kBlue), Corner(1, 1, kYellow));
+    const BitmapInfo info = ReadBmpInfo(Value(kDesktopKey, "Wallpaper"));
+    EXPECT_TRUE(info.ok && info.width == m_cx && info.height == m_cy) << Value(kDesktopKey, "Wallpaper");
+    EXPECT_EQ("2|0", Value(kDesktopKey, "WallpaperStyle") + "|" + Value(kDesktopKey, "TileWallpaper"));
+    EXPECT_EQ(two + two, Value(kGeneralKey, "Wallpaper") + Value(kGeneralKey, "BackupWallpaper"));
+    EXPECT_EQ(Wide(two), Wallpaper(New().Get()));
+}
+
+TEST_F(DesktopTest, ActiveDesktopJpegStaysTheWallpaperWhileABitmapIsShown)
+{
+    const std::string jpeg = m_dir / "photo.jpg";
+    ASSERT_TRUE(WriteJpeg(jpeg, 80, 60, kOrange));
+    ASSERT_EQ(1, Active(m_object.Get(), 1));
+    ASSERT_EQ(S_OK, Apply(m_object.Get(), jpeg, WPSTYLE_CENTER, AD_APPLY_SAVE | AD_APPLY_HTMLGEN));
+    EXPECT_DESKTOP(Centre(kOrange), Corner(0, 0, m_plain));
+    EXPECT_EQ(jpeg + "|", Value(kGeneralKey, "Wallpaper") + "|" + Value(kGeneralKey, "BackupWallpaper"))
+        << "the backup is the normal desktop's";
+    const BitmapInfo info = ReadBmpInfo(SpiWallpaper());
+    EXPECT_TRUE(info.ok && info.width == 80 && info.height == 60) << SpiWallpaper();
+    EXPECT_EQ(Value(kDesktopKey, "Wallpaper"), SpiWallpaper());
+    EXPECT_EQ(Wide(jpeg), Wallpaper(New().Get()));
+}
+
+}  // namespace
