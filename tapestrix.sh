@@ -49,7 +49,7 @@ ensure_display() {
   if [ -f "$f" ] && display_alive "$(cat "$f")"; then DISPLAY=$(cat "$f"); export DISPLAY; return 0; fi
   local n=90
   while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-  setsid nohup Xvfb ":$n" -screen 0 "${DESKTOP_SIZE}x24" -nolisten tcp >"$TPX_BUILD/xvfb.log" 2>&1 &
+  setsid nohup Xvfb ":$n" -screen 0 "${DESKTOP_SIZE}x24" -nolisten tcp >"$TPX_BUILD/xvfb.log" 2>&1 </dev/null &
   local i
   for i in $(seq 1 50); do display_alive ":$n" && break; sleep 0.1; done
   display_alive ":$n" || { say "Xvfb did not start (see $TPX_BUILD/xvfb.log)"; exit 1; }
@@ -75,7 +75,7 @@ ensure_prefix() {
     echo "$PREFIX_VERSION" >"$mark"
   fi
   # One long-lived wineserver, so each test process starts quickly.
-  "$TPX_WINESERVER" -p 120 2>/dev/null || true
+  "$TPX_WINESERVER" -p 120 </dev/null >/dev/null 2>&1 || true
 }
 
 # wineboot -u and friends undo the class registration, so it is applied
@@ -120,8 +120,9 @@ cmd_run() {
   register_provider
   if [ -x "$ROOT/tools/demo-defaults.sh" ]; then "$ROOT/tools/demo-defaults.sh"; fi
   local exe=$TPX_BUILD/bin/Tapestrix.exe
-  (cd "$TPX_BUILD/bin" && setsid nohup "$TPX_WINE" explorer "/desktop=Default,$DESKTOP_SIZE" "$exe" \
-      >"$TPX_BUILD/run.log" 2>&1 &)
+  # Detached from our output, so `./tapestrix.sh run | tail` returns.
+  (cd "$TPX_BUILD/bin" && exec setsid nohup "$TPX_WINE" explorer "/desktop=Default,$DESKTOP_SIZE" "$exe") \
+      >"$TPX_BUILD/run.log" 2>&1 </dev/null &
   say "started Tapestrix in the Wine desktop on $DISPLAY"
   say "screenshot: ./tapestrix.sh shot shot.png   stop: ./tapestrix.sh stop"
 }
