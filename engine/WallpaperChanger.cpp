@@ -251,7 +251,11 @@ BOOL CWallpaperChanger::SetNormalWallpaper(CString path)
             // period after the last change.
             KillTimer(mainWindow, IDT_SHOW_DESKTOP_ITEMS);
             if (ShowDesktopItems(0)) {
+                // A stored 0 would make a timer that fires at once; a period
+                // too long for a timer runs at the longest one instead.
                 const DWORD maxSeconds = USER_TIMER_MAXIMUM / 1000;
+                if (seconds < 1)
+                    seconds = 1;
                 if (seconds > maxSeconds)
                     seconds = maxSeconds;
                 SetTimer(mainWindow, IDT_SHOW_DESKTOP_ITEMS, seconds * 1000, nullptr);
