@@ -1,283 +1,194 @@
-// Bitmap conversion with the real FreeImage library: which names are
-// converted, refused or passed through, the question box, the one target
-// file and "BmpConvertedFrom", and that a failed conversion never harms the
-// bitmap the desktop is showing.
-#include <gtest/gtest.h>
-
-#include "EngineTestEnv.h"
-#include "PictureFiles.h"
-#include "TestSupport.h"
+// Bitmap conversion with the real FreeImage library (what is converted,
+// refused or passed, the question, the one target and "BmpConvertedFrom",
+// failures never harming the bitmap the desktop shows) and the picture
+// loader (sizes, messages, bad files, saving a real bitmap).
+#include "EngineTest.h"
 #include "engine/Conversion.h"
+#include "engine/Picture.h"
+#include "framework/File.h"
 
 namespace tpx::test {
 namespace {
 
-const char kQuestion[] = "This is not a windows bitmap. Convert it so that you can display on your normal desktop?";
+using Result = std::pair<int, std::string>;  // a conversion's result and the path it leaves
 
-class ConversionTest : public ::testing::Test {
+class Conversion : public EngineTest {
 protected:
     void SetUp() override
     {
-        target = dir / "converted.bmp";
-        registry.Set("ConvertedBmpPath", target);
-        ASSERT_TRUE(WriteJpeg(dir / "sea.jpg", 64, 48, [](int x, int y) { return Quadrants(64, 48, x, y); }));
-        ASSERT_TRUE(WriteGif(dir / "hill.gif", 40, 30, [](int x, int y) { return Quadrants(40, 30, x, y); }));
+        EngineTest::SetUp();
+        Set("ConvertedBmpPath", target);
+        ASSERT_TRUE(WritePicture(dir / "sea.jpg", 64, 48) && WritePicture(dir / "hill.gif", 40, 30));
     }
-
-    std::optional<std::string> ConvertedFrom() const { return GetRegString(HKEY_CURRENT_USER, kAppKey, "BmpConvertedFrom"); }
-
-    // The target holds the old bitmap, byte for byte.
-    void PutOldBitmap()
+    Result Convert(const std::string& name, int (*convert)(CString&) = ConvertToBitmap) const
     {
-        ASSERT_TRUE(WriteSolidBmp(target, 8, 8, RGB(1, 2, 3)));
-        oldBitmap = ReadFileBytes(target);
+        CString path = (dir / name).c_str();
+        const int result = convert(path);
+        return {result, static_cast<LPCSTR>(path)};
     }
-    void ExpectOldBitmapIntact() const
+    // The files in the test folder: a half-written bitmap would show here.
+    Calls Files() const
     {
-        EXPECT_EQ(ReadFileBytes(target), oldBitmap) << "the bitmap the desktop shows was changed";
-    }
-    // Nothing but the given files is left in the folder (no half-written
-    // replacement).
-    void ExpectOnlyFiles(std::vector<std::string> names) const
-    {
-        std::vector<std::string> found;
+        Calls names;
         WIN32_FIND_DATAA data;
-        HANDLE find = FindFirstFileA((dir / "*").c_str(), &data);
-        ASSERT_NE(find, INVALID_HANDLE_VALUE);
-        do {
+        const HANDLE find = FindFirstFileA((dir / "*.*").c_str(), &data);
+        for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &data))
             if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                found.push_back(data.cFileName);
-        } while (FindNextFileA(find, &data));
+                names.push_back(data.cFileName);
         FindClose(find);
-        std::sort(found.begin(), found.end());
         std::sort(names.begin(), names.end());
-        EXPECT_EQ(found, names);
+        return names;
+    }
+    static void ExpectQuarters(const std::string& bitmap, int w, int h)
+    {
+        const BitmapInfo info = ReadBmpInfo(bitmap);
+        EXPECT_TRUE(info.ok && info.width == w && info.height == h) << info.width << " x " << info.height;
+        EXPECT_EQ(ReadFileBytes(bitmap).at(0), 'B');
+        for (const auto& [x, y] : {std::pair{w / 4, h / 4}, {3 * w / 4, h / 4}, {w / 4, 3 * h / 4}, {3 * w / 4, 3 * h / 4}})
+            EXPECT_TRUE(ColourNear(ReadBmpPixel(bitmap, x, y), Quarters(w, h, x, y), 40)) << x << "," << y;
     }
 
-    EngineRegistryScope registry;
-    TestApplication app;
-    TempDir dir;
-    std::string target;
-    std::vector<uint8_t> oldBitmap;
+    std::string target = dir / "converted.bmp";
+    DialogAnswerer answerer{IDYES};
 };
 
-TEST_F(ConversionTest, BitmapNamesPassWithoutReadingAnySetting)
+TEST_F(Conversion, BitmapsPassAndOtherEndingsAreRefusedWithoutAQuestion)
 {
-    registry.Set("ConvertToBmp", 1);
-    for (const char* name : {"Sea.BMP", "sea.bmp", "x.bMp"}) {
-        CString path = (dir / name).c_str();
-        CString asked = path;
-        RegistryOpenCounter opens;
-        ASSERT_TRUE(opens.Installed());
-        EXPECT_EQ(ConvertToBitmap(path), CONVERT_IS_BITMAP) << name;
-        EXPECT_EQ(ConvertToBitmapWithPrompt(asked), CONVERT_IS_BITMAP) << name;
-        EXPECT_EQ(opens.Count(), 0) << name;
-        EXPECT_STREQ(path, (dir / name).c_str());
-        EXPECT_STREQ(asked, (dir / name).c_str());
+    Set("ConvertToBmp", 1);
+    for (const auto convert : {ConvertToBitmap, ConvertToBitmapWithPrompt}) {
+        g_registryOpens = 0;
+        EXPECT_EQ(Convert("Sea.BMP", convert), Result(CONVERT_IS_BITMAP, dir / "Sea.BMP"));
+        EXPECT_EQ(g_registryOpens, 0) << "a bitmap needs no setting";
+        for (const char* name : {"sea.jpeg", "page.htm", "jpg"})
+            EXPECT_EQ(Convert(name, convert), Result(CONVERT_NOT_USABLE, dir / name));
     }
-    EXPECT_FALSE(FileExists(target));
-}
-
-TEST_F(ConversionTest, OtherEndingsAreRefusedWithoutAQuestion)
-{
-    registry.Set("ConvertToBmp", 0);
-    ASSERT_TRUE(WriteFileBytes(dir / "sea.jpeg", ReadFileBytes(dir / "sea.jpg").data(), ReadFileBytes(dir / "sea.jpg").size()));
-    DialogAnswerer answerer(IDYES);
-    for (const char* name : {"sea.jpeg", "sea.png", "page.htm", "jpg", "sea.jpg.txt"}) {
-        CString path = (dir / name).c_str();
-        EXPECT_EQ(ConvertToBitmap(path), CONVERT_NOT_USABLE) << name;
-        EXPECT_EQ(ConvertToBitmapWithPrompt(path), CONVERT_NOT_USABLE) << name;
-        EXPECT_STREQ(path, (dir / name).c_str());
-    }
+    Set("ConvertToBmp", 0);
+    EXPECT_EQ(Convert("hill.gif"), Result(CONVERT_NOT_USABLE, dir / "hill.gif"));
     EXPECT_TRUE(answerer.Seen().empty());
     EXPECT_FALSE(FileExists(target));
 }
 
-TEST_F(ConversionTest, SilentConversionNeedsConvertToBmp)
+TEST_F(Conversion, AskingConversionAsksWhileConvertToBmpIsOff)
 {
-    DialogAnswerer answerer(IDYES);
-    for (bool absent : {true, false}) {
-        if (!absent)
-            registry.Set("ConvertToBmp", 0);
-        CString path = (dir / "hill.gif").c_str();
-        EXPECT_EQ(ConvertToBitmap(path), CONVERT_NOT_USABLE);
-        EXPECT_STREQ(path, (dir / "hill.gif").c_str());
-    }
-    EXPECT_TRUE(answerer.Seen().empty()) << "the silent function asked";
-    EXPECT_FALSE(FileExists(target));
-    EXPECT_FALSE(ConvertedFrom());
-}
-
-TEST_F(ConversionTest, AskingConversionAsksWhenConvertToBmpIsOff)
-{
-    DialogAnswerer answerer;
     HWND owner = nullptr;
-    bool hasYesNo = false;
-    std::vector<int> answers = {IDNO, IDYES, IDYES};
     answerer.SetHandler([&](HWND box, const DialogSeen&) {
         owner = GetWindow(box, GW_OWNER);
-        hasYesNo = GetDlgItem(box, IDYES) && GetDlgItem(box, IDNO) && !GetDlgItem(box, IDOK);
-        const int answer = answers.front();
-        answers.erase(answers.begin());
-        return answer;
+        return GetDlgItem(box, IDOK) ? IDOK : answerer.Seen().empty() ? IDNO : IDYES;
     });
-
-    const std::string source = dir / "hill.gif";
-    CString path = source.c_str();
-    EXPECT_EQ(ConvertToBitmapWithPrompt(path), CONVERT_NOT_USABLE) << "answered No";
+    EXPECT_EQ(Convert("hill.gif", ConvertToBitmapWithPrompt), Result(CONVERT_NOT_USABLE, dir / "hill.gif"));
     ASSERT_EQ(answerer.Seen().size(), 1u);
     EXPECT_EQ(answerer.Seen()[0].caption, "Tapestrix");
-    EXPECT_EQ(answerer.Seen()[0].text, kQuestion);
-    EXPECT_TRUE(hasYesNo);
-    EXPECT_EQ(owner, app.mainWnd.GetSafeHwnd());
-    EXPECT_STREQ(path, source.c_str());
-    EXPECT_FALSE(FileExists(target));
-    EXPECT_FALSE(ConvertedFrom());
+    EXPECT_EQ(answerer.Seen()[0].text,
+              "This is not a windows bitmap. Convert it so that you can display on your normal desktop?");
+    EXPECT_EQ(owner, mainWnd.GetSafeHwnd());
+    EXPECT_FALSE(FileExists(target) || App("BmpConvertedFrom"));
 
-    // The answer is not remembered: the next file asks again.
-    EXPECT_EQ(ConvertToBitmapWithPrompt(path), CONVERT_DONE) << "answered Yes";
-    EXPECT_EQ(answerer.Seen().size(), 2u);
-    EXPECT_STREQ(path, target.c_str());
-    EXPECT_EQ(ConvertedFrom(), source);
-    const BitmapInfo info = ReadBmpInfo(target);
-    EXPECT_TRUE(info.ok);
-    EXPECT_EQ(info.width, 40);
-    EXPECT_EQ(info.height, 30);
-
-    // "ConvertToBmp" on: no question.
-    registry.Set("ConvertToBmp", 1);
-    path = (dir / "sea.jpg").c_str();
-    EXPECT_EQ(ConvertToBitmapWithPrompt(path), CONVERT_DONE);
+    EXPECT_EQ(Convert("hill.gif", ConvertToBitmapWithPrompt), Result(CONVERT_DONE, target)) << "asks again";
+    EXPECT_EQ(App("BmpConvertedFrom"), dir / "hill.gif");
+    Set("ConvertToBmp", 1);
+    EXPECT_EQ(Convert("sea.jpg", ConvertToBitmapWithPrompt), Result(CONVERT_DONE, target));
     EXPECT_EQ(answerer.Seen().size(), 2u);
 }
 
-TEST_F(ConversionTest, JpegBecomesTheTargetBitmapWithItsPixels)
+TEST_F(Conversion, EveryConversionWritesTheOneTargetAndRecordsItsSource)
 {
-    registry.Set("ConvertToBmp", 1);
-    const std::string source = dir / "sea.jpg";
-    CString path = source.c_str();
-    EXPECT_EQ(ConvertToBitmap(path), CONVERT_DONE);
-    EXPECT_STREQ(path, target.c_str());
-    EXPECT_EQ(ConvertedFrom(), source);
-
-    const std::vector<uint8_t> bytes = ReadFileBytes(target);
-    ASSERT_GE(bytes.size(), 2u);
-    EXPECT_EQ(bytes[0], 'B');
-    EXPECT_EQ(bytes[1], 'M');
-    const BitmapInfo info = ReadBmpInfo(target);
-    ASSERT_TRUE(info.ok);
-    EXPECT_EQ(info.width, 64);
-    EXPECT_EQ(info.height, 48);
-    EXPECT_TRUE(ColourNear(ReadBmpPixel(target, 8, 8), kRed, 40));
-    EXPECT_TRUE(ColourNear(ReadBmpPixel(target, 56, 8), kBlue, 40));
-    EXPECT_TRUE(ColourNear(ReadBmpPixel(target, 8, 40), kGreen, 40));
-    EXPECT_TRUE(ColourNear(ReadBmpPixel(target, 56, 40), kYellow, 40));
-    ExpectOnlyFiles({"converted.bmp", "hill.gif", "sea.jpg"});
+    Set("ConvertToBmp", 1);
+    EXPECT_EQ(Convert("sea.jpg"), Result(CONVERT_DONE, target));
+    ExpectQuarters(target, 64, 48);
+    EXPECT_EQ(Convert("hill.gif"), Result(CONVERT_DONE, target));
+    ExpectQuarters(target, 40, 30);
+    EXPECT_EQ(App("BmpConvertedFrom"), dir / "hill.gif");
+    EXPECT_EQ(Files(), Calls({"converted.bmp", "hill.gif", "sea.jpg"}));
 }
 
-TEST_F(ConversionTest, EveryConversionWritesTheSameTargetAndRecordsItsSource)
+TEST_F(Conversion, FailedConversionsKeepTheOldBitmap)
 {
-    registry.Set("ConvertToBmp", 1);
-    CString first = (dir / "sea.jpg").c_str();
-    CString second = (dir / "hill.gif").c_str();
-    EXPECT_EQ(ConvertToBitmap(first), CONVERT_DONE);
-    EXPECT_EQ(ConvertToBitmap(second), CONVERT_DONE);
-    EXPECT_STREQ(first, target.c_str());
-    EXPECT_STREQ(second, target.c_str());
-    EXPECT_EQ(ConvertedFrom(), dir / "hill.gif");
-    const BitmapInfo info = ReadBmpInfo(target);
-    EXPECT_EQ(info.width, 40) << "the target holds the second picture";
-    EXPECT_EQ(info.height, 30);
-
-    // The last converted picture is converted again when chosen again.
-    ASSERT_TRUE(DeleteFileA(target.c_str()));
-    CString again = (dir / "hill.gif").c_str();
-    EXPECT_EQ(ConvertToBitmap(again), CONVERT_DONE);
-    EXPECT_TRUE(FileExists(target));
-}
-
-TEST_F(ConversionTest, UnusableTargetRefusesAndKeepsTheOldBitmap)
-{
-    registry.Set("ConvertToBmp", 1);
-    registry.Set("BmpConvertedFrom", std::string("C:\\earlier.jpg"));
-    PutOldBitmap();
-
-    // Empty, in a folder that does not exist, a folder itself.
-    MakeDirs(dir / "folder.bmp");
-    for (const std::string& unusable : {std::string(), dir / "missing\\out.bmp", dir / "folder.bmp"}) {
-        SCOPED_TRACE(unusable);
-        registry.Set("ConvertedBmpPath", unusable);
-        CString path = (dir / "sea.jpg").c_str();
-        EXPECT_EQ(ConvertToBitmap(path), CONVERT_NOT_USABLE);
-        EXPECT_STREQ(path, (dir / "sea.jpg").c_str());
-        EXPECT_EQ(ConvertedFrom(), "C:\\earlier.jpg");
-    }
-    ExpectOldBitmapIntact();
-
-    // A target that another program holds open without sharing: the new
-    // bitmap is written beside it but cannot replace it, and nothing of it
-    // stays behind.
-    registry.Set("ConvertedBmpPath", target);
-    HANDLE held = CreateFileA(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    CString path = (dir / "sea.jpg").c_str();
-    EXPECT_EQ(ConvertToBitmap(path), CONVERT_NOT_USABLE);
-    CloseHandle(held);
-    ExpectOldBitmapIntact();
-    EXPECT_EQ(ConvertedFrom(), "C:\\earlier.jpg");
-    ExpectOnlyFiles({"converted.bmp", "hill.gif", "sea.jpg"});
-}
-
-TEST_F(ConversionTest, BrokenPicturesAreRefusedAndKeepTheOldBitmap)
-{
-    registry.Set("ConvertToBmp", 1);
-    PutOldBitmap();
+    Set("ConvertToBmp", 1);
+    Set("BmpConvertedFrom", std::string("C:\\earlier.jpg"));
+    ASSERT_TRUE(WriteSolidBmp(target, 8, 8, RGB(1, 2, 3)));
+    const std::vector<uint8_t> old = ReadFileBytes(target);
     std::string garbage(5000, '\0');
     for (size_t i = 0; i < garbage.size(); ++i)
-        garbage[i] = static_cast<char>((i * 7919) % 251);
-    ASSERT_TRUE(WriteFileText(dir / "garbage.jpg", garbage));
-    ASSERT_TRUE(WriteFileText(dir / "garbage.gif", garbage));
-    ASSERT_TRUE(WriteFileText(dir / "empty.jpg", ""));
-    // JPEG start marker, then nothing usable.
+        garbage[i] = static_cast<char>(i * 7919 % 251);
+    ASSERT_TRUE(WriteFileText(dir / "garbage.jpg", garbage) && WriteFileText(dir / "empty.jpg", ""));
     ASSERT_TRUE(WriteFileText(dir / "header.jpg", std::string("\xFF\xD8\xFF\xE0", 4) + garbage));
+    for (const char* name : {"garbage.jpg", "empty.jpg", "header.jpg", "missing.jpg"})
+        EXPECT_EQ(Convert(name), Result(CONVERT_NOT_USABLE, dir / name));
 
-    for (const char* name : {"garbage.jpg", "garbage.gif", "empty.jpg", "header.jpg", "missing.jpg"}) {
-        SCOPED_TRACE(name);
-        CString path = (dir / name).c_str();
-        EXPECT_EQ(ConvertToBitmap(path), CONVERT_NOT_USABLE);
-        EXPECT_STREQ(path, (dir / name).c_str());
+    // No target, one in a missing folder, one another program holds open.
+    for (const std::string& unusable : {std::string(), dir / "missing\\out.bmp"}) {
+        Set("ConvertedBmpPath", unusable);
+        EXPECT_EQ(Convert("sea.jpg").first, CONVERT_NOT_USABLE) << unusable;
     }
-    ExpectOldBitmapIntact();
-    EXPECT_FALSE(ConvertedFrom());
-    ExpectOnlyFiles({"converted.bmp", "empty.jpg", "garbage.gif", "garbage.jpg", "header.jpg", "hill.gif", "sea.jpg"});
+    Set("ConvertedBmpPath", target);
+    const HANDLE held = CreateFileA(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(Convert("sea.jpg").first, CONVERT_NOT_USABLE);
+    CloseHandle(held);
+
+    EXPECT_EQ(ReadFileBytes(target), old);
+    EXPECT_EQ(App("BmpConvertedFrom"), "C:\\earlier.jpg");
+    EXPECT_EQ(Files(), Calls({"converted.bmp", "empty.jpg", "garbage.jpg", "header.jpg", "hill.gif", "sea.jpg"}));
 }
 
-TEST_F(ConversionTest, TruncatedJpegConvertsAtItsFullSize)
+TEST_F(Conversion, TruncatedJpegConvertsAtItsFullSize)
 {
-    registry.Set("ConvertToBmp", 1);
-    ASSERT_TRUE(WriteJpeg(dir / "big.jpg", 320, 240, [](int x, int y) {
-        return RGB((x * 255) / 320, (y * 255) / 240, ((x + y) * 3) & 255);
-    }));
-    std::vector<uint8_t> bytes = ReadFileBytes(dir / "big.jpg");
-    ASSERT_GT(bytes.size(), 2000u);
-    bytes.resize(bytes.size() / 2);
-    ASSERT_TRUE(WriteFileBytes(dir / "cut.jpg", bytes.data(), bytes.size()));
-
-    CString path = (dir / "cut.jpg").c_str();
-    EXPECT_EQ(ConvertToBitmap(path), CONVERT_DONE);
+    Set("ConvertToBmp", 1);
+    ASSERT_TRUE(WritePicture(dir / "big.jpg", 320, 240));
+    const std::vector<uint8_t> bytes = ReadFileBytes(dir / "big.jpg");
+    ASSERT_TRUE(WriteFileBytes(dir / "cut.jpg", bytes.data(), bytes.size() / 2));
+    EXPECT_EQ(Convert("cut.jpg").first, CONVERT_DONE);
     const BitmapInfo info = ReadBmpInfo(target);
-    ASSERT_TRUE(info.ok);
-    EXPECT_EQ(info.width, 320);
-    EXPECT_EQ(info.height, 240);
+    EXPECT_TRUE(info.ok && info.width == 320 && info.height == 240) << info.width << " x " << info.height;
 }
 
-TEST_F(ConversionTest, FileEndingIsJudgedByTheLastFourCharacters)
+// ---------------------------------------------------------------- the picture loader
+
+TEST_F(Conversion, PictureReportsItsPixelSizeAndSavesARealBitmap)
 {
-    EXPECT_TRUE(HasFileEnding("C:\\a\\b.BMP", ".bmp"));
-    EXPECT_TRUE(HasFileEnding(".gif", ".gif"));
-    EXPECT_FALSE(HasFileEnding("gif", ".gif"));
-    EXPECT_FALSE(HasFileEnding("C:\\a\\b.jpeg", ".jpg"));
-    EXPECT_FALSE(HasFileEnding("", ".bmp"));
+    ASSERT_TRUE(WriteBmp(dir / "p.bmp", 200, 100, [](int x, int y) { return Quarters(200, 100, x, y); }));
+    ASSERT_TRUE(WritePicture(dir / "p.jpg", 200, 100));
+    for (const auto& [name, width, height] : {std::tuple{"p.bmp", 200, 100}, {"p.jpg", 200, 100}, {"hill.gif", 40, 30}}) {
+        SCOPED_TRACE(name);
+        CPicture picture;
+        ASSERT_TRUE(picture.Load((dir / name).c_str()));
+        EXPECT_EQ(picture.m_nWidth, width);
+        EXPECT_EQ(picture.m_nHeight, height);
+        EXPECT_EQ(picture.m_nSize, static_cast<int>(ReadFileBytes(dir / name).size()));
+        // The picture service alone would write the JPEG or GIF bytes again.
+        EXPECT_TRUE(picture.SaveToFile((dir / "out.bmp").c_str()));
+        ExpectQuarters(dir / "out.bmp", width, height);
+    }
+    EXPECT_TRUE(answerer.Seen().empty());
+}
+
+TEST_F(Conversion, PictureRefusesBadFilesWithItsMessages)
+{
+    const std::string missing = dir / "missing.jpg";
+    char fileError[256];
+    CFileException(CFileException::fileNotFound, ERROR_FILE_NOT_FOUND, missing.c_str()).GetErrorMessage(fileError, 255);
+    // A sparse file of 3 GB: more than the loader can read into memory.
+    const HANDLE huge = CreateFileA((dir / "huge.jpg").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    LARGE_INTEGER size;
+    size.QuadPart = 3LL << 30;
+    ASSERT_TRUE(SetFilePointerEx(huge, size, nullptr, FILE_BEGIN) && SetEndOfFile(huge));
+    CloseHandle(huge);
+    ASSERT_TRUE(WriteFileText(dir / "empty.jpg", "") && WriteFileText(dir / "junk.jpg", std::string(3000, 'Z')));
+
+    CPicture picture;
+    for (const char* name : {"missing.jpg", "huge.jpg", "empty.jpg", "junk.jpg"}) {
+        EXPECT_FALSE(picture.Load((dir / name).c_str()) || picture.m_pPicture) << name;
+        EXPECT_EQ(picture.m_nSize, name[0] == 'j' ? 3000 : 0) << name;
+    }
+    EXPECT_FALSE(picture.SaveToFile((dir / "nothing.bmp").c_str()) || FileExists(dir / "nothing.bmp"));
+    ASSERT_TRUE(picture.Load((dir / "sea.jpg").c_str()));
+    EXPECT_FALSE(picture.SaveToFile((dir / "no\\such\\out.bmp").c_str()));
+    ASSERT_EQ(answerer.Seen().size(), 3u);
+    EXPECT_EQ(answerer.Seen()[0].text, fileError);
+    EXPECT_EQ(answerer.Seen()[1].text, "Can not allocate enough memory\t");
+    EXPECT_NE(answerer.Seen()[2].text.find("out.bmp"), std::string::npos) << answerer.Seen()[2].text;
+    for (const DialogSeen& seen : answerer.Seen())
+        EXPECT_EQ(seen.caption, "CPicture Error");
+    DeleteFileA((dir / "huge.jpg").c_str());
 }
 
 }  // namespace

@@ -1,0 +1,224 @@
+// The desktop service against the recording object: each operation's calls,
+// structure sizes and flags in order with the side effects between them,
+// where it stops when a call fails, the "Wallpaper" value a normal change
+// leaves alone, and the manual choice's dialogs.
+#include <functional>
+
+#include "EngineTest.h"
+
+namespace tpx::test {
+namespace {
+
+const std::string kPath = "C:\\walls\\sea.bmp", kPage = "C:\\pages\\active.htm";
+const char kQuery[] = "GetDesktopItemOptions(12)", kSet[] = "SetWallpaper(C:\\walls\\sea.bmp)";
+const char kSound[] = "PlaySoundA(157,0x40005,self)", kMinimise[] = "Post(WM_COMMAND,419,0)";
+
+TEST_F(EngineTest, EveryOperationCallsInOrderAndStopsAtTheFirstFailure)
+{
+    Set("TurnOnSoundEffects", 1);
+    Set("MinimizeAllWindows", 1);
+    Set("HideDesktopItems", 1);
+    Set("HideItemTimer", 5);
+    const struct {
+        BOOL active, components;
+        std::function<bool()> run;
+        Calls calls;
+        int firstStop;  // a failed Active Desktop query before it just means "off"
+    } cases[] = {
+        {TRUE, TRUE, [&] { return changer.IsActiveDesktopEnabled(); }, {kQuery}, 0},
+        {FALSE, FALSE, [&] { return changer.EnableActiveDesktop(TRUE); },
+         {kQuery, "SetDesktopItemOptions(12,0,1)", "ApplyChanges(7)"}, 0},
+        {TRUE, TRUE, [&] { return changer.EnableActiveDesktop(FALSE); },
+         {kQuery, "SetDesktopItemOptions(12,1,0)", "ApplyChanges(7)"}, 0},
+        {FALSE, TRUE, [&] { return changer.SetDisplayStyle(0); }, {"SetWallpaperOptions(8,1)", "ApplyChanges(7)"}, 0},
+        {FALSE, TRUE, [&] { return changer.SetDisplayStyle(1); }, {"SetWallpaperOptions(8,0)", "ApplyChanges(7)"}, 0},
+        {FALSE, TRUE, [&] { return changer.SetDisplayStyle(2); }, {"SetWallpaperOptions(8,2)", "ApplyChanges(7)"}, 0},
+        {FALSE, TRUE, [&] { return changer.RefreshWallpaper(); },
+         {"GetWallpaper(260)", "SetWallpaper()", kSet, "ApplyChanges(1)"}, 0},
+        {FALSE, TRUE, [&] { return changer.SetNormalWallpaper(kPath.c_str()); },
+         {kMinimise, kQuery, kSet, "ApplyChanges(1)", kSound, "KillTimer(100)", "SetTimer(100,5000)"}, 1},
+        {TRUE, TRUE, [&] { return changer.SetNormalWallpaper(kPath.c_str()); },
+         {kMinimise, kQuery, kQuery, "SetDesktopItemOptions(12,1,0)", kSet, "ApplyChanges(1)", kSound,
+          "SetDesktopItemOptions(12,1,1)"}, 1},
+        {TRUE, TRUE, [&] { return changer.SetActiveDesktopWallpaper(kPath.c_str()); },
+         {kMinimise, kQuery, kSet, "ApplyChanges(7)", kSound}, 1},
+        {FALSE, FALSE, [&] { return changer.SetActiveDesktopWallpaper(kPath.c_str()); },
+         {kMinimise, kQuery, kQuery, "SetDesktopItemOptions(12,0,1)", kSet, "ApplyChanges(3)", kSound}, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("case " + std::to_string(&c - cases));
+        const auto run = [&](int failAt) {
+            fake.active = c.active;
+            fake.components = c.components;
+            fake.wallpaper = kPath;
+            fake.Clear();
+            fake.failAt = failAt;
+            return c.run();
+        };
+        EXPECT_TRUE(run(-1));
+        EXPECT_EQ(fake.log, c.calls);
+        // A failed run logs what the successful one logged up to the failed call.
+        const std::vector<size_t> ends = fake.ends;
+        for (int failing = c.firstStop; failing < static_cast<int>(ends.size()); ++failing) {
+            EXPECT_FALSE(run(failing)) << "call " << failing << " failed";
+            EXPECT_EQ(fake.log, Calls(c.calls.begin(), c.calls.begin() + ends[failing])) << "call " << failing;
+        }
+    }
+    fake.active = TRUE;
+    fake.Clear();
+    fake.failAt = 0;
+    EXPECT_TRUE(changer.SetActiveDesktopWallpaper(kPath.c_str()));
+    EXPECT_EQ(fake.log.at(5), "ApplyChanges(3)") << "a failed query means Active Desktop is off";
+
+    fake.Clear();
+    fake.failAt = -1;
+    EXPECT_FALSE(changer.SetDisplayStyle(3) || changer.SetDisplayStyle(-1));
+    const int styles[] = {1, 0, 2, -1};  // of WPSTYLE_CENTER, _TILE, _STRETCH, _KEEPASPECT
+    for (fake.style = 0; fake.style < 4; ++fake.style)
+        EXPECT_EQ(changer.GetDisplayStyle(), styles[fake.style]);
+    EXPECT_EQ(fake.log, Calls(4, "GetWallpaperOptions(8)"));
+}
+
+TEST_F(EngineTest, NormalChangeKeepsTheActiveDesktopWallpaperValue)
+{
+    for (BOOL active : {FALSE, TRUE}) {
+        fake.active = active;
+        SetShell("Wallpaper", kPage);
+        EXPECT_TRUE(changer.SetNormalWallpaper(kPath.c_str()));
+        EXPECT_EQ(fake.wallpaper, kPath);
+        EXPECT_EQ(Shell("Wallpaper"), kPage);
+        DeleteRegValue(HKEY_CURRENT_USER, kGeneralKey, "Wallpaper");
+        EXPECT_TRUE(changer.SetNormalWallpaper(kPath.c_str()));
+        EXPECT_EQ(Shell("Wallpaper"), "") << "a missing value is created empty";
+        EXPECT_EQ(GetRegType(HKEY_CURRENT_USER, kGeneralKey, "Wallpaper"), DWORD(REG_SZ));
+    }
+    // Failures while Active Desktop is marked off leave it off; one after
+    // applying also leaves the new path in "Wallpaper".
+    for (int failing : {5, 3}) {
+        fake.active = TRUE;
+        SetShell("Wallpaper", kPage);
+        fake.Clear();
+        fake.failAt = failing;
+        EXPECT_FALSE(changer.SetNormalWallpaper(kPath.c_str()));
+        EXPECT_EQ(Shell("Wallpaper"), failing == 5 ? kPath : kPage);
+        EXPECT_FALSE(fake.active);
+    }
+}
+
+TEST_F(EngineTest, SideEffectsFollowTheirSettingsAndWindows)
+{
+    const auto change = [&] {
+        fake.Clear();
+        EXPECT_TRUE(changer.SetNormalWallpaper(kPath.c_str()));
+        return fake.log;
+    };
+    const Calls plain = {kQuery, kSet, "ApplyChanges(1)"};
+    EXPECT_EQ(change(), plain) << "absent means off";
+    Set("TurnOnSoundEffects", 0);
+    Set("MinimizeAllWindows", 0);
+    Set("HideDesktopItems", 2);
+    EXPECT_EQ(change(), plain);
+    EXPECT_TRUE(IsWindowVisible(desktop));
+
+    // Anything but 0 is on; hiding is for 1 only, three seconds by default,
+    // and only where a main window can bring the icons back.
+    Set("TurnOnSoundEffects", 2);
+    Set("MinimizeAllWindows", 2);
+    Set("HideDesktopItems", 1);
+    app.m_pMainWnd = nullptr;
+    EXPECT_EQ(change(), Calls({kMinimise, kQuery, kSet, "ApplyChanges(1)", kSound}));
+    EXPECT_TRUE(IsWindowVisible(desktop));
+    app.m_pMainWnd = &mainWnd;
+    const Calls hiding = {kMinimise, kQuery, kSet, "ApplyChanges(1)", kSound, "KillTimer(100)", "SetTimer(100,3000)"};
+    EXPECT_EQ(change(), hiding);
+    EXPECT_FALSE(IsWindowVisible(desktop));
+    // Without a desktop window the pending timer goes and no new one comes.
+    DestroyWindow(desktop);
+    EXPECT_EQ(change(), Calls(hiding.begin(), hiding.end() - 1));
+    EXPECT_FALSE(changer.ShowDesktopItems(1));
+
+    fake.Clear();
+    changer.MinimizeAll(0);
+    changer.MinimizeAll(7);
+    EXPECT_EQ(fake.log, Calls({"Post(WM_COMMAND,416,0)", "Post(WM_COMMAND,416,0)"}));
+}
+
+TEST_F(EngineTest, ManualChoiceOffersEachDesktopsDialogAndAppliesTheFile)
+{
+    // The open-file dialog fills its filter list only after it shows, so it is
+    // answered a moment later: `choice` typed in and OK, or Cancel for none.
+    static HWND dialog, owner;
+    static std::string choice;
+    static Calls filters;
+    const int buttons[] = {IDOK, IDOK, IDNO, IDYES};  // for the message boxes in turn
+    size_t box = 0;
+    DialogAnswerer answerer;
+    answerer.SetHandler([&](HWND window, const DialogSeen&) {
+        if (!GetDlgItem(window, 0x470))  // no file type list (cmb1): a message box
+            return buttons[box++];
+        dialog = window;
+        SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR id, DWORD) {
+            KillTimer(nullptr, id);
+            owner = GetWindow(dialog, GW_OWNER);
+            filters.clear();
+            char text[256];
+            for (WPARAM i = 0; SendDlgItemMessageA(dialog, 0x470, CB_GETLBTEXT, i, LPARAM(text)) != CB_ERR; ++i)
+                filters.push_back(text);
+            SetDlgItemTextA(dialog, GetDlgItem(dialog, 0x47C) ? 0x47C : 0x480, choice.c_str());  // cmb13 or edt1
+            PressButton(dialog, choice.empty() ? IDCANCEL : IDOK);
+        });
+        return 0;
+    });
+    ASSERT_TRUE(WriteFileText(dir / "a.bmp", "x") && WriteFileText(dir / "page.htm", "x"));
+
+    const char kPictures[] = "Picture Files (*.bmp, *.jpg, *.gif)";
+    const struct {
+        BOOL active;
+        const char *file, *title;
+        Calls filters;
+        const char* apply;
+    } cases[] = {{FALSE, "a.bmp", "Select normal desktop wallpaper", {kPictures}, "ApplyChanges(1)"},
+                 {TRUE, "page.htm", "Select active desktop wallpaper", {kPictures, "HTML Files (*.html, *.htm)"},
+                  "ApplyChanges(7)"}};
+    for (const auto& c : cases) {
+        fake.active = c.active;
+        fake.Clear();
+        choice = dir / c.file;
+        changer.SelectWallpaperManually();
+        EXPECT_EQ(answerer.Seen().back().caption, c.title);
+        EXPECT_EQ(filters, c.filters);
+        EXPECT_EQ(owner, mainWnd.GetSafeHwnd());
+        EXPECT_EQ(fake.log, Calls({kQuery, kQuery, "SetWallpaper(" + choice + ")", c.apply}));
+        // A failed change is reported; Cancel changes nothing.
+        fake.Clear();
+        fake.failAt = 2;  // SetWallpaper, after two Active Desktop queries
+        changer.SelectWallpaperManually();
+        fake.failAt = -1;
+        fake.Clear();
+        choice.clear();
+        changer.SelectWallpaperManually();
+        EXPECT_EQ(fake.log, Calls({kQuery}));
+    }
+    // A picture for the normal desktop is converted only when the user agrees.
+    const std::string target = dir / "converted.bmp", set = "SetWallpaper(" + target + ")";
+    Set("ConvertedBmpPath", target);
+    ASSERT_TRUE(WritePicture(dir / "p.jpg", 24, 16));
+    fake.active = FALSE;
+    choice = dir / "p.jpg";
+    changer.SelectWallpaperManually();
+    EXPECT_FALSE(FileExists(target));
+    fake.Clear();
+    changer.SelectWallpaperManually();
+    EXPECT_EQ(fake.log, Calls({kQuery, kQuery, set, "ApplyChanges(1)", "GetWallpaper(260)", "SetWallpaper()", set,
+                               "ApplyChanges(1)"}));
+    Calls boxes;
+    for (const DialogSeen& seen : answerer.Seen())
+        if (seen.caption == "Tapestrix")
+            boxes.push_back(seen.text);
+    const char kQuestion[] = "This is not a windows bitmap. Convert it so that you can display on your normal desktop?";
+    EXPECT_EQ(boxes, Calls({"Unable to set normal desktop wallpaper", "Unable to set active desktop wallpaper",
+                            kQuestion, kQuestion}));
+}
+
+}  // namespace
+}  // namespace tpx::test
