@@ -1,6 +1,6 @@
 // The registry settings store against Wine's real registry: what the five
-// functions read and write, what they leave alone, and how they treat
-// values of the wrong type or size.
+// functions read and write, what they leave alone, and how they take values
+// of the wrong type or size.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -10,42 +10,6 @@
 #include "settings/Settings.h"
 
 using namespace tpx::test;
-
-namespace {
-
-// A key of our own for the raw-format cases, so they never touch the
-// program's real settings.
-const char kScratchKey[] = "Software\\Brindlecourt\\TapestrixSettingsTest";
-
-class SettingsStore : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        DeleteKeyTree(HKEY_CURRENT_USER, kScratchKey);
-        ASSERT_TRUE(CreateKey(HKEY_CURRENT_USER, kScratchKey));
-    }
-    void TearDown() override { DeleteKeyTree(HKEY_CURRENT_USER, kScratchKey); }
-
-    RegistrySnapshot m_scratch{HKEY_CURRENT_USER, kScratchKey};
-};
-
-std::vector<uint8_t> RawValue(const char* subKey, const char* name, DWORD* type)
-{
-    HKEY key = nullptr;
-    std::vector<uint8_t> data;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, subKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return data;
-    DWORD size = 0;
-    if (RegQueryValueExA(key, name, nullptr, type, nullptr, &size) == ERROR_SUCCESS) {
-        data.resize(size);
-        RegQueryValueExA(key, name, nullptr, type, data.data(), &size);
-        data.resize(size);
-    }
-    RegCloseKey(key);
-    return data;
-}
-
-}  // namespace
 
 TEST(SettingsStoreMissingKey, ReadersKeepDefaultsAndWritersCreateNothing)
 {
@@ -63,190 +27,92 @@ TEST(SettingsStoreMissingKey, ReadersKeepDefaultsAndWritersCreateNothing)
     EXPECT_FALSE(WriteSettingString(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_WALLPAPER_FOLDER, "C:\\x"));
     EXPECT_FALSE(WriteSettingText(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_WALLPAPER_FOLDER, "C:\\x", 4));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kAppKey));
-    // Nor any level above it that was not there.
-    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software"));
 }
 
-TEST(SettingsStoreMissingKey, MissingValueKeepsDefault)
-{
-    AppRegistryScope scope;
-    DWORD number = 3;
-    EXPECT_FALSE(ReadSettingDword(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_HIDE_ITEM_TIMER, &number));
-    EXPECT_EQ(3u, number);
-    CString folder("unchanged");
-    EXPECT_FALSE(ReadSettingString(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_WALLPAPER_FOLDER, &folder));
-    EXPECT_STREQ("unchanged", folder);
-}
+// The program's key exists but starts empty; restored afterwards.
+class SettingsStore : public ::testing::Test {
+protected:
+    static BOOL ReadDword(const char* name, DWORD* value)
+    {
+        return ReadSettingDword(HKEY_CURRENT_USER, TPX_KEY_APP, name, value);
+    }
+    static BOOL ReadString(const char* name, CString* value)
+    {
+        return ReadSettingString(HKEY_CURRENT_USER, TPX_KEY_APP, name, value);
+    }
+    static void SetRaw(const char* name, DWORD type, const std::string& bytes)
+    {
+        ASSERT_TRUE(SetRegBinary(HKEY_CURRENT_USER, kAppKey, name, type, bytes.data(),
+                                 static_cast<DWORD>(bytes.size())));
+    }
+    AppRegistryScope m_scope;
+};
 
-TEST_F(SettingsStore, NullArgumentsAreRefusedWithoutEffect)
+TEST_F(SettingsStore, DwordKeepsAllThirtyTwoBitsAndAMissingValueKeepsTheDefault)
 {
-    DWORD number = 7;
-    CString text("keep");
-    EXPECT_FALSE(ReadSettingDword(nullptr, kScratchKey, "A", &number));
-    EXPECT_FALSE(ReadSettingDword(HKEY_CURRENT_USER, nullptr, "A", &number));
-    EXPECT_FALSE(ReadSettingDword(HKEY_CURRENT_USER, kScratchKey, nullptr, &number));
-    EXPECT_FALSE(ReadSettingDword(HKEY_CURRENT_USER, kScratchKey, "A", nullptr));
-    EXPECT_FALSE(ReadSettingString(HKEY_CURRENT_USER, kScratchKey, nullptr, &text));
-    EXPECT_FALSE(ReadSettingString(HKEY_CURRENT_USER, kScratchKey, "A", nullptr));
-    EXPECT_FALSE(WriteSettingDword(HKEY_CURRENT_USER, kScratchKey, nullptr, 1));
-    EXPECT_FALSE(WriteSettingString(HKEY_CURRENT_USER, nullptr, "A", "x"));
-    EXPECT_FALSE(WriteSettingText(HKEY_CURRENT_USER, kScratchKey, "A", nullptr, 3));
-    EXPECT_EQ(7u, number);
-    EXPECT_STREQ("keep", text);
-    // The unnamed default value was not written either.
-    DWORD type = 0;
-    EXPECT_TRUE(RawValue(kScratchKey, "", &type).empty());
-    EXPECT_FALSE(GetRegType(HKEY_CURRENT_USER, kScratchKey, "A").has_value());
-}
-
-TEST_F(SettingsStore, DwordKeepsAllThirtyTwoBits)
-{
-    for (DWORD stored : {DWORD{0}, DWORD{1}, DWORD{255}, DWORD{256}, DWORD{300}, DWORD{86400},
-                         DWORD{0xFFFFFFFF}}) {
-        ASSERT_TRUE(WriteSettingDword(HKEY_CURRENT_USER, kScratchKey, "Period", stored));
-        EXPECT_EQ(REG_DWORD, GetRegType(HKEY_CURRENT_USER, kScratchKey, "Period").value_or(0));
-        EXPECT_EQ(stored, GetRegDword(HKEY_CURRENT_USER, kScratchKey, "Period").value_or(12345));
+    for (DWORD stored : {DWORD{0}, DWORD{300}, DWORD{0xFFFFFFFF}}) {
+        ASSERT_TRUE(WriteSettingDword(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_AUTO_CHANGE_TIMER, stored));
+        EXPECT_EQ(REG_DWORD, GetRegType(HKEY_CURRENT_USER, kAppKey, "AutoChangeTimer").value_or(0));
         DWORD read = 12345;
-        ASSERT_TRUE(ReadSettingDword(HKEY_CURRENT_USER, kScratchKey, "Period", &read));
+        ASSERT_TRUE(ReadDword(TPX_VAL_AUTO_CHANGE_TIMER, &read));
         EXPECT_EQ(stored, read);
     }
+    DWORD missing = 3;
+    EXPECT_FALSE(ReadDword(TPX_VAL_HIDE_ITEM_TIMER, &missing));
+    EXPECT_EQ(3u, missing);
 }
 
-TEST_F(SettingsStore, DwordReaderTakesWrongTypesAsRawBytes)
+TEST_F(SettingsStore, WrongTypesAreReadAsRawBytes)
 {
-    // A string under a number's name: its first four bytes, NUL included.
-    ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kScratchKey, "Selection", "abc"));
     DWORD value = 9;
-    ASSERT_TRUE(ReadSettingDword(HKEY_CURRENT_USER, kScratchKey, "Selection", &value));
+    SetRaw("A", REG_SZ, std::string("abc", 4));   // four bytes, NUL included
+    ASSERT_TRUE(ReadDword("A", &value));
     EXPECT_EQ(0x00636261u, value);
-
-    // Fewer than four bytes fill the low bytes; nothing of the default stays.
-    const uint8_t two[] = {0x05, 0x01};
-    ASSERT_TRUE(SetRegBinary(HKEY_CURRENT_USER, kScratchKey, "Short", REG_BINARY, two, sizeof(two)));
+    SetRaw("B", REG_BINARY, "\x05\x01");           // fewer: none of the default stays
     value = 0xAAAAAAAA;
-    ASSERT_TRUE(ReadSettingDword(HKEY_CURRENT_USER, kScratchKey, "Short", &value));
+    ASSERT_TRUE(ReadDword("B", &value));
     EXPECT_EQ(0x0105u, value);
-
-    // More than four bytes do not fit: counts as missing.
-    ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kScratchKey, "Long", "abcdefgh"));
+    SetRaw("C", REG_SZ, std::string("abcdefgh", 9));   // more: does not fit
     value = 30;
-    EXPECT_FALSE(ReadSettingDword(HKEY_CURRENT_USER, kScratchKey, "Long", &value));
+    EXPECT_FALSE(ReadDword("C", &value));
     EXPECT_EQ(30u, value);
+
+    CString text;
+    ASSERT_TRUE(SetRegDword(HKEY_CURRENT_USER, kAppKey, "D", 0x00434241));
+    ASSERT_TRUE(ReadString("D", &text));
+    EXPECT_STREQ("ABC", text);
 }
 
-TEST_F(SettingsStore, StringRoundTripStoresTheNul)
+TEST_F(SettingsStore, StringsUpToTwoHundredSixtyBytesReadWholeAndTerminated)
 {
-    ASSERT_TRUE(WriteSettingString(HKEY_CURRENT_USER, kScratchKey, "Folder", "C:\\Wallpapers"));
-    DWORD type = 0;
-    const std::vector<uint8_t> raw = RawValue(kScratchKey, "Folder", &type);
-    EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
-    ASSERT_EQ(sizeof("C:\\Wallpapers"), raw.size());
-    EXPECT_EQ(0, raw.back());
-
-    CString read("default");
-    ASSERT_TRUE(ReadSettingString(HKEY_CURRENT_USER, kScratchKey, "Folder", &read));
+    ASSERT_TRUE(WriteSettingString(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_WALLPAPER_FOLDER, "C:\\Wallpapers"));
+    EXPECT_EQ("C:\\Wallpapers", GetRegString(HKEY_CURRENT_USER, kAppKey, "WallpaperFolder").value_or("?"));
+    CString read;
+    ASSERT_TRUE(ReadString(TPX_VAL_WALLPAPER_FOLDER, &read));
     EXPECT_STREQ("C:\\Wallpapers", read);
 
-    // The empty text is a value too, and reads back as empty.
-    ASSERT_TRUE(WriteSettingString(HKEY_CURRENT_USER, kScratchKey, "Empty", ""));
+    // 259 characters and the NUL fit; one more counts as missing.
+    ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kAppKey, "Fits", std::string(259, 'w')));
+    ASSERT_TRUE(ReadString("Fits", &read));
+    EXPECT_EQ(std::string(259, 'w'), std::string(read));
+    ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kAppKey, "TooLong", std::string(260, 'w')));
     read = "default";
-    ASSERT_TRUE(ReadSettingString(HKEY_CURRENT_USER, kScratchKey, "Empty", &read));
-    EXPECT_TRUE(read.IsEmpty());
-}
-
-TEST_F(SettingsStore, TextWriterStoresExactlyTheGivenLength)
-{
-    const char path[] = "D:\\Pictures\\Holidays\\and more";
-    ASSERT_TRUE(WriteSettingText(HKEY_CURRENT_USER, kScratchKey, "Folder", path, 20));
-    EXPECT_EQ("D:\\Pictures\\Holidays", GetRegString(HKEY_CURRENT_USER, kScratchKey, "Folder").value_or("?"));
-    DWORD type = 0;
-    EXPECT_EQ(21u, RawValue(kScratchKey, "Folder", &type).size());
-
-    // A length past the text's end stops at its NUL instead of reading on.
-    const char shortText[] = "E:\\x";
-    ASSERT_TRUE(WriteSettingText(HKEY_CURRENT_USER, kScratchKey, "Short", shortText, 200));
-    EXPECT_EQ("E:\\x", GetRegString(HKEY_CURRENT_USER, kScratchKey, "Short").value_or("?"));
-}
-
-TEST_F(SettingsStore, StringOfTwoHundredFiftyNineCharactersFitsOneMoreDoesNot)
-{
-    const std::string fits(259, 'w');
-    ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kScratchKey, "Fits", fits));
-    CString read;
-    ASSERT_TRUE(ReadSettingString(HKEY_CURRENT_USER, kScratchKey, "Fits", &read));
-    EXPECT_EQ(259, read.GetLength());
-    EXPECT_STREQ(fits.c_str(), read);
-
-    const std::string tooLong(260, 'w');
-    ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kScratchKey, "TooLong", tooLong));
-    read = "default";
-    EXPECT_FALSE(ReadSettingString(HKEY_CURRENT_USER, kScratchKey, "TooLong", &read));
+    EXPECT_FALSE(ReadString("TooLong", &read));
     EXPECT_STREQ("default", read);
-}
 
-TEST_F(SettingsStore, StringReaderEndsUnterminatedDataSafely)
-{
-    // 260 bytes without a single NUL: the text is those bytes, no more.
-    const std::vector<uint8_t> bytes(260, 'b');
-    ASSERT_TRUE(SetRegBinary(HKEY_CURRENT_USER, kScratchKey, "Bytes", REG_BINARY, bytes.data(),
-                             static_cast<DWORD>(bytes.size())));
-    CString read;
-    ASSERT_TRUE(ReadSettingString(HKEY_CURRENT_USER, kScratchKey, "Bytes", &read));
-    EXPECT_EQ(260, read.GetLength());
+    // Data without any NUL still ends where the data ends.
+    SetRaw("Bytes", REG_BINARY, std::string(260, 'b'));
+    ASSERT_TRUE(ReadString("Bytes", &read));
     EXPECT_EQ(std::string(260, 'b'), std::string(read));
-
-    // A REG_SZ stored without its NUL, too.
-    const char noNul[] = {'a', 'b', 'c'};
-    ASSERT_TRUE(SetRegBinary(HKEY_CURRENT_USER, kScratchKey, "NoNul", REG_SZ, noNul, sizeof(noNul)));
-    ASSERT_TRUE(ReadSettingString(HKEY_CURRENT_USER, kScratchKey, "NoNul", &read));
+    SetRaw("NoNul", REG_SZ, "abc");
+    ASSERT_TRUE(ReadString("NoNul", &read));
     EXPECT_STREQ("abc", read);
-
-    // 261 bytes are too many.
-    const std::vector<uint8_t> more(261, 'b');
-    ASSERT_TRUE(SetRegBinary(HKEY_CURRENT_USER, kScratchKey, "More", REG_BINARY, more.data(),
-                             static_cast<DWORD>(more.size())));
-    read = "default";
-    EXPECT_FALSE(ReadSettingString(HKEY_CURRENT_USER, kScratchKey, "More", &read));
-    EXPECT_STREQ("default", read);
 }
 
-TEST_F(SettingsStore, StringReaderTakesWrongTypesAsRawBytes)
+TEST_F(SettingsStore, TextWriterStoresExactlyTheGivenLengthAndStopsAtTheNul)
 {
-    ASSERT_TRUE(SetRegDword(HKEY_CURRENT_USER, kScratchKey, "Number", 0x00434241));
-    CString read;
-    ASSERT_TRUE(ReadSettingString(HKEY_CURRENT_USER, kScratchKey, "Number", &read));
-    EXPECT_STREQ("ABC", read);
-
-    // Text ends at the first NUL inside the data.
-    const char twoParts[] = "first\0second";
-    ASSERT_TRUE(SetRegBinary(HKEY_CURRENT_USER, kScratchKey, "Multi", REG_MULTI_SZ, twoParts,
-                             sizeof(twoParts)));
-    ASSERT_TRUE(ReadSettingString(HKEY_CURRENT_USER, kScratchKey, "Multi", &read));
-    EXPECT_STREQ("first", read);
-}
-
-TEST(SettingsStoreShellKeys, WritesTheShellsOwnValuesInPlace)
-{
-    RegistrySnapshot colours(HKEY_CURRENT_USER, TPX_KEY_COLORS);
-    RegistrySnapshot general(HKEY_CURRENT_USER, TPX_KEY_GENERAL);
-    CreateKey(HKEY_CURRENT_USER, TPX_KEY_COLORS);
-    CreateKey(HKEY_CURRENT_USER, TPX_KEY_GENERAL);
-
-    ASSERT_TRUE(WriteSettingString(HKEY_CURRENT_USER, TPX_KEY_COLORS, TPX_VAL_BACKGROUND, "0 128 128"));
-    EXPECT_EQ("0 128 128", GetRegString(HKEY_CURRENT_USER, "Control Panel\\Colors", "Background").value_or("?"));
-
-    ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kGeneralKey, "Wallpaper", "C:\\a.htm"));
-    CString wallpaper;
-    ASSERT_TRUE(ReadSettingString(HKEY_CURRENT_USER, TPX_KEY_GENERAL, TPX_VAL_WALLPAPER, &wallpaper));
-    EXPECT_STREQ("C:\\a.htm", wallpaper);
-}
-
-TEST(SettingsStoreApplicationKey, AWriteIsSeenByTheNextRead)
-{
-    AppRegistryScope scope;
-    ASSERT_TRUE(WriteSettingDword(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_CURRENT_ACTIVE_PAGE, 3));
-    DWORD page = 0;
-    ASSERT_TRUE(ReadSettingDword(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_CURRENT_ACTIVE_PAGE, &page));
-    EXPECT_EQ(3u, page);
-    EXPECT_EQ(3u, GetRegDword(HKEY_CURRENT_USER, kAppKey, "CurrentActivePage").value_or(0));
+    ASSERT_TRUE(WriteSettingText(HKEY_CURRENT_USER, TPX_KEY_APP, "A", "D:\\Pictures\\Holidays\\more", 20));
+    EXPECT_EQ("D:\\Pictures\\Holidays", GetRegString(HKEY_CURRENT_USER, kAppKey, "A").value_or("?"));
+    ASSERT_TRUE(WriteSettingText(HKEY_CURRENT_USER, TPX_KEY_APP, "B", "E:\\x", 200));
+    EXPECT_EQ("E:\\x", GetRegString(HKEY_CURRENT_USER, kAppKey, "B").value_or("?"));
 }

@@ -1,0 +1,227 @@
+// The framework's promises that the program leans on: double-byte paths in
+// CString, CFileFind's walk order, the window-object link and its lifetime,
+// the main window ending the loop, and the one door for message boxes.
+#include <gtest/gtest.h>
+
+#include <mbctype.h>
+
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "framework/App.h"
+#include "framework/File.h"
+#include "framework/String.h"
+#include "framework/Wnd.h"
+
+using namespace tpx::test;
+
+// ---------------------------------------------------------------- CString
+
+// In code page 932 a trail byte may equal '\\' (0x5C) or an ASCII letter; it
+// must never be taken for a separator nor folded to another case.
+class DoubleByteText : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_previous = _getmbcp();
+        if (_setmbcp(932) != 0)
+            GTEST_SKIP() << "code page 932 is not available";
+    }
+    void TearDown() override { _setmbcp(m_previous); }
+    int m_previous = 0;
+};
+
+TEST_F(DoubleByteText, TrailBytesAreNeitherSeparatorsNorLetters)
+{
+    const CString path("C:\\\x95\x5c\\x.bmp");   // "C:\" + 0x95 0x5C + "\x.bmp"
+    EXPECT_EQ(2, path.Find('\\'));
+    EXPECT_EQ(5, path.Find('\\', 3));
+    EXPECT_EQ(5, path.ReverseFind('\\'));
+    EXPECT_EQ(-1, CString("\x95\x5c").Find('\\'));
+    EXPECT_EQ(-1, CString("\x95\x5c").ReverseFind('\\'));
+    EXPECT_EQ(5, path.Find("\\x."));
+
+    EXPECT_EQ(0, CString("C:\\\x83\x41\\A.BMP").CompareNoCase("c:\\\x83\x41\\a.bmp"));
+    EXPECT_NE(0, CString("C:\\\x83\x41\\A.BMP").CompareNoCase("c:\\\x83\x61\\a.bmp"));
+    EXPECT_NE(0, CString("a.bmp").CompareNoCase("a.bm"));
+}
+
+// ---------------------------------------------------------------- CFileFind
+
+// FindNextFile comes before every entry; the last one is read after it
+// returned FALSE.
+TEST(CFileFind, WalksEveryEntryWithFullPathsTheLastAfterFalse)
+{
+    TempDir dir;
+    ASSERT_TRUE(WriteFileText(dir / "a.bmp", "a"));
+    ASSERT_TRUE(MakeDirs(dir / "sub"));
+    std::set<std::string> names;
+    CFileFind finder;
+    BOOL more = finder.FindFile((dir / "*.*").c_str());
+    while (more) {
+        more = finder.FindNextFile();
+        const std::string name(finder.GetFileName());
+        names.insert(name);
+        EXPECT_EQ(name == "." || name == "..", finder.IsDots() != FALSE) << name;
+        EXPECT_EQ(name != "a.bmp", finder.IsDirectory() != FALSE) << name;
+        if (!finder.IsDots()) {
+            EXPECT_EQ(dir / name, std::string(finder.GetFilePath()));
+        }
+    }
+    EXPECT_EQ((std::set<std::string>{".", "..", "a.bmp", "sub"}), names);
+
+    ASSERT_TRUE(finder.FindFile((dir / "a.bmp").c_str()));
+    EXPECT_TRUE(finder.GetFileName().IsEmpty());   // nothing current yet
+    EXPECT_FALSE(finder.FindNextFile());           // the only entry is the last...
+    EXPECT_STREQ("a.bmp", finder.GetFileName());  // ...and readable
+    EXPECT_FALSE(finder.FindNextFile());
+
+    EXPECT_FALSE(finder.FindFile((dir / "missing\\*.*").c_str()));
+    EXPECT_FALSE(finder.FindNextFile());
+    EXPECT_TRUE(finder.GetFilePath().IsEmpty());
+}
+
+// ---------------------------------------------------------------- windows
+
+namespace {
+
+const UINT WM_ANSWER = WM_APP + 1;
+const UINT WM_THROW = WM_APP + 2;
+const RECT kRect{10, 10, 110, 60};
+
+// Records, for every message its map sees, whether the object was linked.
+template <class Base>
+class CRecording : public Base {
+public:
+    using Base::Base;
+    std::vector<UINT> seen;
+    std::vector<bool> linked;
+    bool postNcDestroyRan = false;
+
+protected:
+    BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override
+    {
+        seen.push_back(message);
+        linked.push_back(this->m_hWnd && CWnd::FromHandlePermanent(this->m_hWnd) == this);
+        if (message == WM_ANSWER) {
+            *result = 42;
+            return TRUE;
+        }
+        if (message == WM_THROW)
+            throw std::runtime_error("handler failure");
+        return Base::OnWndMsg(message, wParam, lParam, result);
+    }
+    void PostNcDestroy() override { postNcDestroyRan = this->m_hWnd == nullptr; }
+};
+using CRecordingWnd = CRecording<CWnd>;
+
+class CRecordingDialog : public CRecording<CDialog> {
+public:
+    CRecordingDialog() : CRecording<CDialog>(200) {}
+};
+
+bool QuitPosted()
+{
+    MSG msg;
+    return PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
+}
+
+}  // namespace
+
+TEST(CWnd, LinkedFromNcCreateToNcDestroyAndSurvivesAThrowingHandler)
+{
+    CRecordingWnd wnd;
+    ASSERT_TRUE(wnd.CreateEx(0, nullptr, "rec", WS_POPUP, kRect, nullptr, 0));
+    const HWND hwnd = wnd.GetSafeHwnd();
+    ASSERT_FALSE(wnd.seen.empty());
+    EXPECT_EQ(static_cast<UINT>(WM_NCCREATE), wnd.seen.front());
+    EXPECT_TRUE(wnd.linked.front());
+    EXPECT_EQ(&wnd, CWnd::FromHandlePermanent(hwnd));
+
+    EXPECT_EQ(0, wnd.SendMessage(WM_THROW));
+    EXPECT_EQ(42, wnd.SendMessage(WM_ANSWER));   // still working
+    wnd.SetWindowText("caption");                // default processing
+    EXPECT_STREQ("caption", wnd.GetWindowText());
+
+    EXPECT_TRUE(wnd.DestroyWindow());
+    EXPECT_EQ(static_cast<UINT>(WM_NCDESTROY), wnd.seen.back());
+    EXPECT_TRUE(wnd.linked.back());   // still linked while WM_NCDESTROY runs
+    EXPECT_TRUE(wnd.postNcDestroyRan);
+    EXPECT_EQ(nullptr, wnd.GetSafeHwnd());
+    EXPECT_EQ(nullptr, CWnd::FromHandlePermanent(hwnd));
+}
+
+TEST(CWnd, OnlyTheMainWindowEndsTheLoop)
+{
+    CWinApp app("Loop");
+    CRecordingWnd main, other;
+    ASSERT_TRUE(main.CreateEx(0, nullptr, "main", WS_POPUP, kRect, nullptr, 0));
+    ASSERT_TRUE(other.CreateEx(0, nullptr, "other", WS_POPUP, kRect, nullptr, 0));
+    app.m_pMainWnd = &main;
+    other.DestroyWindow();
+    EXPECT_FALSE(QuitPosted());
+    main.DestroyWindow();
+    EXPECT_EQ(nullptr, AfxGetMainWnd());
+    EXPECT_TRUE(QuitPosted());
+}
+
+TEST(CDialog, LinkedFromInitDialogToNcDestroyAndSurvivesAThrowingHandler)
+{
+    CRecordingDialog dlg;
+    ASSERT_TRUE(dlg.Create(200));
+    const HWND hwnd = dlg.GetSafeHwnd();
+    ASSERT_FALSE(dlg.seen.empty());
+    EXPECT_EQ(static_cast<UINT>(WM_INITDIALOG), dlg.seen.front());
+    EXPECT_TRUE(dlg.linked.front());
+    // Dialogs answer through DWLP_MSGRESULT.
+    EXPECT_EQ(42, dlg.SendMessage(WM_ANSWER));
+    EXPECT_EQ(0, dlg.SendMessage(WM_THROW));
+    dlg.SendMessage(WM_COMMAND, IDOK);   // ends only a modal dialog
+    EXPECT_TRUE(IsWindow(hwnd));
+
+    dlg.DestroyWindow();
+    EXPECT_EQ(static_cast<UINT>(WM_NCDESTROY), dlg.seen.back());
+    EXPECT_TRUE(dlg.linked.back());
+    EXPECT_TRUE(dlg.postNcDestroyRan);
+    EXPECT_EQ(nullptr, CWnd::FromHandlePermanent(hwnd));
+
+    CRecordingDialog modal;
+    DialogAnswerer pressOk;   // presses OK once the dialog is up
+    EXPECT_EQ(IDOK, modal.DoModal());
+    EXPECT_TRUE(modal.linked.front());
+    EXPECT_TRUE(modal.postNcDestroyRan);
+}
+
+// ---------------------------------------------------------------- message boxes
+
+TEST(AfxMessageBox, TitledWithTheAppNameOwnedByTheMainWindowGivingTheAnswer)
+{
+    CWinApp app("Tapestrix");
+    CRecordingWnd main;
+    ASSERT_TRUE(main.CreateEx(0, nullptr, "main", WS_POPUP, kRect, nullptr, 0));
+    app.m_pMainWnd = &main;
+
+    DialogAnswerer answerer;
+    HWND owner = nullptr;
+    answerer.SetHandler([&](HWND box, const DialogSeen&) {
+        owner = GetWindow(box, GW_OWNER);
+        return IDNO;
+    });
+    EXPECT_EQ(IDNO, AfxMessageBox("Convert it?", MB_YESNO));
+    ASSERT_EQ(1u, answerer.Seen().size());
+    EXPECT_EQ("Tapestrix", answerer.Seen()[0].caption);
+    EXPECT_EQ("Convert it?", answerer.Seen()[0].text);
+    EXPECT_EQ(main.GetSafeHwnd(), owner);
+
+    // The picture loader's own caption is kept.
+    answerer.SetHandler(nullptr);
+    EXPECT_EQ(IDOK, TpxMessageBoxEx(nullptr, "Can not allocate enough memory\t", "CPicture Error",
+                                    MB_OK | MB_ICONHAND, MAKELANGID(LANG_ENGLISH, SUBLANG_NEUTRAL)));
+    ASSERT_EQ(2u, answerer.Seen().size());
+    EXPECT_EQ("CPicture Error", answerer.Seen()[1].caption);
+
+    app.m_pMainWnd = nullptr;   // its destruction must leave no quit behind
+}
