@@ -37,7 +37,8 @@ public:
     Calls log;
     std::vector<size_t> ends;  // the log's length after each call of the object
     int failAt = -1;
-    void Clear() { log.clear(), ends.clear(); }
+    // Starts a new log, in which the call numbered `failing` is to fail.
+    void Restart(int failing = -1) { log.clear(), ends.clear(), failAt = failing; }
 
     // Logs a line; with `call` it is a call of the object: TRUE when that fails.
     bool Log(bool call, const char* format, ...)
@@ -186,22 +187,21 @@ inline bool InstallRecorders()
 
 // ---------------------------------------------------------------- pictures
 
-inline constexpr COLORREF kRed = RGB(220, 30, 30), kBlue = RGB(30, 30, 220), kGreen = RGB(30, 200, 30),
-                          kYellow = RGB(230, 220, 30);
 // Four coloured quarters: where they are tells orientation and scaling apart.
+inline constexpr COLORREF kRed = RGB(220, 30, 30), kYellow = RGB(230, 220, 30);
 inline COLORREF Quarters(int width, int height, int x, int y)
 {
-    return y < height / 2 ? (x < width / 2 ? kRed : kBlue) : (x < width / 2 ? kGreen : kYellow);
+    return y < height / 2 ? (x < width / 2 ? kRed : RGB(30, 30, 220)) : (x < width / 2 ? RGB(30, 200, 30) : kYellow);
 }
 
-// A JPEG or GIF (by the name's ending) of quarters, or of one colour.
-inline bool WritePicture(const std::string& path, int width, int height, COLORREF colour = CLR_INVALID)
+// A JPEG or GIF (by the name's ending) of quarters.
+inline bool WritePicture(const std::string& path, int width, int height)
 {
     FreeImage_Initialise(TRUE);  // counted by the library
     FIBITMAP* picture = FreeImage_Allocate(width, height, 24);
     for (int y = 0; picture && y < height; ++y)
         for (int x = 0; x < width; ++x) {
-            const COLORREF c = colour != CLR_INVALID ? colour : Quarters(width, height, x, y);
+            const COLORREF c = Quarters(width, height, x, y);
             RGBQUAD q = {GetBValue(c), GetGValue(c), GetRValue(c), 0};
             FreeImage_SetPixelColor(picture, x, height - 1 - y, &q);  // rows count from the bottom
         }
@@ -260,10 +260,7 @@ protected:
     void Set(const char* name, const std::string& value) { registry.Set(name, value); }
     static auto Shell(const char* name) { return GetRegString(HKEY_CURRENT_USER, kGeneralKey, name); }
     static auto App(const char* name) { return GetRegString(HKEY_CURRENT_USER, kAppKey, name); }
-    static void SetShell(const char* name, const std::string& value)
-    {
-        SetRegString(HKEY_CURRENT_USER, kGeneralKey, name, value);
-    }
+    static void SetShell(const char* name, std::string v) { SetRegString(HKEY_CURRENT_USER, kGeneralKey, name, v); }
 
     AppRegistryScope registry;
     CWinApp app{"Tapestrix"};

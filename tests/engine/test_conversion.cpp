@@ -5,7 +5,6 @@
 #include "EngineTest.h"
 #include "engine/Conversion.h"
 #include "engine/Picture.h"
-#include "framework/File.h"
 
 namespace tpx::test {
 namespace {
@@ -26,33 +25,30 @@ protected:
         const int result = convert(path);
         return {result, static_cast<LPCSTR>(path)};
     }
-    // The files in the test folder: a half-written bitmap would show here.
-    Calls Files() const
+    // How many files the test folder holds: a half-written bitmap left behind would count.
+    int Files() const
     {
-        Calls names;
+        int count = -2;  // "." and ".."
         WIN32_FIND_DATAA data;
-        const HANDLE find = FindFirstFileA((dir / "*.*").c_str(), &data);
+        const HANDLE find = FindFirstFileA((dir / "*").c_str(), &data);
         for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &data))
-            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                names.push_back(data.cFileName);
+            ++count;
         FindClose(find);
-        std::sort(names.begin(), names.end());
-        return names;
+        return count;
     }
     static void ExpectQuarters(const std::string& bitmap, int w, int h)
     {
         const BitmapInfo info = ReadBmpInfo(bitmap);
         EXPECT_TRUE(info.ok && info.width == w && info.height == h) << info.width << " x " << info.height;
-        EXPECT_EQ(ReadFileBytes(bitmap).at(0), 'B');
-        for (const auto& [x, y] : {std::pair{w / 4, h / 4}, {3 * w / 4, h / 4}, {w / 4, 3 * h / 4}, {3 * w / 4, 3 * h / 4}})
-            EXPECT_TRUE(ColourNear(ReadBmpPixel(bitmap, x, y), Quarters(w, h, x, y), 40)) << x << "," << y;
+        EXPECT_TRUE(ColourNear(ReadBmpPixel(bitmap, w / 4, h / 4), kRed, 40));  // the right way up
+        EXPECT_TRUE(ColourNear(ReadBmpPixel(bitmap, 3 * w / 4, 3 * h / 4), kYellow, 40));
     }
 
     std::string target = dir / "converted.bmp";
-    DialogAnswerer answerer{IDYES};
+    DialogAnswerer answerer;
 };
 
-TEST_F(Conversion, BitmapsPassAndOtherEndingsAreRefusedWithoutAQuestion)
+TEST_F(Conversion, OnlyPicturesAreConvertedAndOnlyTheAskingFunctionAsks)
 {
     Set("ConvertToBmp", 1);
     for (const auto convert : {ConvertToBitmap, ConvertToBitmapWithPrompt}) {
@@ -66,31 +62,24 @@ TEST_F(Conversion, BitmapsPassAndOtherEndingsAreRefusedWithoutAQuestion)
     EXPECT_EQ(Convert("hill.gif"), Result(CONVERT_NOT_USABLE, dir / "hill.gif"));
     EXPECT_TRUE(answerer.Seen().empty());
     EXPECT_FALSE(FileExists(target));
-}
 
-TEST_F(Conversion, AskingConversionAsksWhileConvertToBmpIsOff)
-{
     HWND owner = nullptr;
     answerer.SetHandler([&](HWND box, const DialogSeen&) {
         owner = GetWindow(box, GW_OWNER);
         return GetDlgItem(box, IDOK) ? IDOK : answerer.Seen().empty() ? IDNO : IDYES;
     });
     EXPECT_EQ(Convert("hill.gif", ConvertToBitmapWithPrompt), Result(CONVERT_NOT_USABLE, dir / "hill.gif"));
-    ASSERT_EQ(answerer.Seen().size(), 1u);
+    EXPECT_FALSE(FileExists(target) || App("BmpConvertedFrom"));
+    EXPECT_EQ(Convert("hill.gif", ConvertToBitmapWithPrompt), Result(CONVERT_DONE, target)) << "asks again";
+    EXPECT_EQ(App("BmpConvertedFrom"), dir / "hill.gif");
+    ASSERT_EQ(answerer.Seen().size(), 2u);
     EXPECT_EQ(answerer.Seen()[0].caption, "Tapestrix");
     EXPECT_EQ(answerer.Seen()[0].text,
               "This is not a windows bitmap. Convert it so that you can display on your normal desktop?");
     EXPECT_EQ(owner, mainWnd.GetSafeHwnd());
-    EXPECT_FALSE(FileExists(target) || App("BmpConvertedFrom"));
-
-    EXPECT_EQ(Convert("hill.gif", ConvertToBitmapWithPrompt), Result(CONVERT_DONE, target)) << "asks again";
-    EXPECT_EQ(App("BmpConvertedFrom"), dir / "hill.gif");
-    Set("ConvertToBmp", 1);
-    EXPECT_EQ(Convert("sea.jpg", ConvertToBitmapWithPrompt), Result(CONVERT_DONE, target));
-    EXPECT_EQ(answerer.Seen().size(), 2u);
 }
 
-TEST_F(Conversion, EveryConversionWritesTheOneTargetAndRecordsItsSource)
+TEST_F(Conversion, EveryConversionWritesTheOneTargetAtTheFullSize)
 {
     Set("ConvertToBmp", 1);
     EXPECT_EQ(Convert("sea.jpg"), Result(CONVERT_DONE, target));
@@ -98,7 +87,15 @@ TEST_F(Conversion, EveryConversionWritesTheOneTargetAndRecordsItsSource)
     EXPECT_EQ(Convert("hill.gif"), Result(CONVERT_DONE, target));
     ExpectQuarters(target, 40, 30);
     EXPECT_EQ(App("BmpConvertedFrom"), dir / "hill.gif");
-    EXPECT_EQ(Files(), Calls({"converted.bmp", "hill.gif", "sea.jpg"}));
+    EXPECT_EQ(Files(), 3);
+
+    // libjpeg pads a truncated JPEG: it converts at the size it announces.
+    ASSERT_TRUE(WritePicture(dir / "big.jpg", 320, 240));
+    const std::vector<uint8_t> bytes = ReadFileBytes(dir / "big.jpg");
+    ASSERT_TRUE(WriteFileBytes(dir / "cut.jpg", bytes.data(), bytes.size() / 2));
+    EXPECT_EQ(Convert("cut.jpg").first, CONVERT_DONE);
+    EXPECT_EQ(ReadBmpInfo(target).width, 320);
+    EXPECT_EQ(ReadBmpInfo(target).height, 240);
 }
 
 TEST_F(Conversion, FailedConversionsKeepTheOldBitmap)
@@ -127,21 +124,8 @@ TEST_F(Conversion, FailedConversionsKeepTheOldBitmap)
 
     EXPECT_EQ(ReadFileBytes(target), old);
     EXPECT_EQ(App("BmpConvertedFrom"), "C:\\earlier.jpg");
-    EXPECT_EQ(Files(), Calls({"converted.bmp", "empty.jpg", "garbage.jpg", "header.jpg", "hill.gif", "sea.jpg"}));
+    EXPECT_EQ(Files(), 6);
 }
-
-TEST_F(Conversion, TruncatedJpegConvertsAtItsFullSize)
-{
-    Set("ConvertToBmp", 1);
-    ASSERT_TRUE(WritePicture(dir / "big.jpg", 320, 240));
-    const std::vector<uint8_t> bytes = ReadFileBytes(dir / "big.jpg");
-    ASSERT_TRUE(WriteFileBytes(dir / "cut.jpg", bytes.data(), bytes.size() / 2));
-    EXPECT_EQ(Convert("cut.jpg").first, CONVERT_DONE);
-    const BitmapInfo info = ReadBmpInfo(target);
-    EXPECT_TRUE(info.ok && info.width == 320 && info.height == 240) << info.width << " x " << info.height;
-}
-
-// ---------------------------------------------------------------- the picture loader
 
 TEST_F(Conversion, PictureReportsItsPixelSizeAndSavesARealBitmap)
 {
@@ -163,9 +147,6 @@ TEST_F(Conversion, PictureReportsItsPixelSizeAndSavesARealBitmap)
 
 TEST_F(Conversion, PictureRefusesBadFilesWithItsMessages)
 {
-    const std::string missing = dir / "missing.jpg";
-    char fileError[256];
-    CFileException(CFileException::fileNotFound, ERROR_FILE_NOT_FOUND, missing.c_str()).GetErrorMessage(fileError, 255);
     // A sparse file of 3 GB: more than the loader can read into memory.
     const HANDLE huge = CreateFileA((dir / "huge.jpg").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     LARGE_INTEGER size;
@@ -173,17 +154,16 @@ TEST_F(Conversion, PictureRefusesBadFilesWithItsMessages)
     ASSERT_TRUE(SetFilePointerEx(huge, size, nullptr, FILE_BEGIN) && SetEndOfFile(huge));
     CloseHandle(huge);
     ASSERT_TRUE(WriteFileText(dir / "empty.jpg", "") && WriteFileText(dir / "junk.jpg", std::string(3000, 'Z')));
-
     CPicture picture;
     for (const char* name : {"missing.jpg", "huge.jpg", "empty.jpg", "junk.jpg"}) {
         EXPECT_FALSE(picture.Load((dir / name).c_str()) || picture.m_pPicture) << name;
         EXPECT_EQ(picture.m_nSize, name[0] == 'j' ? 3000 : 0) << name;
     }
-    EXPECT_FALSE(picture.SaveToFile((dir / "nothing.bmp").c_str()) || FileExists(dir / "nothing.bmp"));
     ASSERT_TRUE(picture.Load((dir / "sea.jpg").c_str()));
     EXPECT_FALSE(picture.SaveToFile((dir / "no\\such\\out.bmp").c_str()));
+    // The file errors name the file; all messages are captioned alike.
     ASSERT_EQ(answerer.Seen().size(), 3u);
-    EXPECT_EQ(answerer.Seen()[0].text, fileError);
+    EXPECT_NE(answerer.Seen()[0].text.find("missing.jpg"), std::string::npos) << answerer.Seen()[0].text;
     EXPECT_EQ(answerer.Seen()[1].text, "Can not allocate enough memory\t");
     EXPECT_NE(answerer.Seen()[2].text.find("out.bmp"), std::string::npos) << answerer.Seen()[2].text;
     for (const DialogSeen& seen : answerer.Seen())
