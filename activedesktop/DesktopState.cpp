@@ -103,13 +103,31 @@ DWORD GetShellStateFlags(const std::vector<BYTE>& state)
     return flags;
 }
 
+BOOL CALLBACK RepaintWindow(HWND window, LPARAM)
+{
+    if (IsWindowVisible(window)) {
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+        // Wine repaints another program's frame only when told it changed.
+        SetWindowPos(window, nullptr, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER | SWP_FRAMECHANGED);
+    }
+    return TRUE;
+}
+
 HRESULT ShowBitmap(LPCWSTR bitmap)
 {
     // Wine's desktop reloads the file on this even when its name is the one
     // it shows already, which is how a rewritten bitmap gets shown.
     if (SystemParametersInfoW(SPI_SETDESKWALLPAPER, 0, const_cast<LPWSTR>(bitmap),
-                              SPIF_UPDATEINIFILE | SPIF_SENDCHANGE))
+                              SPIF_UPDATEINIFILE | SPIF_SENDCHANGE)) {
+        // It then paints the new wallpaper over the windows in front of it
+        // (the taskbar included) without telling them: once it has painted
+        // (within a moment), they paint again.
+        for (int waited = 0; waited < 500 && GetUpdateRect(GetDesktopWindow(), nullptr, FALSE); waited += 10)
+            Sleep(10);
+        EnumWindows(RepaintWindow, 0);
         return S_OK;
+    }
     const DWORD error = GetLastError();
     return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
 }

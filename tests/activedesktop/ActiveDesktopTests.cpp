@@ -8,6 +8,7 @@
 #include "TestSupport.h"
 #include "framework/Handles.h"
 #include <gtest/gtest.h>
+#include <memory>
 #include <string>
 
 using namespace tpx::test;
@@ -370,6 +371,27 @@ TEST_F(DesktopTest, SaveAloneShowsTheBitmapAgainAfterRewritesAndChangesBehindThe
     EXPECT_DESKTOP(Centre(kBlue));
     ASSERT_EQ(S_OK, Apply(m_object.Get(), path, WPSTYLE_TILE, AD_APPLY_SAVE));
     EXPECT_DESKTOP(Centre(kBlue), Corner(0, 0, kBlue), Corner(1, 1, kBlue));
+}
+
+TEST_F(DesktopTest, WindowsInFrontOfTheDesktopStayPainted)
+{
+    // Wine's desktop paints a new wallpaper over the windows in front of it.
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "AdFrontWindow";
+    CBrushHandle brush(CreateSolidBrush(kOrange));
+    wc.hbrBackground = brush.Get();
+    RegisterClassA(&wc);
+    std::unique_ptr<HWND__, decltype(&DestroyWindow)> front(
+        CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, wc.lpszClassName, "", WS_POPUP | WS_VISIBLE, 40, 40, 120,
+                        120, nullptr, nullptr, wc.hInstance, nullptr),
+        DestroyWindow);
+    ASSERT_EQ("", DesktopMismatch({{100, 100, kOrange}}));
+    const std::string path = m_dir / "red.bmp";
+    ASSERT_TRUE(WriteSolidBmp(path, 32, 32, kRed));
+    ASSERT_EQ(S_OK, Apply(m_object.Get(), path, WPSTYLE_TILE, AD_APPLY_SAVE));
+    EXPECT_DESKTOP(Centre(kRed), {100, 100, kOrange});
 }
 
 TEST_F(DesktopTest, StretchedTwoByTwoBitmapFillsTheCornersThroughAScreenSizedCopy)
