@@ -1,19 +1,14 @@
 // What the engine's tests share: a recording stand-in for the shell's Active
-// Desktop object, with the side effects of a change (sound, timers of the
-// main window, commands to the taskbar) logged into the same list so that one
-// list shows the whole order; an application with a main window; picture
-// files written with FreeImage.
+// Desktop object that also logs the side effects of a change (sound, timers,
+// commands to the taskbar), so one list shows the whole order; a fixture with
+// an application and the shell's windows; pictures written with FreeImage.
 #pragma once
 
 #include <windows.h>
-#include <wininet.h>
-#include <shlobj.h>
-#include <mmsystem.h>
 
 #include <FreeImage.h>  // after windows.h
 #include <gtest/gtest.h>
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -41,13 +36,11 @@ public:
     void Restart(int failing = -1) { log.clear(), ends.clear(), failAt = failing; }
 
     // Logs a line; with `call` it is a call of the object: TRUE when that fails.
-    bool Log(bool call, const char* format, ...)
+    template <class... Args>
+    bool Log(bool call, const char* format, Args... args)
     {
         char text[512];
-        va_list args;
-        va_start(args, format);
-        std::vsnprintf(text, sizeof text, format, args);
-        va_end(args);
+        std::snprintf(text, sizeof text, format, args...);
         log.push_back(text);
         if (call)
             ends.push_back(log.size());
@@ -155,33 +148,30 @@ inline LONG WINAPI CountRegOpenKeyEx(HKEY root, LPCSTR subKey, DWORD options, RE
 // Puts the recorders into the program's import slots; TRUE when each found its slot.
 inline bool InstallRecorders()
 {
-    const struct {
-        const char* name;
-        void* recorder;
-        void* real;
-    } hooks[] = {{"PlaySoundA", reinterpret_cast<void*>(RecordPlaySound), &g_playSound},
-                 {"SetTimer", reinterpret_cast<void*>(RecordSetTimer), &g_setTimer},
-                 {"KillTimer", reinterpret_cast<void*>(RecordKillTimer), &g_killTimer},
-                 {"PostMessageA", reinterpret_cast<void*>(RecordPostMessage), &g_postMessage},
-                 {"RegOpenKeyExA", reinterpret_cast<void*>(CountRegOpenKeyEx), &g_regOpenKeyEx}};
+    const std::tuple<const char*, void*, void*> hooks[] = {  // name, recorder, where the real one goes
+        {"PlaySoundA", reinterpret_cast<void*>(RecordPlaySound), &g_playSound},
+        {"SetTimer", reinterpret_cast<void*>(RecordSetTimer), &g_setTimer},
+        {"KillTimer", reinterpret_cast<void*>(RecordKillTimer), &g_killTimer},
+        {"PostMessageA", reinterpret_cast<void*>(RecordPostMessage), &g_postMessage},
+        {"RegOpenKeyExA", reinterpret_cast<void*>(CountRegOpenKeyEx), &g_regOpenKeyEx}};
     BYTE* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
     const DWORD imports = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew)
                               ->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
     size_t found = 0;
-    for (auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports); imports && dll->Name; ++dll) {
-        auto* name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk);
-        for (auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk); name->u1.AddressOfData; ++name, ++slot)
-            for (const auto& hook : hooks)
+    for (auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports); imports && dll->Name; ++dll)
+        for (auto *name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk),
+                  *slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
+             name->u1.AddressOfData; ++name, ++slot)
+            for (const auto& [function, recorder, real] : hooks)
                 if (!IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal) &&
-                    !std::strcmp(reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData)->Name, hook.name)) {
+                    !std::strcmp(reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData)->Name, function)) {
                     DWORD protect = 0;
                     VirtualProtect(&slot->u1.Function, sizeof(void*), PAGE_READWRITE, &protect);
-                    std::memcpy(hook.real, &slot->u1.Function, sizeof(void*));
-                    std::memcpy(&slot->u1.Function, &hook.recorder, sizeof(void*));
+                    std::memcpy(real, &slot->u1.Function, sizeof(void*));
+                    std::memcpy(&slot->u1.Function, &recorder, sizeof(void*));
                     VirtualProtect(&slot->u1.Function, sizeof(void*), protect, &protect);
                     ++found;
                 }
-    }
     return found == std::size(hooks);
 }
 
@@ -236,7 +226,6 @@ protected:
     {
         static const bool recording = InstallRecorders();
         ASSERT_TRUE(recording);
-        CreateKey(HKEY_CURRENT_USER, kGeneralKey);
         ASSERT_TRUE(mainWnd.CreateEx(0, nullptr, "Engine test", WS_OVERLAPPEDWINDOW, {0, 0, 100, 100}, nullptr, 0));
         app.m_pMainWnd = &mainWnd;
         g_main = mainWnd;
@@ -256,8 +245,6 @@ protected:
         DestroyWindow(g_taskbar);
         DestroyWindow(desktop);
     }
-    void Set(const char* name, DWORD value) { registry.Set(name, value); }
-    void Set(const char* name, const std::string& value) { registry.Set(name, value); }
     static auto Shell(const char* name) { return GetRegString(HKEY_CURRENT_USER, kGeneralKey, name); }
     static auto App(const char* name) { return GetRegString(HKEY_CURRENT_USER, kAppKey, name); }
     static void SetShell(const char* name, std::string v) { SetRegString(HKEY_CURRENT_USER, kGeneralKey, name, v); }

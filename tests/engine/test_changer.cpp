@@ -1,7 +1,7 @@
-// The desktop service against the recording object: each operation's calls,
-// structure sizes and flags in order with the side effects between them,
-// where it stops when a call fails, the "Wallpaper" value a normal change
-// leaves alone, and the manual choice's dialogs.
+// The desktop service: against the recording object, each operation's calls
+// in order with the side effects between them and where it stops when a call
+// fails; against the real object, what Wine's desktop shows.
+#include <array>
 #include <functional>
 
 #include "EngineTest.h"
@@ -15,10 +15,10 @@ const char kSound[] = "PlaySoundA(157,0x40005,self)", kMinimise[] = "Post(WM_COM
 
 TEST_F(EngineTest, EveryOperationCallsInOrderAndStopsAtTheFirstFailure)
 {
-    Set("TurnOnSoundEffects", 1);
-    Set("MinimizeAllWindows", 1);
-    Set("HideDesktopItems", 1);
-    Set("HideItemTimer", 5);
+    registry.Set("TurnOnSoundEffects", 1);
+    registry.Set("MinimizeAllWindows", 1);
+    registry.Set("HideDesktopItems", 1);
+    registry.Set("HideItemTimer", 5);
     const struct {
         BOOL active, components;
         std::function<bool()> run;
@@ -30,6 +30,7 @@ TEST_F(EngineTest, EveryOperationCallsInOrderAndStopsAtTheFirstFailure)
          {kQuery, "SetDesktopItemOptions(12,0,1)", "ApplyChanges(7)"}, 0},
         {TRUE, TRUE, [&] { return changer.EnableActiveDesktop(FALSE); },
          {kQuery, "SetDesktopItemOptions(12,1,0)", "ApplyChanges(7)"}, 0},
+        {FALSE, TRUE, [&] { return changer.GetDisplayStyle() == DISPLAY_STYLE_CENTER; }, {"GetWallpaperOptions(8)"}, 0},
         {FALSE, TRUE, [&] { return changer.SetDisplayStyle(0); }, {"SetWallpaperOptions(8,1)", "ApplyChanges(7)"}, 0},
         {FALSE, TRUE, [&] { return changer.SetDisplayStyle(1); }, {"SetWallpaperOptions(8,0)", "ApplyChanges(7)"}, 0},
         {FALSE, TRUE, [&] { return changer.SetDisplayStyle(2); }, {"SetWallpaperOptions(8,2)", "ApplyChanges(7)"}, 0},
@@ -63,20 +64,13 @@ TEST_F(EngineTest, EveryOperationCallsInOrderAndStopsAtTheFirstFailure)
             EXPECT_EQ(fake.log, Calls(c.calls.begin(), c.calls.begin() + ends[failing])) << "call " << failing;
         }
     }
-    fake.active = TRUE;
-    fake.Restart(0);
-    EXPECT_TRUE(changer.SetActiveDesktopWallpaper(kPath.c_str()));
-    EXPECT_EQ(fake.log.at(5), "ApplyChanges(3)") << "a failed query means Active Desktop is off";
-
     fake.Restart();
-    EXPECT_FALSE(changer.SetDisplayStyle(3) || changer.SetDisplayStyle(-1));
-    const int styles[] = {1, 0, 2, -1};  // of WPSTYLE_CENTER, _TILE, _STRETCH, _KEEPASPECT
-    for (fake.style = 0; fake.style < 4; ++fake.style)
-        EXPECT_EQ(changer.GetDisplayStyle(), styles[fake.style]);
-    EXPECT_EQ(fake.log, Calls(4, "GetWallpaperOptions(8)"));
+    EXPECT_FALSE(changer.SetDisplayStyle(3) || changer.SetDisplayStyle(-1) || !fake.log.empty());
+    for (fake.style = 0; fake.style < 4; ++fake.style)  // WPSTYLE_CENTER, _TILE, _STRETCH, _KEEPASPECT
+        EXPECT_EQ(changer.GetDisplayStyle(), (std::array{1, 0, 2, -1}[fake.style]));
 }
 
-TEST_F(EngineTest, NormalChangeKeepsTheActiveDesktopWallpaperValue)
+TEST_F(EngineTest, NormalChangeKeepsTheWallpaperValueAndFollowsTheSideEffectSettings)
 {
     for (BOOL active : {FALSE, TRUE}) {
         fake.active = active;
@@ -99,10 +93,7 @@ TEST_F(EngineTest, NormalChangeKeepsTheActiveDesktopWallpaperValue)
         EXPECT_EQ(Shell("Wallpaper"), failing == 5 ? kPath : kPage);
         EXPECT_FALSE(fake.active);
     }
-}
 
-TEST_F(EngineTest, SideEffectsFollowTheirSettingsAndWindows)
-{
     const auto change = [&] {
         fake.Restart();
         EXPECT_TRUE(changer.SetNormalWallpaper(kPath.c_str()));
@@ -110,19 +101,14 @@ TEST_F(EngineTest, SideEffectsFollowTheirSettingsAndWindows)
     };
     const Calls plain = {kQuery, kSet, "ApplyChanges(1)"};
     EXPECT_EQ(change(), plain) << "absent means off";
-    Set("TurnOnSoundEffects", 0);
-    Set("MinimizeAllWindows", 0);
-    Set("HideDesktopItems", 2);
+    registry.Set("TurnOnSoundEffects", 0);
+    registry.Set("MinimizeAllWindows", 0);
+    registry.Set("HideDesktopItems", 2);
     EXPECT_EQ(change(), plain);
-    // Anything but 0 is on; hiding is for 1 only, three seconds by default,
-    // and only where a main window can bring the icons back.
-    Set("TurnOnSoundEffects", 2);
-    Set("MinimizeAllWindows", 2);
-    Set("HideDesktopItems", 1);
-    app.m_pMainWnd = nullptr;
-    EXPECT_EQ(change(), Calls({kMinimise, kQuery, kSet, "ApplyChanges(1)", kSound}));
-    EXPECT_TRUE(IsWindowVisible(desktop));
-    app.m_pMainWnd = &mainWnd;
+    // Anything but 0 is on; hiding is for 1 only, three seconds by default.
+    registry.Set("TurnOnSoundEffects", 2);
+    registry.Set("MinimizeAllWindows", 2);
+    registry.Set("HideDesktopItems", 1);
     const Calls hiding = {kMinimise, kQuery, kSet, "ApplyChanges(1)", kSound, "KillTimer(100)", "SetTimer(100,3000)"};
     EXPECT_EQ(change(), hiding);
     EXPECT_FALSE(IsWindowVisible(desktop));
@@ -184,6 +170,31 @@ TEST_F(EngineTest, ManualChoiceOffersEachDesktopsDialogAndAppliesTheFile)
     }
     const char kPictures[] = "Picture Files (*.bmp, *.jpg, *.gif)", kPages[] = "HTML Files (*.html, *.htm)";
     EXPECT_EQ(filters, Calls({kPictures, kPictures, kPictures, kPictures, kPages, kPictures, kPages, kPictures, kPages}));
+}
+
+// Against the Active Desktop object registered in the test prefix, after the
+// tests above have let go of COM.
+TEST(Provider, NormalChangeShowsTheBitmapAndKeepsTheActiveDesktopWallpaper)
+{
+    AppRegistryScope registry;
+    RegistrySnapshot components(HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer\\Desktop\\Components");
+    TempDir dir;
+    CWallpaperChanger changer;
+    ASSERT_TRUE(changer.Initialize()) << "tpxactivedesktop.dll is not registered in the prefix";
+    ASSERT_TRUE(changer.EnableActiveDesktop(FALSE) && changer.SetDisplayStyle(DISPLAY_STYLE_TILE));
+    SetRegString(HKEY_CURRENT_USER, kGeneralKey, "Wallpaper", "C:\\pages\\active.htm");
+    const COLORREF colour = RGB(40, 170, 110);  // no other test shows it, so no earlier picture can pass
+    ASSERT_TRUE(WriteSolidBmp(dir / "tile.bmp", 32, 32, colour));
+
+    ASSERT_TRUE(changer.SetNormalWallpaper((dir / "tile.bmp").c_str()));
+    const HDC screen = GetDC(nullptr);
+    EXPECT_TRUE(WaitFor([&] {
+        return ColourNear(GetPixel(screen, 3, 3), colour, 40) &&
+               ColourNear(GetPixel(screen, GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2), colour, 40);
+    }, 10000)) << "the desktop does not show the bitmap";
+    ReleaseDC(nullptr, screen);
+    EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, kGeneralKey, "Wallpaper"), "C:\\pages\\active.htm");
+    EXPECT_FALSE(changer.IsActiveDesktopEnabled());
 }
 
 }  // namespace
