@@ -135,8 +135,8 @@ inline BOOL WINAPI RecordKillTimer(HWND hwnd, UINT_PTR id)
 }
 inline BOOL WINAPI RecordPostMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (g_fake && hwnd == g_taskbar)
-        g_fake->Log(false, "Post(%s,%u,%ld)", message == WM_COMMAND ? "WM_COMMAND" : "?", unsigned(wParam), long(lParam));
+    if (g_fake && hwnd == g_taskbar && message == WM_COMMAND)
+        g_fake->Log(false, "Post(WM_COMMAND,%u,%ld)", unsigned(wParam), long(lParam));
     return g_postMessage(hwnd, message, wParam, lParam);
 }
 inline LONG WINAPI CountRegOpenKeyEx(HKEY root, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result)
@@ -155,16 +155,16 @@ inline bool InstallRecorders()
         {"PostMessageA", reinterpret_cast<void*>(RecordPostMessage), &g_postMessage},
         {"RegOpenKeyExA", reinterpret_cast<void*>(CountRegOpenKeyEx), &g_regOpenKeyEx}};
     BYTE* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
-    const DWORD imports = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew)
-                              ->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    const auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const DWORD imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
     size_t found = 0;
     for (auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports); imports && dll->Name; ++dll)
         for (auto *name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk),
                   *slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
              name->u1.AddressOfData; ++name, ++slot)
-            for (const auto& [function, recorder, real] : hooks)
+            for (const auto& [fn, recorder, real] : hooks)
                 if (!IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal) &&
-                    !std::strcmp(reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData)->Name, function)) {
+                    !std::strcmp(reinterpret_cast<PIMAGE_IMPORT_BY_NAME>(base + name->u1.AddressOfData)->Name, fn)) {
                     DWORD protect = 0;
                     VirtualProtect(&slot->u1.Function, sizeof(void*), PAGE_READWRITE, &protect);
                     std::memcpy(real, &slot->u1.Function, sizeof(void*));
@@ -174,8 +174,6 @@ inline bool InstallRecorders()
                 }
     return found == std::size(hooks);
 }
-
-// ---------------------------------------------------------------- pictures
 
 // Four coloured quarters: where they are tells orientation and scaling apart.
 inline constexpr COLORREF kRed = RGB(220, 30, 30), kYellow = RGB(230, 220, 30);
@@ -203,8 +201,6 @@ inline bool WritePicture(const std::string& path, int width, int height)
     FreeImage_Unload(picture);
     return ok;
 }
-
-// ---------------------------------------------------------------- fixture
 
 inline HWND ShellWindow(const char* className, bool visible)
 {

@@ -114,17 +114,16 @@ TEST_F(Conversion, FailedConversionsKeepTheOldBitmap)
 TEST_F(Conversion, PictureReportsItsSizeSavesARealBitmapAndRefusesBadFiles)
 {
     ASSERT_TRUE(WriteBmp(dir / "p.bmp", 200, 100, [](int x, int y) { return Quarters(200, 100, x, y); }));
-    ASSERT_TRUE(WritePicture(dir / "p.jpg", 200, 100));
-    for (const auto& [name, width, height] : {std::tuple{"p.bmp", 200, 100}, {"p.jpg", 200, 100}, {"hill.gif", 40, 30}}) {
+    for (const auto& [name, w, h] : {std::tuple{"p.bmp", 200, 100}, {"sea.jpg", 64, 48}, {"hill.gif", 40, 30}}) {
         SCOPED_TRACE(name);
         CPicture picture;
         ASSERT_TRUE(picture.Load((dir / name).c_str()));
-        EXPECT_EQ(picture.m_nWidth, width);
-        EXPECT_EQ(picture.m_nHeight, height);
+        EXPECT_EQ(picture.m_nWidth, w);
+        EXPECT_EQ(picture.m_nHeight, h);
         EXPECT_EQ(picture.m_nSize, static_cast<int>(ReadFileBytes(dir / name).size()));
         // The picture service alone would write the JPEG or GIF bytes again.
         EXPECT_TRUE(picture.SaveToFile((dir / "out.bmp").c_str()));
-        ExpectQuarters(dir / "out.bmp", width, height);
+        ExpectQuarters(dir / "out.bmp", w, h);
     }
     EXPECT_TRUE(answerer.Seen().empty());
 

@@ -63,7 +63,7 @@ TEST_F(Selection, LinkLoopsEndAndEveryFolderIsScannedOnce)
                                &process)) << "needs Wine";
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    ASSERT_TRUE(WaitFor([&] { return FileExists(dir / "sub\\back\\sub\\self\\b.bmp") && FileExists(dir / "zz\\c.bmp"); }));
+    ASSERT_TRUE(WaitFor([&] { return FileExists(dir / "zz\\c.bmp"); })) << "the last link was not made";
     EXPECT_EQ(Collect(dir.Path(), FALSE), Calls({"a.bmp", "other\\c.bmp", "sub\\b.bmp"}));
 }
 
@@ -93,7 +93,6 @@ TEST_F(Selection, SequenceContinuesAfterThePictureTheBitmapCameFrom)
     ASSERT_TRUE(WritePicture(dir / "b.jpg", 16, 16) && WritePicture(dir / "c.gif", 24, 24));
     SetShell("BackupWallpaper", dir / "a.bmp");
 
-    fake.Restart();
     EXPECT_EQ(Next(), "converted.bmp");
     EXPECT_EQ(fake.log, Calls({"GetDesktopItemOptions(12)", "GetDesktopItemOptions(12)", "GetDesktopItemOptions(12)",
                                set, "ApplyChanges(1)", "GetWallpaper(260)", "SetWallpaper()", set, "ApplyChanges(1)"}));
