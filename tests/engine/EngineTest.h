@@ -107,7 +107,7 @@ public:
 
 inline FakeActiveDesktop* g_fake;  // logs the side effects while set
 inline HWND g_main, g_taskbar;
-inline int g_registryOpens;
+inline int g_registryOpens;  // RegOpenKeyExA calls, counted all the time
 inline decltype(&PlaySoundA) g_playSound;
 inline decltype(&SetTimer) g_setTimer;
 inline decltype(&KillTimer) g_killTimer;
@@ -242,7 +242,7 @@ protected:
         DestroyWindow(desktop);
     }
     static auto Shell(const char* name) { return GetRegString(HKEY_CURRENT_USER, kGeneralKey, name); }
-    static auto App(const char* name) { return GetRegString(HKEY_CURRENT_USER, kAppKey, name); }
+    static auto Setting(const char* name) { return GetRegString(HKEY_CURRENT_USER, kAppKey, name); }
     static void SetShell(const char* name, std::string v) { SetRegString(HKEY_CURRENT_USER, kGeneralKey, name, v); }
 
     AppRegistryScope registry;

@@ -52,15 +52,14 @@ TEST_F(Conversion, OnlyPicturesAreConvertedAndOnlyTheAskingFunctionAsks)
     }
     registry.Set("ConvertToBmp", 0);
     EXPECT_EQ(Convert("hill.gif"), Result(CONVERT_NOT_USABLE, dir / "hill.gif"));
-    EXPECT_TRUE(answerer.Seen().empty());
-    EXPECT_FALSE(FileExists(target));
+    EXPECT_TRUE(answerer.Seen().empty() && !FileExists(target));
 
     answerer.Queue(IDNO);
     answerer.Queue(IDYES);
     EXPECT_EQ(Convert("hill.gif", ConvertToBitmapWithPrompt), Result(CONVERT_NOT_USABLE, dir / "hill.gif"));
-    EXPECT_FALSE(FileExists(target) || App("BmpConvertedFrom"));
+    EXPECT_FALSE(FileExists(target) || Setting("BmpConvertedFrom"));
     EXPECT_EQ(Convert("hill.gif", ConvertToBitmapWithPrompt), Result(CONVERT_DONE, target)) << "asks again";
-    EXPECT_EQ(App("BmpConvertedFrom"), dir / "hill.gif");
+    EXPECT_EQ(Setting("BmpConvertedFrom"), dir / "hill.gif");
     ASSERT_EQ(answerer.Seen().size(), 2u);
     EXPECT_EQ(answerer.Seen()[0].caption, "Tapestrix");
     EXPECT_EQ(answerer.Seen()[0].text,
@@ -74,7 +73,7 @@ TEST_F(Conversion, EveryConversionWritesTheOneTargetAtTheFullSize)
     ExpectQuarters(target, 64, 48);
     EXPECT_EQ(Convert("hill.gif"), Result(CONVERT_DONE, target));
     ExpectQuarters(target, 40, 30);
-    EXPECT_EQ(App("BmpConvertedFrom"), dir / "hill.gif");
+    EXPECT_EQ(Setting("BmpConvertedFrom"), dir / "hill.gif");
     EXPECT_EQ(Files(), 3);
 
     // libjpeg pads a truncated JPEG: it converts at the size it announces.
@@ -107,7 +106,7 @@ TEST_F(Conversion, FailedConversionsKeepTheOldBitmap)
     CloseHandle(held);
 
     EXPECT_EQ(ReadFileBytes(target), old);
-    EXPECT_EQ(App("BmpConvertedFrom"), "C:\\earlier.jpg");
+    EXPECT_EQ(Setting("BmpConvertedFrom"), "C:\\earlier.jpg");
     EXPECT_EQ(Files(), 6);
 }
 

@@ -96,9 +96,9 @@ TEST_F(Selection, SequenceContinuesAfterThePictureTheBitmapCameFrom)
     EXPECT_EQ(Next(), "converted.bmp");
     EXPECT_EQ(fake.log, Calls({"GetDesktopItemOptions(12)", "GetDesktopItemOptions(12)", "GetDesktopItemOptions(12)",
                                set, "ApplyChanges(1)", "GetWallpaper(260)", "SetWallpaper()", set, "ApplyChanges(1)"}));
-    EXPECT_EQ(App("BmpConvertedFrom"), dir / "b.jpg");
+    EXPECT_EQ(Setting("BmpConvertedFrom"), dir / "b.jpg");
     EXPECT_EQ(Next(), "converted.bmp");
-    EXPECT_EQ(App("BmpConvertedFrom"), dir / "c.gif");
+    EXPECT_EQ(Setting("BmpConvertedFrom"), dir / "c.gif");
     EXPECT_EQ(ReadBmpInfo(target).width, 24);
     EXPECT_EQ(Next(), "d.bmp");
     EXPECT_EQ(Next(), "a.bmp");
