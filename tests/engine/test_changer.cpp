@@ -110,6 +110,8 @@ TEST_F(EngineTest, NormalChangeKeepsTheWallpaperValueAndFollowsTheSideEffectSett
     const Calls hiding = {kMinimise, kQuery, kSet, "ApplyChanges(1)", kSound, "KillTimer(100)", "SetTimer(100,3000)"};
     EXPECT_EQ(change(), hiding);
     EXPECT_FALSE(IsWindowVisible(desktop));
+    registry.Set("HideItemTimer", 0);  // never a timer that fires at once
+    EXPECT_EQ(change().back(), "SetTimer(100,1000)");
     EXPECT_TRUE(changer.ShowDesktopItems(1) && IsWindowVisible(desktop));
     EXPECT_TRUE(changer.ShowDesktopItems(2) && !IsWindowVisible(desktop)) << "only 1 shows";
     // Without a desktop window the pending timer goes and no new one comes.
