@@ -1,0 +1,326 @@
+// The hidden main dialog in this process, where its menu and its dialogs are
+// in reach: what the tray callback acts on and one change at a time, the
+// tray icon across a taskbar restart and at Exit, the menu commands' checks
+// and effects, the failure messages and the folder browser; and the
+// resources in Tapestrix.exe that the code depends on.
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include <wininet.h>  // before shlobj.h, which hides IActiveDesktop otherwise
+#include <shlobj.h>
+
+#include "app/ProgramPath.h"
+#include "app/TapestrixDlg.h"
+#include "engine/WallpaperChanger.h"
+#include "framework/App.h"
+#include "res/resource.h"
+
+using namespace tpx::test;
+
+CWallpaperChanger theWallpaperChanger;
+
+namespace {
+
+// Asks the shell about `owner`'s icon; NIM_MODIFY changing nothing succeeds
+// only while the shell holds the icon.
+bool Tray(DWORD action, HWND owner)
+{
+    NOTIFYICONDATAA nid{};
+    nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    nid.hWnd = owner;
+    nid.uID = TRAY_ICON_ID;
+    return Shell_NotifyIconA(action, &nid) != FALSE;
+}
+
+// A menu as text: "Text=id" items, "-" separators, "Text(...)" submenus, a
+// "*" after a radio check and a "!" after any other check.
+std::string Describe(HMENU menu)
+{
+    std::string text;
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        char name[64] = "";
+        MENUITEMINFOA item{};
+        item.cbSize = sizeof item;
+        item.fMask = MIIM_FTYPE | MIIM_ID | MIIM_SUBMENU | MIIM_STRING | MIIM_STATE;
+        item.dwTypeData = name;
+        item.cch = sizeof name;
+        GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &item);
+        text += i ? "|" : "";
+        if (item.fType & MFT_SEPARATOR)
+            text += "-";
+        else if (item.hSubMenu)
+            text += std::string(name) + "(" + Describe(item.hSubMenu) + ")";
+        else
+            text += std::string(name) + "=" + std::to_string(item.wID);
+        if (item.fState & MFS_CHECKED)
+            text += (item.fType & MFT_RADIOCHECK) ? "*" : "!";
+    }
+    return text;
+}
+
+class CProbeDlg : public CTapestrixDlg {
+public:
+    HMENU Submenu(int position) const { return m_popupMenu.GetSubMenu(position); }
+    std::function<void()> atDestroy;   // runs while the window still exists
+
+protected:
+    BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override
+    {
+        if (message == WM_DESTROY && atDestroy)
+            atDestroy();
+        return CTapestrixDlg::OnWndMsg(message, wParam, lParam, result);
+    }
+};
+
+class MainDialog : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dlg.Create(IDD_TAPESTRIX_DIALOG));
+        m_app.m_pMainWnd = &m_dlg;
+        m_dlg.InitTrayIconData();
+        // The program's own hidden dialogs are activated again when a box
+        // closes; they are no dialogs to answer.
+        m_answerer.SetHandler([this](HWND dialog, const DialogSeen& seen) {
+            if (CWnd::FromHandlePermanent(dialog))
+                return 0;
+            m_seen.push_back(seen);
+            EXPECT_TRUE(seen.caption != "Tapestrix" || GetWindow(dialog, GW_OWNER) == m_dlg.GetSafeHwnd())
+                << seen.text;
+            return m_answer ? m_answer(dialog) : IDCANCEL;
+        });
+    }
+    void TearDown() override
+    {
+        theWallpaperChanger.Attach(nullptr);
+        if (m_dlg.GetSafeHwnd()) {
+            m_dlg.RemoveTrayIcon();
+            m_dlg.DestroyWindow();
+        }
+        MSG quit;
+        PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+        m_app.m_pMainWnd = nullptr;
+    }
+    void Send(UINT message, WPARAM wParam, LPARAM lParam = 0)
+    {
+        SendMessageA(m_dlg.GetSafeHwnd(), message, wParam, lParam);
+    }
+
+    AppRegistryScope m_registry;
+    CWinApp m_app{"Tapestrix"};
+    CProbeDlg m_dlg;
+    DialogAnswerer m_answerer;
+    std::vector<DialogSeen> m_seen;
+    std::function<int(HWND)> m_answer;
+};
+
+}  // namespace
+
+TEST_F(MainDialog, OnlyTheIconsDoubleClickChangesAndOneChangeRunsAtATime)
+{
+    // Manual choice: a change waits in the file dialog, which the test sees;
+    // with nothing to choose from it opens none.
+    TempDir folder;
+    ASSERT_TRUE(WriteFileText(folder / "notes.txt", "not a picture"));
+    m_registry.Set("WallpaperFolder", folder.Path());
+    m_registry.Set("Selection", 0);
+    m_registry.Set("AutoChangeSelection", 0);
+    Send(WM_TRAY_NOTIFY, TRAY_ICON_ID, WM_LBUTTONDBLCLK);
+    Send(WM_COMMAND, ID_NEW_WALLPAPER);
+    ASSERT_TRUE(WriteSolidBmp(folder / "a.bmp", 8, 8, RGB(200, 0, 0)));
+    for (UINT mouse : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONDBLCLK, WM_MBUTTONDBLCLK})
+        Send(WM_TRAY_NOTIFY, TRAY_ICON_ID, mouse);
+    for (WPARAM otherId : {0, 127, 129, 0x10080})
+        Send(WM_TRAY_NOTIFY, otherId, WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(m_seen.empty());
+
+    // A click and an automatic tick arriving while the dialog is open.
+    m_answer = [&](HWND) {
+        if (m_seen.size() == 1) {
+            PostMessageA(m_dlg.GetSafeHwnd(), WM_TRAY_NOTIFY, TRAY_ICON_ID, WM_LBUTTONDBLCLK);
+            PostMessageA(m_dlg.GetSafeHwnd(), WM_TIMER, IDT_AUTO_CHANGE, 0);
+        }
+        return IDCANCEL;
+    };
+    Send(WM_TRAY_NOTIFY, TRAY_ICON_ID, WM_LBUTTONDBLCLK);
+    PumpMessages(300);
+    ASSERT_EQ(1u, m_seen.size());
+    EXPECT_EQ("Select normal desktop wallpaper", m_seen[0].caption);
+
+    // Once it is over, both act again (the tick fails: no Active Desktop).
+    Send(WM_COMMAND, ID_NEW_WALLPAPER);
+    Send(WM_TIMER, IDT_AUTO_CHANGE);
+    ASSERT_EQ(3u, m_seen.size());
+    EXPECT_EQ("Select normal desktop wallpaper", m_seen[1].caption);
+    EXPECT_EQ("Unable to set normal desktop wallpaper", m_seen[2].text);
+}
+
+TEST_F(MainDialog, RightClickWithoutTheMenuSaysSo)
+{
+    // Resources from a module without the tray menu while the dialog loads it.
+    m_app.m_hInstance = GetModuleHandleA("kernel32.dll");
+    CTapestrixDlg dlg;
+    m_app.m_hInstance = nullptr;
+    ASSERT_TRUE(dlg.Create(IDD_TAPESTRIX_DIALOG));
+    SendMessageA(dlg.GetSafeHwnd(), WM_TRAY_NOTIFY, TRAY_ICON_ID, WM_RBUTTONUP);
+    dlg.DestroyWindow();
+    ASSERT_EQ(1u, m_seen.size());
+    EXPECT_EQ("Popup menu not available due to error occured during loading", m_seen[0].text);
+}
+
+TEST_F(MainDialog, TaskbarRestartBringsTheIconBackOnlyWhileItIsShown)
+{
+    const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    const HWND hwnd = m_dlg.GetSafeHwnd();
+    Send(taskbarCreated, 0);   // not yet added (the settings at start-up)
+    EXPECT_FALSE(Tray(NIM_MODIFY, hwnd));
+    m_dlg.AddTrayIcon();
+    ASSERT_TRUE(Tray(NIM_DELETE, hwnd));   // lost with the old taskbar
+    Send(taskbarCreated, 0);
+    EXPECT_TRUE(Tray(NIM_MODIFY, hwnd));
+    m_dlg.RemoveTrayIcon();   // away on purpose while the settings are open
+    Send(taskbarCreated, 0);
+    EXPECT_FALSE(Tray(NIM_MODIFY, hwnd));
+}
+
+TEST_F(MainDialog, ExitTakesTheIconAwayBeforeTheWindow)
+{
+    const HWND hwnd = m_dlg.GetSafeHwnd();
+    m_dlg.AddTrayIcon();
+    ASSERT_TRUE(Tray(NIM_MODIFY, hwnd));
+    bool iconAtDestroy = true;
+    m_dlg.atDestroy = [&] { iconAtDestroy = Tray(NIM_MODIFY, hwnd); };
+    Send(WM_COMMAND, ID_EXIT);
+    EXPECT_FALSE(iconAtDestroy);
+    EXPECT_FALSE(IsWindow(hwnd));
+}
+
+TEST_F(MainDialog, StyleAndSelectionCommandsCheckTheirItemAndTakeEffect)
+{
+    // The Active Desktop object of the prefix, with no wallpaper to redraw.
+    SetRegString(HKEY_CURRENT_USER, kDesktopKey, "Wallpaper", "");
+    SetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper", "");
+    ASSERT_EQ(S_OK, CoInitialize(nullptr));
+    IActiveDesktop* object = nullptr;
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_ActiveDesktop, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveDesktop,
+                                     reinterpret_cast<void**>(&object)));
+    theWallpaperChanger.Attach(object);
+    object->Release();
+
+    const struct {
+        UINT id;
+        int submenu;
+        const char* items;
+    } commands[] = {{32776, 5, "Tile Wallpaper=32774|Center Wallpaper=32775|Stretch Wallpaper=32776*"},
+                    {32774, 5, "Tile Wallpaper=32774*|Center Wallpaper=32775|Stretch Wallpaper=32776"},
+                    {32775, 5, "Tile Wallpaper=32774|Center Wallpaper=32775*|Stretch Wallpaper=32776"},
+                    {32779, 6, "Manual=32777|Random=32778|Sequential=32779*"},
+                    {32777, 6, "Manual=32777*|Random=32778|Sequential=32779"},
+                    {32778, 6, "Manual=32777|Random=32778*|Sequential=32779"}};
+    for (const auto& c : commands) {
+        Send(WM_COMMAND, c.id);
+        EXPECT_EQ(c.items, Describe(m_dlg.Submenu(c.submenu)));
+        if (c.submenu == 5)
+            EXPECT_EQ(static_cast<int>(c.id - 32774), theWallpaperChanger.GetDisplayStyle());
+        else
+            EXPECT_EQ(c.id - 32777, GetRegDword(HKEY_CURRENT_USER, kAppKey, "Selection"));
+    }
+    EXPECT_TRUE(m_seen.empty());
+    theWallpaperChanger.Attach(nullptr);   // before COM goes
+    CoUninitialize();
+}
+
+TEST_F(MainDialog, FailuresAreToldWithTheirMessage)
+{
+    // No Active Desktop object refuses every style; no help file is here.
+    const std::string folder = std::string(GetProgramFilePath(""));
+    EXPECT_EQ(ExeDir(), folder);
+    EXPECT_NE('\\', folder.back());
+    ASSERT_FALSE(FileExists(folder + "\\Tapestrix.chm"));
+    const struct {
+        UINT id;
+        const char* message;
+    } failures[] = {{32774, "Unable to tile desktop wallpaper"},
+                    {32775, "Unable to center desktop wallpaper"},
+                    {32776, "Unable to stretch desktop wallpaper"},
+                    {ID_HELP_TOPICS, "Unable to launch help file"}};
+    for (const auto& f : failures) {
+        m_seen.clear();
+        Send(WM_COMMAND, f.id);
+        // The shell may say first what it could not open.
+        ASSERT_FALSE(m_seen.empty()) << f.message;
+        EXPECT_EQ("Tapestrix", m_seen.back().caption);
+        EXPECT_EQ(f.message, m_seen.back().text);
+    }
+}
+
+TEST_F(MainDialog, WallpaperFolderStoresOnlyAChosenFileSystemFolder)
+{
+    TempDir folder;
+    m_registry.Set("WallpaperFolder", "C:\\before");
+    PIDLIST_ABSOLUTE computer = nullptr;   // "My Computer" has no path
+    ASSERT_EQ(S_OK, SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &computer));
+    const struct {
+        BOOL isPath;
+        LPARAM item;
+        int button;
+        std::string stored;
+    } choices[] = {{TRUE, reinterpret_cast<LPARAM>(folder.Path().c_str()), IDCANCEL, "C:\\before"},
+                   {FALSE, reinterpret_cast<LPARAM>(computer), IDOK, "C:\\before"},
+                   {TRUE, reinterpret_cast<LPARAM>(folder.Path().c_str()), IDOK, folder.Path()}};
+    for (const auto& c : choices) {
+        m_answer = [&](HWND dialog) {
+            EXPECT_NE(nullptr, FindWindowExA(dialog, nullptr, "Static", "Choose the folder containing your wallpapers"));
+            SendMessageA(dialog, BFFM_SETSELECTIONA, c.isPath, c.item);
+            return c.button;
+        };
+        Send(WM_COMMAND, ID_WALLPAPER_FOLDER);
+        EXPECT_EQ(c.stored, GetRegString(HKEY_CURRENT_USER, kAppKey, "WallpaperFolder"));
+    }
+    CoTaskMemFree(computer);
+}
+
+TEST(ProgramResources, TrayMenuChangeSoundAndIcon)
+{
+    const HMODULE program = LoadLibraryExA((ExeDir() + "\\Tapestrix.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, program);   // else this program's own copy would be read
+    auto raw = [&](LPCSTR type, UINT id) {
+        HRSRC info = FindResourceA(program, MAKEINTRESOURCEA(id), type);
+        const auto* bytes = static_cast<const uint8_t*>(LockResource(LoadResource(program, info)));
+        return std::vector<uint8_t>(bytes, bytes + (info ? SizeofResource(program, info) : 0));
+    };
+    HMENU menu = LoadMenuA(program, MAKEINTRESOURCEA(134));
+    EXPECT_EQ("Tapestrix=32771|-|New Wallpaper=32781|Wallpaper Folder=32782|-|"
+              "Display Styles(Tile Wallpaper=32774|Center Wallpaper=32775|Stretch Wallpaper=32776)|"
+              "Selection Options(Manual=32777|Random=32778|Sequential=32779)|-|Help Topics=32787|-|Exit=32772",
+              Describe(menu));
+    DestroyMenu(menu);
+
+    const std::vector<uint8_t> wave = raw("WAVE", 157);
+    ASSERT_GT(wave.size(), 44u);
+    auto u32 = [&](size_t at) {
+        size_t value = 0;
+        for (size_t i = 4; i-- > 0;)
+            value = value << 8 | wave[at + i];
+        return value;
+    };
+    EXPECT_EQ(std::string("RIFF"), std::string(&wave[0], &wave[4]));
+    EXPECT_EQ(wave.size() - 8, u32(4));
+    // PCM format: mono, 22 050 Hz, 22 050 bytes a second, 1-byte samples of 8 bits.
+    EXPECT_EQ(std::string("WAVEfmt \x10\0\0\0\x01\0\x01\0\x22\x56\0\0\x22\x56\0\0\x01\0\x08\0data", 32),
+              std::string(&wave[8], &wave[40]));
+    EXPECT_EQ(wave.size() - 44, u32(40));
+    EXPECT_NEAR(80.0, u32(40) * 1000.0 / 22050, 10.0);
+
+    // The program's icon: 32 and 16 pixels square in 16 colours.
+    const std::vector<uint8_t> group = raw(RT_GROUP_ICON, 128);
+    ASSERT_EQ(6u + 2 * 14, group.size());
+    for (int i = 0; i < 2; ++i) {
+        const uint8_t* entry = &group[6 + 14 * i];
+        EXPECT_EQ(i ? 16 : 32, entry[0]);
+        EXPECT_EQ(i ? 16 : 32, entry[1]);
+        EXPECT_EQ(16, entry[2]);   // colours
+        EXPECT_EQ(4, entry[6]);    // bits per pixel
+    }
+    FreeLibrary(program);
+}
