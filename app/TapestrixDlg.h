@@ -36,21 +36,17 @@ public:
     // The wallpaper folder scan (see engine/WallpaperSelection.h).
     static void CollectWallpapers(CString folder, CStringArray* list, BOOL acceptAllFiles);
 
-    const NOTIFYICONDATAA& GetTrayIconData() const { return m_trayIconData; }
-    BOOL IsMenuLoaded() const { return m_bMenuLoaded; }
-
 protected:
     BOOL OnInitDialog() override;
     BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
-    // Handlers (virtual where a later part of the program or a test builds
-    // on them).
+    // Handlers.
     BOOL OnPaint(HDC printDC);
     HCURSOR OnQueryDragIcon();
     void OnTrayNotify(WPARAM iconId, LPARAM mouseMessage);
     void OnTaskbarCreated();
     void OnOpenSettings();
-    virtual void OnNewWallpaper();
+    void OnNewWallpaper();
     void OnWallpaperFolder();
     void OnTileWallpaper();
     void OnCenterWallpaper();
@@ -60,7 +56,7 @@ protected:
     void OnSelectSequential();
     void OnHelpTopics();
     void OnTimer(UINT_PTR timerId);
-    virtual void ShowTrayMenu();
+    void ShowTrayMenu();
     void OnExit();
 
     HICON m_hIcon;
