@@ -29,6 +29,24 @@ std::wstring Widen(LPCSTR text)
     return wide;
 }
 
+// Reads the shell's desktop item options into *options and marks Active
+// Desktop on or off there; reading first keeps fEnableComponents as the
+// shell has it.
+BOOL MarkActiveDesktop(IActiveDesktop* desktop, BOOL enable, COMPONENTSOPT* options)
+{
+    *options = {};
+    options->dwSize = sizeof *options;
+    if (FAILED(desktop->GetDesktopItemOptions(options, 0)))
+        return FALSE;
+    options->fActiveDesktop = enable;
+    return SUCCEEDED(desktop->SetDesktopItemOptions(options, 0));
+}
+
+BOOL ApplyWallpaper(IActiveDesktop* desktop, LPCSTR path, DWORD flags)
+{
+    return SUCCEEDED(desktop->SetWallpaper(Widen(path).c_str(), 0)) && SUCCEEDED(desktop->ApplyChanges(flags));
+}
+
 HWND MainWindow()
 {
     CWnd* mainWnd = AfxGetMainWnd();
@@ -149,16 +167,11 @@ BOOL CWallpaperChanger::EnableActiveDesktop(BOOL enable)
 {
     if (!m_pActiveDesktop)
         return FALSE;
-    // Read first so that fEnableComponents keeps the shell's value.
-    COMPONENTSOPT options = {};
-    options.dwSize = sizeof options;
-    if (FAILED(m_pActiveDesktop->GetDesktopItemOptions(&options, 0)))
-        return FALSE;
-    options.fActiveDesktop = enable;
-    if (FAILED(m_pActiveDesktop->SetDesktopItemOptions(&options, 0)))
-        return FALSE;
-    return SUCCEEDED(m_pActiveDesktop->ApplyChanges(AD_APPLY_ALL));
+    COMPONENTSOPT options;
+    return MarkActiveDesktop(m_pActiveDesktop, enable, &options) &&
+           SUCCEEDED(m_pActiveDesktop->ApplyChanges(AD_APPLY_ALL));
 }
+
 
 BOOL CWallpaperChanger::SetDisplayStyle(int style)
 {
@@ -217,18 +230,10 @@ BOOL CWallpaperChanger::SetNormalWallpaper(CString path)
     if (ReadAppDword(TPX_VAL_MINIMIZE_ALL_WINDOWS, 0) != 0)
         MinimizeAll(1);
 
-    const std::wstring widePath = Widen(path);
     if (IsActiveDesktopEnabled()) {
-        COMPONENTSOPT options = {};
-        options.dwSize = sizeof options;
-        if (FAILED(m_pActiveDesktop->GetDesktopItemOptions(&options, 0)))
-            return FALSE;
-        options.fActiveDesktop = FALSE;
-        if (FAILED(m_pActiveDesktop->SetDesktopItemOptions(&options, 0)))
-            return FALSE;
-        if (FAILED(m_pActiveDesktop->SetWallpaper(widePath.c_str(), 0)))
-            return FALSE;
-        if (FAILED(m_pActiveDesktop->ApplyChanges(AD_APPLY_SAVE)))
+        COMPONENTSOPT options;
+        if (!MarkActiveDesktop(m_pActiveDesktop, FALSE, &options) ||
+            !ApplyWallpaper(m_pActiveDesktop, path, AD_APPLY_SAVE))
             return FALSE;
         PlayChangeSound();
         // Marked on again without a new apply: the normal wallpaper was
@@ -237,9 +242,7 @@ BOOL CWallpaperChanger::SetNormalWallpaper(CString path)
         if (FAILED(m_pActiveDesktop->SetDesktopItemOptions(&options, 0)))
             return FALSE;
     } else {
-        if (FAILED(m_pActiveDesktop->SetWallpaper(widePath.c_str(), 0)))
-            return FALSE;
-        if (FAILED(m_pActiveDesktop->ApplyChanges(AD_APPLY_SAVE)))
+        if (!ApplyWallpaper(m_pActiveDesktop, path, AD_APPLY_SAVE))
             return FALSE;
         PlayChangeSound();
         // The icons are hidden only where a timer on the main window can
@@ -275,23 +278,14 @@ BOOL CWallpaperChanger::SetActiveDesktopWallpaper(CString path)
     if (ReadAppDword(TPX_VAL_MINIMIZE_ALL_WINDOWS, 0) != 0)
         MinimizeAll(1);
 
-    const std::wstring widePath = Widen(path);
     if (IsActiveDesktopEnabled()) {
-        if (FAILED(m_pActiveDesktop->SetWallpaper(widePath.c_str(), 0)))
-            return FALSE;
-        if (FAILED(m_pActiveDesktop->ApplyChanges(AD_APPLY_ALL)))
+        if (!ApplyWallpaper(m_pActiveDesktop, path, AD_APPLY_ALL))
             return FALSE;
     } else {
-        COMPONENTSOPT options = {};
-        options.dwSize = sizeof options;
-        if (FAILED(m_pActiveDesktop->GetDesktopItemOptions(&options, 0)))
-            return FALSE;
-        options.fActiveDesktop = TRUE;
-        if (FAILED(m_pActiveDesktop->SetDesktopItemOptions(&options, 0)))
-            return FALSE;
-        if (FAILED(m_pActiveDesktop->SetWallpaper(widePath.c_str(), 0)))
-            return FALSE;
-        if (FAILED(m_pActiveDesktop->ApplyChanges(AD_APPLY_SAVE | AD_APPLY_HTMLGEN)))
+        // Switched on, and stays on.
+        COMPONENTSOPT options;
+        if (!MarkActiveDesktop(m_pActiveDesktop, TRUE, &options) ||
+            !ApplyWallpaper(m_pActiveDesktop, path, AD_APPLY_SAVE | AD_APPLY_HTMLGEN))
             return FALSE;
     }
     PlayChangeSound();
