@@ -130,6 +130,8 @@ BOOL CTapestrixDlg::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
 {
     if (message == WM_PAINT)
         return OnPaint(nullptr);
+    if (message == WM_PRINTCLIENT)
+        return OnPaint(reinterpret_cast<HDC>(wParam));
     if (message == WM_QUERYDRAGICON) {
         *result = reinterpret_cast<LRESULT>(OnQueryDragIcon());
         return TRUE;
