@@ -326,12 +326,17 @@ void CWallpaperChanger::SelectWallpaperManually()
                        "Select normal desktop wallpaper", &path))
         return;
     const int conversion = ConvertToBitmapWithPrompt(path);
+    SetConvertedNormalWallpaper(path, conversion);
+}
+
+void CWallpaperChanger::SetConvertedNormalWallpaper(CString path, int conversion)
+{
     if (conversion == CONVERT_NOT_USABLE)
         return;
     if (!SetNormalWallpaper(path))
         AfxMessageBox("Unable to set normal desktop wallpaper", MB_OK);
     else if (conversion == CONVERT_DONE)
-        RefreshWallpaper();
+        RefreshWallpaper();  // the shell still shows the old contents of the same file
 }
 
 // ---------------------------------------------------------------- side effects
@@ -384,12 +389,7 @@ void CWallpaperChanger::ApplyChosenWallpaper(CString path)
         return;
     }
     const int conversion = ConvertToBitmap(path);
-    if (conversion == CONVERT_NOT_USABLE)
-        return;
-    if (!SetNormalWallpaper(path))
-        AfxMessageBox("Unable to set normal desktop wallpaper", MB_OK);
-    else if (conversion == CONVERT_DONE)
-        RefreshWallpaper();
+    SetConvertedNormalWallpaper(path, conversion);
 }
 
 void CWallpaperChanger::ChangeToRandomWallpaper(CStringArray* list)

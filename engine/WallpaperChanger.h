@@ -55,6 +55,11 @@ public:
     BOOL SetNormalWallpaper(CString path);
     BOOL SetActiveDesktopWallpaper(CString path);
     BOOL RefreshWallpaper();
+    // The tail every normal-desktop change shares after its conversion
+    // (`conversion` is the converter's result for `path`): nothing for an
+    // unusable picture, the change with its failure message, and a refresh
+    // after a conversion rewrote the bitmap the shell already shows.
+    void SetConvertedNormalWallpaper(CString path, int conversion);
     void SelectWallpaperManually();
 
     // Side effects of a change.
