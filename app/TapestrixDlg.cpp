@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "app/ProgramPath.h"
+#include "framework/ProgramPath.h"
 #include "engine/WallpaperChanger.h"
 #include "engine/WallpaperSelection.h"
 #include "framework/App.h"
@@ -21,31 +21,6 @@ const char kFolderBrowserTitle[] = "Choose the folder containing your wallpapers
 const char kHelpFile[] = "Tapestrix.chm";
 const char kHelpNotLaunched[] = "Unable to launch help file";
 
-// A stored period of 0 would make a timer fire as fast as the system
-// allows; periods beyond what a timer holds would wrap around to short
-// ones in 32 bits.
-const ULONGLONG kShortestTimerMs = 1000;
-
-UINT TimerPeriodMs(DWORD seconds)
-{
-    const ULONGLONG ms = static_cast<ULONGLONG>(seconds) * 1000;
-    if (ms < kShortestTimerMs)
-        return static_cast<UINT>(kShortestTimerMs);
-    return ms > USER_TIMER_MAXIMUM ? USER_TIMER_MAXIMUM : static_cast<UINT>(ms);
-}
-
-// Sets a flag for the lifetime of the guard.
-class CBusyGuard {
-public:
-    explicit CBusyGuard(BOOL* flag) : m_flag(flag) { *m_flag = TRUE; }
-    ~CBusyGuard() { *m_flag = FALSE; }
-    CBusyGuard(const CBusyGuard&) = delete;
-    CBusyGuard& operator=(const CBusyGuard&) = delete;
-
-private:
-    BOOL* m_flag;
-};
-
 }  // namespace
 
 CTapestrixDlg::CTapestrixDlg(CWnd* parent)
@@ -55,8 +30,7 @@ CTapestrixDlg::CTapestrixDlg(CWnd* parent)
       m_bMenuLoaded(FALSE),
       m_trayIconData{},
       m_nTaskbarCreatedMessage(::RegisterWindowMessageA("TaskbarCreated")),
-      m_bTrayIconShown(FALSE),
-      m_bChanging(FALSE)
+      m_bTrayIconShown(FALSE)
 {
     // The menu is loaded once and lives as long as the dialog.
     m_bMenuLoaded = m_popupMenu.Attach(
@@ -114,11 +88,8 @@ void CTapestrixDlg::StartAutoChangeTimer()
 {
     DWORD enabled = 0;
     ReadSettingDword(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_ENABLE_AUTO_CHANGE, &enabled);
-    if (enabled == 0)
-        return;
-    DWORD seconds = 30;
-    ReadSettingDword(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_AUTO_CHANGE_TIMER, &seconds);
-    SetTimer(IDT_AUTO_CHANGE, TimerPeriodMs(seconds));
+    if (enabled != 0)
+        theWallpaperChanger.SetAutoChangeTimer();
 }
 
 void CTapestrixDlg::CollectWallpapers(CString folder, CStringArray* list, BOOL acceptAllFiles)
@@ -226,9 +197,9 @@ void CTapestrixDlg::OnNewWallpaper()
 {
     // One change at a time: while an earlier one waits in its file dialog or
     // message box, a further click would stack a second one on top of it.
-    if (m_bChanging)
+    const CChangeGuard change;
+    if (!change.IsClaimed())
         return;
-    CBusyGuard busy(&m_bChanging);
     CStringArray list;
     if (CollectCandidates(&list))
         theWallpaperChanger.ChangeWallpaper(&list);
@@ -330,9 +301,9 @@ void CTapestrixDlg::OnTimer(UINT_PTR timerId)
         // The timer keeps running.  A tick that arrives while an earlier
         // change still waits for the user is skipped, so a failing change
         // does not pile up one message box per period.
-        if (m_bChanging)
+        const CChangeGuard change;
+        if (!change.IsClaimed())
             return;
-        CBusyGuard busy(&m_bChanging);
         CStringArray list;
         if (CollectCandidates(&list))
             theWallpaperChanger.AutoChangeWallpaper(&list);

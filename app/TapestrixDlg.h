@@ -16,10 +16,6 @@
 #define WM_TRAY_NOTIFY (WM_USER + 100)
 #define TRAY_ICON_ID 128
 
-// Timers on the main window (IDT_SHOW_DESKTOP_ITEMS, 100, belongs to the
-// engine, which sets it after hiding the desktop icons).
-#define IDT_AUTO_CHANGE 101
-
 class CTapestrixDlg : public CDialog {
 public:
     explicit CTapestrixDlg(CWnd* parent = nullptr);
@@ -76,7 +72,4 @@ private:
     // TRUE between AddTrayIcon and RemoveTrayIcon: the icon is meant to be
     // in the notification area.
     BOOL m_bTrayIconShown;
-    // TRUE while a wallpaper change runs; it may wait in a file dialog or a
-    // message box whose loop delivers further ticks and tray clicks.
-    BOOL m_bChanging;
 };

@@ -111,6 +111,29 @@ BOOL AskForPicture(LPCSTR filter, LPCSTR title, CString* path)
 
 }  // namespace
 
+UINT TimerPeriodMs(DWORD seconds)
+{
+    const ULONGLONG shortest = 1000;
+    const ULONGLONG ms = static_cast<ULONGLONG>(seconds) * 1000;
+    if (ms < shortest)
+        return static_cast<UINT>(shortest);
+    return ms > USER_TIMER_MAXIMUM ? USER_TIMER_MAXIMUM : static_cast<UINT>(ms);
+}
+
+CChangeGuard::CChangeGuard(CWallpaperChanger& changer) : m_pChanger(nullptr)
+{
+    if (!changer.m_bChanging) {
+        changer.m_bChanging = TRUE;
+        m_pChanger = &changer;
+    }
+}
+
+CChangeGuard::~CChangeGuard()
+{
+    if (m_pChanger)
+        m_pChanger->m_bChanging = FALSE;
+}
+
 CWallpaperChanger::CWallpaperChanger() : m_pActiveDesktop(nullptr)
 {
     // The random choice of the selection relies on this one seeding.
@@ -249,19 +272,12 @@ BOOL CWallpaperChanger::SetNormalWallpaper(CString path)
         // bring them back.
         const HWND mainWindow = MainWindow();
         if (ReadAppDword(TPX_VAL_HIDE_DESKTOP_ITEMS, 0) == 1 && mainWindow) {
-            DWORD seconds = ReadAppDword(TPX_VAL_HIDE_ITEM_TIMER, 3);
+            const DWORD seconds = ReadAppDword(TPX_VAL_HIDE_ITEM_TIMER, 3);
             // A pending timer is replaced, so the icons come back one full
             // period after the last change.
             KillTimer(mainWindow, IDT_SHOW_DESKTOP_ITEMS);
             if (ShowDesktopItems(0)) {
-                // A stored 0 would make a timer that fires at once; a period
-                // too long for a timer runs at the longest one instead.
-                const DWORD maxSeconds = USER_TIMER_MAXIMUM / 1000;
-                if (seconds < 1)
-                    seconds = 1;
-                if (seconds > maxSeconds)
-                    seconds = maxSeconds;
-                SetTimer(mainWindow, IDT_SHOW_DESKTOP_ITEMS, seconds * 1000, nullptr);
+                SetTimer(mainWindow, IDT_SHOW_DESKTOP_ITEMS, TimerPeriodMs(seconds), nullptr);
             }
         }
     }
@@ -356,6 +372,21 @@ BOOL CWallpaperChanger::ShowDesktopItems(int show)
         return FALSE;
     ShowWindow(desktop, show == 1 ? SW_SHOW : SW_HIDE);
     return TRUE;
+}
+
+BOOL CWallpaperChanger::SetAutoChangeTimer()
+{
+    const HWND mainWindow = MainWindow();
+    if (!mainWindow)
+        return FALSE;
+    const DWORD seconds = ReadAppDword(TPX_VAL_AUTO_CHANGE_TIMER, 30);
+    return SetTimer(mainWindow, IDT_AUTO_CHANGE, TimerPeriodMs(seconds), nullptr) != 0;
+}
+
+void CWallpaperChanger::KillAutoChangeTimer()
+{
+    if (const HWND mainWindow = MainWindow())
+        KillTimer(mainWindow, IDT_AUTO_CHANGE);
 }
 
 // ---------------------------------------------------------------- choosing from a list

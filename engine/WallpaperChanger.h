@@ -28,8 +28,15 @@ enum {
     DISPLAY_STYLE_STRETCH = 2
 };
 
-// Timer on the main window that shows the desktop icons again.
+// Timers on the main window: the one that shows the desktop icons again,
+// and the periodic change.
 #define IDT_SHOW_DESKTOP_ITEMS 100
+#define IDT_AUTO_CHANGE 101
+
+// The period of a timer stored as a number of seconds.  At least one second:
+// a stored 0 would fire as fast as the system allows.  At most the longest
+// period a timer holds: beyond it, 32-bit milliseconds wrap to short ones.
+UINT TimerPeriodMs(DWORD seconds);
 // The change sound, resource type "WAVE".
 #define IDR_CHANGE_SOUND 157
 
@@ -66,6 +73,16 @@ public:
     void MinimizeAll(int minimize);
     BOOL ShowDesktopItems(int show);
 
+    // The periodic change on the main window, every "AutoChangeTimer"
+    // seconds (30 when none is stored).  Every start goes through here, so
+    // none escapes the bounds of TimerPeriodMs.  FALSE without a main window.
+    BOOL SetAutoChangeTimer();
+    void KillAutoChangeTimer();
+
+    // TRUE while a change holds a CChangeGuard: it may be waiting in a file
+    // dialog or a message box whose loop delivers further ticks and clicks.
+    BOOL IsChanging() const { return m_bChanging; }
+
     // Choosing from a candidate list (see WallpaperSelection.h for the scan).
     BOOL ChangeWallpaper(CStringArray* list);
     BOOL AutoChangeWallpaper(CStringArray* list);
@@ -81,6 +98,9 @@ protected:
     IActiveDesktop* m_pActiveDesktop;
 
 private:
+    friend class CChangeGuard;
+    BOOL m_bChanging = FALSE;
+
     // Applies one chosen entry to whichever desktop is active; shared tail of
     // the random and the sequential choice.
     void ApplyChosenWallpaper(CString path);
@@ -88,3 +108,22 @@ private:
 };
 
 extern CWallpaperChanger theWallpaperChanger;
+
+// One change at a time.  Every path that changes the wallpaper on the user's
+// behalf (tray commands, timer ticks, the settings pages) claims the engine
+// for the change's whole run; while it is claimed a second change is skipped,
+// so a failing automatic change cannot stack one message box per period.
+// The claim ends with the guard, on every way out.
+class CChangeGuard {
+public:
+    explicit CChangeGuard(CWallpaperChanger& changer = theWallpaperChanger);
+    ~CChangeGuard();
+    CChangeGuard(const CChangeGuard&) = delete;
+    CChangeGuard& operator=(const CChangeGuard&) = delete;
+
+    // FALSE when another change held the engine already: do nothing.
+    BOOL IsClaimed() const { return m_pChanger != nullptr; }
+
+private:
+    CWallpaperChanger* m_pChanger;
+};

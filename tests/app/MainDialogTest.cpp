@@ -9,7 +9,7 @@
 #include <wininet.h>  // before shlobj.h, which hides IActiveDesktop otherwise
 #include <shlobj.h>
 
-#include "app/ProgramPath.h"
+#include "framework/ProgramPath.h"
 #include "app/TapestrixDlg.h"
 #include "engine/WallpaperChanger.h"
 #include "framework/App.h"

@@ -1,5 +1,6 @@
 // Files that ship beside the program (the help file) are found through the
-// program's own folder, wherever it was installed.
+// program's own folder, wherever it was installed.  The tray command and the
+// settings sheet's Help button both open the help file through it.
 #pragma once
 
 #include "framework/String.h"

@@ -1,4 +1,4 @@
-#include "app/ProgramPath.h"
+#include "framework/ProgramPath.h"
 
 #include <windows.h>
 
