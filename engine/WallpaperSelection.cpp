@@ -47,7 +47,7 @@ class CWallpaperScan {
 public:
     CWallpaperScan(CStringArray* list, BOOL acceptAllFiles)
         : m_list(list), m_acceptAllFiles(acceptAllFiles), m_convertPictures(FALSE),
-          m_codePage(AreFileApisANSI() ? CP_ACP : CP_OEMCP), m_buffer(8192)
+          m_codePage(AreFileApisANSI() ? GetACP() : GetOEMCP()), m_buffer(8192)
     {
         // Read once for the whole scan: the list reflects the setting as it
         // is at the moment of the change.
@@ -61,10 +61,12 @@ public:
     void ScanTop(const CString& folder)
     {
         CFileHandle directory = Open(folder);
-        DirectoryId id = {};
-        if (!directory || !Identify(directory.Get(), &id))
+        if (!directory)
             return;
-        m_visited.insert(id);
+        // A folder of unknown identity is scanned all the same.
+        DirectoryId id = {};
+        if (Identify(directory.Get(), &id))
+            m_visited.insert(id);
         Scan(folder, std::move(directory), id.volume);
     }
 
@@ -85,21 +87,22 @@ private:
             const CString path = prefix + entry.name;
             if (!entry.isDirectory) {
                 m_list->Add(path);
-            } else if (!entry.isLink) {
+            } else if (!entry.isLink && IsKnownIndex(entry.fileId)) {
                 // An ordinary sub-folder lies on this volume; its listing gave
                 // its identity.
                 if (m_visited.insert(DirectoryId{volume, entry.fileId}).second)
                     Scan(path, Open(path), volume);
             } else {
                 // A link is followed to the folder it leads to, which may be
-                // an ancestor or one scanned before.
+                // an ancestor or one scanned before; a folder whose listing
+                // gave no identity is asked for it the same way.
                 CFileHandle target = Open(path);
                 DirectoryId id = {};
                 if (!target)
                     continue;
                 if (!Identify(target.Get(), &id)) {
                     // Unknown: scanned; the length limit of paths still ends
-                    // any descent through it.
+                    // any descent through a link.
                     Scan(path, std::move(target), volume);
                 } else if (m_visited.insert(id).second) {
                     Scan(path, std::move(target), id.volume);
@@ -115,6 +118,12 @@ private:
                                        FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     }
 
+    // Some file systems (network redirectors among them) report the same
+    // file index, 0 or -1, for every entry: such an index identifies nothing.
+    static bool IsKnownIndex(LONGLONG index) { return index != 0 && index != -1; }
+
+    // FALSE when the folder's identity is unknown; the volume is filled in
+    // whenever the system answered.
     static BOOL Identify(HANDLE directory, DirectoryId* id)
     {
         BY_HANDLE_FILE_INFORMATION info;
@@ -122,7 +131,7 @@ private:
             return FALSE;
         id->volume = info.dwVolumeSerialNumber;
         id->index = static_cast<LONGLONG>((static_cast<ULONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow);
-        return TRUE;
+        return IsKnownIndex(id->index);
     }
 
     // The folder's entries that count, with their file identities.  The
@@ -155,7 +164,10 @@ private:
         if ((length == 1 && name[0] == L'.') || (length == 2 && name[0] == L'.' && name[1] == L'.'))
             return;
         FolderEntry entry;
-        entry.name = Narrow(name, length);
+        // A name the ANSI file functions cannot express is no path of ours:
+        // an empty one would stand for the folder itself.
+        if (!Narrow(name, length, &entry.name))
+            return;
         entry.isDirectory = (info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         if (!entry.isDirectory && !Accepts(entry.name))
             return;
@@ -165,13 +177,20 @@ private:
         entries->push_back(std::move(entry));
     }
 
-    // The name as the ANSI file functions would give it.
-    CString Narrow(const WCHAR* name, int length) const
+    // The name as the ANSI file functions would give it, however many bytes
+    // it takes in the code page (up to three a character in UTF-8); FALSE
+    // when it cannot be converted.
+    BOOL Narrow(const WCHAR* name, int length, CString* narrow) const
     {
-        char buffer[MAX_PATH * 2];
-        const int count =
-            WideCharToMultiByte(m_codePage, 0, name, length, buffer, static_cast<int>(sizeof buffer), nullptr, nullptr);
-        return CString(buffer, count > 0 ? count : 0);
+        const int size = WideCharToMultiByte(m_codePage, 0, name, length, nullptr, 0, nullptr, nullptr);
+        if (size <= 0)
+            return FALSE;
+        std::string buffer(static_cast<size_t>(size), '\0');
+        const int count = WideCharToMultiByte(m_codePage, 0, name, length, &buffer[0], size, nullptr, nullptr);
+        if (count <= 0)
+            return FALSE;
+        *narrow = CString(buffer.data(), count);
+        return TRUE;
     }
 
     BOOL Accepts(const CString& name) const

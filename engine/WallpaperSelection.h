@@ -15,9 +15,12 @@
 // index, so links (symbolic links, junctions) that lead back to an ancestor or
 // to a folder already scanned do not make the scan loop or repeat itself.
 // A folder is listed through one open handle (GetFileInformationByHandleEx),
-// whose listing also gives each sub-folder's file index; only links need an
-// identity query of their own.  Paths are the folder's full path joined with
-// the names in the ANSI code page, as the ANSI find functions give them.
+// whose listing also gives each sub-folder's file index; only links, and
+// folders on file systems that report no index (0 or -1), need an identity
+// query of their own.  A folder whose identity stays unknown is scanned.
+// Paths are the folder's full path joined with the names in the ANSI code
+// page, as the ANSI find functions give them; a name that cannot be
+// converted is left out.
 #pragma once
 
 #include "framework/String.h"

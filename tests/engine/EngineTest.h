@@ -148,31 +148,11 @@ inline LONG WINAPI CountRegOpenKeyEx(HKEY root, LPCSTR subKey, DWORD options, RE
 // Puts the recorders into the program's import slots; TRUE when each found its slot.
 inline bool InstallRecorders()
 {
-    const std::tuple<const char*, void*, void*> hooks[] = {  // name, recorder, where the real one goes
-        {"PlaySoundA", reinterpret_cast<void*>(RecordPlaySound), &g_playSound},
-        {"SetTimer", reinterpret_cast<void*>(RecordSetTimer), &g_setTimer},
-        {"KillTimer", reinterpret_cast<void*>(RecordKillTimer), &g_killTimer},
-        {"PostMessageA", reinterpret_cast<void*>(RecordPostMessage), &g_postMessage},
-        {"RegOpenKeyExA", reinterpret_cast<void*>(CountRegOpenKeyEx), &g_regOpenKeyEx}};
-    BYTE* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
-    const auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    const DWORD imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
-    size_t found = 0;
-    for (auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports); imports && dll->Name; ++dll)
-        for (auto *name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk),
-                  *slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
-             name->u1.AddressOfData; ++name, ++slot)
-            for (const auto& [fn, recorder, real] : hooks)
-                if (!IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal) &&
-                    !std::strcmp(reinterpret_cast<PIMAGE_IMPORT_BY_NAME>(base + name->u1.AddressOfData)->Name, fn)) {
-                    DWORD protect = 0;
-                    VirtualProtect(&slot->u1.Function, sizeof(void*), PAGE_READWRITE, &protect);
-                    std::memcpy(real, &slot->u1.Function, sizeof(void*));
-                    std::memcpy(&slot->u1.Function, &recorder, sizeof(void*));
-                    VirtualProtect(&slot->u1.Function, sizeof(void*), protect, &protect);
-                    ++found;
-                }
-    return found == std::size(hooks);
+    return PatchImport("PlaySoundA", reinterpret_cast<void*>(RecordPlaySound), &g_playSound) &&
+           PatchImport("SetTimer", reinterpret_cast<void*>(RecordSetTimer), &g_setTimer) &&
+           PatchImport("KillTimer", reinterpret_cast<void*>(RecordKillTimer), &g_killTimer) &&
+           PatchImport("PostMessageA", reinterpret_cast<void*>(RecordPostMessage), &g_postMessage) &&
+           PatchImport("RegOpenKeyExA", reinterpret_cast<void*>(CountRegOpenKeyEx), &g_regOpenKeyEx);
 }
 
 // Four coloured quarters: where they are tells orientation and scaling apart.

@@ -1,13 +1,77 @@
 // Choosing the next wallpaper: what the folder scan lists and in which order,
 // and the random and sequential choice with real conversions.
+#include <cstddef>
+#include <set>
+
 #include "EngineTest.h"
 #include "engine/WallpaperSelection.h"
 
 namespace tpx::test {
 namespace {
 
+// The scan's listing as file systems other than Wine's give it: `g_relist`
+// may change each entry's name and file index; with `g_noIndex` an opened
+// folder tells no index either; `g_codePage` stands in for the ANSI code page.
+std::function<void(std::wstring& name, LARGE_INTEGER& fileId)> g_relist;
+bool g_noIndex;
+UINT g_codePage;
+decltype(&GetFileInformationByHandleEx) g_list;
+decltype(&GetFileInformationByHandle) g_identify;
+decltype(&GetACP) g_acp;
+
+BOOL WINAPI Relist(HANDLE folder, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID buffer, DWORD size)
+{
+    if (!g_relist || (kind != FileIdBothDirectoryInfo && kind != FileIdBothDirectoryRestartInfo))
+        return g_list(folder, kind, buffer, size);
+    std::vector<LONGLONG> real(size / 16);  // half the room: names may grow
+    if (!g_list(folder, kind, real.data(), size / 2))
+        return FALSE;
+    const size_t head = offsetof(FILE_ID_BOTH_DIR_INFO, FileName);
+    auto* out = static_cast<BYTE*>(buffer);
+    for (auto* in = reinterpret_cast<const BYTE*>(real.data());;) {
+        const auto* from = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(in);
+        auto* to = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(out);
+        std::wstring name(from->FileName, from->FileNameLength / sizeof(WCHAR));
+        std::memcpy(to, from, head);
+        g_relist(name, to->FileId);
+        to->FileNameLength = static_cast<DWORD>(name.size() * sizeof(WCHAR));
+        std::memcpy(to->FileName, name.data(), to->FileNameLength);
+        if (!from->NextEntryOffset)
+            return to->NextEntryOffset = 0, TRUE;
+        to->NextEntryOffset = static_cast<DWORD>((head + to->FileNameLength + 7) & ~size_t{7});
+        out += to->NextEntryOffset;
+        in += from->NextEntryOffset;
+    }
+}
+BOOL WINAPI Identify(HANDLE file, LPBY_HANDLE_FILE_INFORMATION info)
+{
+    const BOOL ok = g_identify(file, info);
+    if (g_noIndex)
+        info->nFileIndexHigh = info->nFileIndexLow = 0;
+    return ok;
+}
+UINT WINAPI CodePage()
+{
+    return g_codePage ? g_codePage : g_acp();
+}
+
 class Selection : public EngineTest {
 protected:
+    void SetUp() override
+    {
+        EngineTest::SetUp();
+        static const bool faking = PatchImport("GetFileInformationByHandleEx", reinterpret_cast<void*>(Relist), &g_list) &&
+                                   PatchImport("GetFileInformationByHandle", reinterpret_cast<void*>(Identify), &g_identify) &&
+                                   PatchImport("GetACP", reinterpret_cast<void*>(CodePage), &g_acp);
+        ASSERT_TRUE(faking);
+    }
+    void TearDown() override
+    {
+        g_relist = nullptr;
+        g_noIndex = false;
+        g_codePage = 0;
+        EngineTest::TearDown();
+    }
     // CollectWallpapers on `folder`, with the paths relative to the test folder.
     Calls Collect(const std::string& folder, BOOL acceptAll) const
     {
@@ -65,6 +129,61 @@ TEST_F(Selection, LinkLoopsEndAndEveryFolderIsScannedOnce)
     CloseHandle(process.hProcess);
     ASSERT_TRUE(WaitFor([&] { return FileExists(dir / "zz\\c.bmp"); })) << "the last link was not made";
     EXPECT_EQ(Collect(dir.Path(), FALSE), Calls({"a.bmp", "other\\c.bmp", "sub\\b.bmp"}));
+}
+
+TEST_F(Selection, FoldersThatReportNoFileIndexAreEachScanned)
+{
+    Make({"a\\1.bmp", "b\\2.bmp", "c\\d\\3.bmp", "e.bmp"});
+    for (const LONGLONG reported : {0LL, -1LL})
+        for (const bool opened : {false, true}) {  // nor when the folder is opened
+            g_relist = [&](std::wstring&, LARGE_INTEGER& id) { id.QuadPart = reported; };
+            g_noIndex = opened;
+            EXPECT_EQ(Collect(dir.Path(), FALSE), Calls({"a\\1.bmp", "b\\2.bmp", "c\\d\\3.bmp", "e.bmp"}))
+                << reported << (opened ? ", none when opened" : "");
+        }
+}
+
+TEST_F(Selection, NamesOfAnyLengthInTheCodePageAndNoEmptyOnes)
+{
+    // In UTF-8 a name of 200 CJK characters takes 600 bytes; one listed
+    // without a name would stand for the folder itself.
+    Make({"a.bmp", "long\\b.bmp", "long.txt", "nameless\\c.bmp", "nameless.txt", "z.bmp"});
+    const std::wstring cjk(200, L'\x4E00');
+    g_codePage = CP_UTF8;
+    g_relist = [&](std::wstring& name, LARGE_INTEGER&) {
+        if (name == L"long" || name == L"long.txt")
+            name.replace(0, 4, cjk);
+        else if (name.rfind(L"nameless", 0) == 0)
+            name.clear();
+    };
+    std::string utf8;
+    for (int i = 0; i < 200; ++i)
+        utf8 += "\xE4\xB8\x80";
+    // The long folder's path is too long to open.
+    EXPECT_EQ(Collect(dir.Path(), TRUE), Calls({"a.bmp", "z.bmp", utf8 + ".txt"}));
+}
+
+TEST_F(Selection, EachSelectionSettingValueMakesItsChoice)
+{
+    fake.active = TRUE;
+    Make({"a.htm", "b.htm", "c.htm"});
+    const struct {
+        const char* name;
+        DWORD value;
+        std::string picks;  // "random": not always the same one
+    } cases[] = {{"Selection", 1, "random"},         {"Selection", 2, "b.htm"},          {"Selection", 3, ""},
+                 {"AutoChangeSelection", 0, "random"}, {"AutoChangeSelection", 1, "b.htm"}, {"AutoChangeSelection", 2, ""}};
+    for (const auto& c : cases) {
+        registry.Set(c.name, c.value);
+        std::set<std::string> picks;
+        for (int i = 0; i < 30; ++i) {  // three entries: 30 equal random picks are a chance in 3^29
+            SetShell("Wallpaper", dir / "a.htm");
+            fake.wallpaper.clear();
+            EXPECT_TRUE(c.name[0] == 'S' ? changer.ChangeWallpaper(&list) : changer.AutoChangeWallpaper(&list));
+            picks.insert(fake.wallpaper.substr(fake.wallpaper.rfind('\\') + 1));
+        }
+        EXPECT_EQ(picks.size() > 1 ? "random" : *picks.begin(), c.picks) << c.name << " " << c.value;
+    }
 }
 
 TEST_F(Selection, NextFollowsTheWallpaperAndWraps)

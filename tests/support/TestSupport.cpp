@@ -503,6 +503,29 @@ void PressButton(HWND dialog, int id)
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
+// ---------------------------------------------------------------- system calls
+
+bool PatchImport(const char* function, const void* replacement, void* original)
+{
+    BYTE* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+    const auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const DWORD imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    for (auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports); imports && dll->Name; ++dll)
+        for (auto *name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk),
+                  *slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
+             name->u1.AddressOfData; ++name, ++slot)
+            if (!IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal) &&
+                !std::strcmp(reinterpret_cast<PIMAGE_IMPORT_BY_NAME>(base + name->u1.AddressOfData)->Name, function)) {
+                DWORD protect = 0;
+                VirtualProtect(&slot->u1.Function, sizeof(void*), PAGE_READWRITE, &protect);
+                std::memcpy(original, &slot->u1.Function, sizeof(void*));
+                std::memcpy(&slot->u1.Function, &replacement, sizeof(void*));
+                VirtualProtect(&slot->u1.Function, sizeof(void*), protect, &protect);
+                return true;
+            }
+    return false;
+}
+
 // ---------------------------------------------------------------- processes
 
 namespace {

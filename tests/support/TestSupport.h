@@ -159,6 +159,14 @@ DialogSeen ReadDialog(HWND hwnd);
 // Presses a button of a dialog (any process).
 void PressButton(HWND dialog, int id);
 
+// ---------------------------------------------------------------- system calls
+
+// Points this program's import of `function` (by name) at `replacement` and
+// stores the previous target in *original; TRUE when the slot was found.
+// Product code linked into a test program calls the system through these
+// slots, so a test can record calls or play a file system Wine cannot be.
+bool PatchImport(const char* function, const void* replacement, void* original);
+
 // ---------------------------------------------------------------- processes
 
 // Top-level windows of a process, optionally filtered by class and title.
