@@ -126,6 +126,11 @@ BOOL CTapestrixDlg::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
     // Timer messages go on to default processing after the handler.
     if (message == WM_TIMER)
         OnTimer(wParam);
+    // However the dialog ends (Exit, another path to its destruction, or the
+    // session ending without one), icons a change hid come back first: the
+    // timer that would show them dies with the window.
+    if (message == WM_DESTROY || (message == WM_ENDSESSION && wParam))
+        ShowHiddenDesktopItems();
     if (message == WM_TRAY_NOTIFY) {
         OnTrayNotify(wParam, lParam);
         return TRUE;
@@ -308,6 +313,14 @@ void CTapestrixDlg::OnTimer(UINT_PTR timerId)
         if (CollectCandidates(&list))
             theWallpaperChanger.AutoChangeWallpaper(&list);
     }
+}
+
+void CTapestrixDlg::ShowHiddenDesktopItems()
+{
+    // Timer 100 is pending exactly while a change keeps the icons hidden;
+    // icons hidden by anyone else are left alone.
+    if (KillTimer(IDT_SHOW_DESKTOP_ITEMS))
+        theWallpaperChanger.ShowDesktopItems(1);
 }
 
 void CTapestrixDlg::ShowTrayMenu()

@@ -66,6 +66,8 @@ private:
     BOOL CollectCandidates(CStringArray* list);
     void ApplyDisplayStyle(int style, LPCSTR failureMessage);
     void ApplySelectionMode(int mode);
+    // Shows the desktop icons if a change hid them and their timer is pending.
+    void ShowHiddenDesktopItems();
 
     // What the shell announces when its taskbar (re)starts.
     UINT m_nTaskbarCreatedMessage;

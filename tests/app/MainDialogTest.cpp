@@ -58,6 +58,26 @@ std::string Describe(HMENU menu)
     return text;
 }
 
+// The period of the last periodic-change timer set, recorded at the
+// program's import of SetTimer.
+UINT g_autoChangeMs;
+decltype(&SetTimer) g_setTimer;
+UINT_PTR WINAPI RecordSetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc)
+{
+    if (id == IDT_AUTO_CHANGE)
+        g_autoChangeMs = elapse;
+    return g_setTimer(hwnd, id, elapse, proc);
+}
+
+// The shell's desktop window, whose hiding hides the icons; Wine has none.
+HWND MakeProgman()
+{
+    WNDCLASSA wc{0, DefWindowProcA, 0, 0, GetModuleHandleA(nullptr), nullptr, nullptr, nullptr, nullptr, "Progman"};
+    RegisterClassA(&wc);
+    return CreateWindowExA(WS_EX_TOOLWINDOW, "Progman", "", WS_POPUP | WS_VISIBLE, 0, 0, 4, 4, nullptr, nullptr,
+                           wc.hInstance, nullptr);
+}
+
 class CProbeDlg : public CTapestrixDlg {
 public:
     HMENU Submenu(int position) const { return m_popupMenu.GetSubMenu(position); }
@@ -104,6 +124,23 @@ protected:
     void Send(UINT message, WPARAM wParam, LPARAM lParam = 0)
     {
         SendMessageA(m_dlg.GetSafeHwnd(), message, wParam, lParam);
+    }
+    // The Active Desktop object of the prefix, with no wallpaper to redraw.
+    void AttachProvider()
+    {
+        SetRegString(HKEY_CURRENT_USER, kDesktopKey, "Wallpaper", "");
+        SetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper", "");
+        ASSERT_EQ(S_OK, CoInitialize(nullptr));
+        IActiveDesktop* object = nullptr;
+        ASSERT_EQ(S_OK, CoCreateInstance(CLSID_ActiveDesktop, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveDesktop,
+                                         reinterpret_cast<void**>(&object)));
+        theWallpaperChanger.Attach(object);
+        object->Release();
+    }
+    void DetachProvider()
+    {
+        theWallpaperChanger.Attach(nullptr);   // before COM goes
+        CoUninitialize();
     }
 
     AppRegistryScope m_registry;
@@ -195,18 +232,63 @@ TEST_F(MainDialog, ExitTakesTheIconAwayBeforeTheWindow)
     EXPECT_FALSE(IsWindow(hwnd));
 }
 
+TEST_F(MainDialog, IconsHiddenByAChangeComeBackHoweverTheDialogEnds)
+{
+    const HWND desktop = MakeProgman();
+    TempDir dir;
+    ASSERT_TRUE(WriteSolidBmp(dir / "a.bmp", 8, 8, RGB(90, 60, 30)));
+    m_registry.Set("HideDesktopItems", 1);
+    m_registry.Set("HideItemTimer", 60);
+    AttachProvider();
+    const std::pair<UINT, WPARAM> endings[] = {{WM_COMMAND, ID_EXIT}, {WM_ENDSESSION, TRUE}, {WM_DESTROY, 0}};
+    for (const auto& [message, wParam] : endings) {
+        CTapestrixDlg dlg;
+        ASSERT_TRUE(dlg.Create(IDD_TAPESTRIX_DIALOG));
+        m_app.m_pMainWnd = &dlg;
+        ASSERT_TRUE(theWallpaperChanger.SetNormalWallpaper((dir / "a.bmp").c_str()));
+        ASSERT_FALSE(IsWindowVisible(desktop));
+        if (message == WM_DESTROY)
+            dlg.DestroyWindow();
+        else
+            SendMessageA(dlg.GetSafeHwnd(), message, wParam, 0);
+        EXPECT_TRUE(IsWindowVisible(desktop)) << message;
+        dlg.DestroyWindow();
+        MSG quit;   // posted as the main window went
+        PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+        m_app.m_pMainWnd = &m_dlg;
+    }
+    DetachProvider();
+    // Icons hidden by anyone else are none of the program's business.
+    ShowWindow(desktop, SW_HIDE);
+    Send(WM_COMMAND, ID_EXIT);
+    EXPECT_FALSE(IsWindowVisible(desktop));
+    DestroyWindow(desktop);
+}
+
+TEST_F(MainDialog, StartAutoChangeTimerOnlyWhenSwitchedOnEveryAutoChangeTimerSeconds)
+{
+    static const bool recording = PatchImport("SetTimer", reinterpret_cast<void*>(RecordSetTimer), &g_setTimer);
+    ASSERT_TRUE(recording);
+    const struct {
+        DWORD enable, seconds;   // ~0u: not stored
+        UINT period;             // 0: no timer
+    } cases[] = {{~0u, 5, 0}, {0, 5, 0}, {1, ~0u, 30000}, {2, 5, 5000}};
+    for (const auto& c : cases) {
+        for (const auto& [name, value] : {std::pair{"EnableAutoChange", c.enable}, {"AutoChangeTimer", c.seconds}})
+            if (value == ~0u)
+                DeleteRegValue(HKEY_CURRENT_USER, kAppKey, name);
+            else
+                m_registry.Set(name, value);
+        g_autoChangeMs = 0;
+        m_dlg.StartAutoChangeTimer();
+        EXPECT_EQ(c.period, g_autoChangeMs) << c.enable;
+        EXPECT_EQ(c.period != 0, KillTimer(m_dlg.GetSafeHwnd(), IDT_AUTO_CHANGE) != FALSE) << c.enable;
+    }
+}
+
 TEST_F(MainDialog, StyleAndSelectionCommandsCheckTheirItemAndTakeEffect)
 {
-    // The Active Desktop object of the prefix, with no wallpaper to redraw.
-    SetRegString(HKEY_CURRENT_USER, kDesktopKey, "Wallpaper", "");
-    SetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper", "");
-    ASSERT_EQ(S_OK, CoInitialize(nullptr));
-    IActiveDesktop* object = nullptr;
-    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_ActiveDesktop, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveDesktop,
-                                     reinterpret_cast<void**>(&object)));
-    theWallpaperChanger.Attach(object);
-    object->Release();
-
+    AttachProvider();
     const struct {
         UINT id;
         int submenu;
@@ -226,8 +308,7 @@ TEST_F(MainDialog, StyleAndSelectionCommandsCheckTheirItemAndTakeEffect)
             EXPECT_EQ(c.id - 32777, GetRegDword(HKEY_CURRENT_USER, kAppKey, "Selection"));
     }
     EXPECT_TRUE(m_seen.empty());
-    theWallpaperChanger.Attach(nullptr);   // before COM goes
-    CoUninitialize();
+    DetachProvider();
 }
 
 TEST_F(MainDialog, FailuresAreToldWithTheirMessage)
@@ -235,7 +316,7 @@ TEST_F(MainDialog, FailuresAreToldWithTheirMessage)
     // No Active Desktop object refuses every style; no help file is here.
     const std::string folder = std::string(GetProgramFilePath(""));
     EXPECT_EQ(ExeDir(), folder);
-    EXPECT_NE('\\', folder.back());
+    EXPECT_EQ(ExeDir() + "\\Tapestrix.chm", std::string(GetProgramFilePath("Tapestrix.chm")));
     ASSERT_FALSE(FileExists(folder + "\\Tapestrix.chm"));
     const struct {
         UINT id;
@@ -280,47 +361,17 @@ TEST_F(MainDialog, WallpaperFolderStoresOnlyAChosenFileSystemFolder)
     CoTaskMemFree(computer);
 }
 
-TEST(ProgramResources, TrayMenuChangeSoundAndIcon)
+TEST(ProgramResources, TrayMenuAndChangeSound)
 {
     const HMODULE program = LoadLibraryExA((ExeDir() + "\\Tapestrix.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(nullptr, program);   // else this program's own copy would be read
-    auto raw = [&](LPCSTR type, UINT id) {
-        HRSRC info = FindResourceA(program, MAKEINTRESOURCEA(id), type);
-        const auto* bytes = static_cast<const uint8_t*>(LockResource(LoadResource(program, info)));
-        return std::vector<uint8_t>(bytes, bytes + (info ? SizeofResource(program, info) : 0));
-    };
     HMENU menu = LoadMenuA(program, MAKEINTRESOURCEA(134));
     EXPECT_EQ("Tapestrix=32771|-|New Wallpaper=32781|Wallpaper Folder=32782|-|"
               "Display Styles(Tile Wallpaper=32774|Center Wallpaper=32775|Stretch Wallpaper=32776)|"
               "Selection Options(Manual=32777|Random=32778|Sequential=32779)|-|Help Topics=32787|-|Exit=32772",
               Describe(menu));
     DestroyMenu(menu);
-
-    const std::vector<uint8_t> wave = raw("WAVE", 157);
-    ASSERT_GT(wave.size(), 44u);
-    auto u32 = [&](size_t at) {
-        size_t value = 0;
-        for (size_t i = 4; i-- > 0;)
-            value = value << 8 | wave[at + i];
-        return value;
-    };
-    EXPECT_EQ(std::string("RIFF"), std::string(&wave[0], &wave[4]));
-    EXPECT_EQ(wave.size() - 8, u32(4));
-    // PCM format: mono, 22 050 Hz, 22 050 bytes a second, 1-byte samples of 8 bits.
-    EXPECT_EQ(std::string("WAVEfmt \x10\0\0\0\x01\0\x01\0\x22\x56\0\0\x22\x56\0\0\x01\0\x08\0data", 32),
-              std::string(&wave[8], &wave[40]));
-    EXPECT_EQ(wave.size() - 44, u32(40));
-    EXPECT_NEAR(80.0, u32(40) * 1000.0 / 22050, 10.0);
-
-    // The program's icon: 32 and 16 pixels square in 16 colours.
-    const std::vector<uint8_t> group = raw(RT_GROUP_ICON, 128);
-    ASSERT_EQ(6u + 2 * 14, group.size());
-    for (int i = 0; i < 2; ++i) {
-        const uint8_t* entry = &group[6 + 14 * i];
-        EXPECT_EQ(i ? 16 : 32, entry[0]);
-        EXPECT_EQ(i ? 16 : 32, entry[1]);
-        EXPECT_EQ(16, entry[2]);   // colours
-        EXPECT_EQ(4, entry[6]);    // bits per pixel
-    }
+    // PlaySoundA finds the change sound by this type and id, or plays nothing.
+    EXPECT_NE(nullptr, FindResourceA(program, MAKEINTRESOURCEA(157), "WAVE"));
     FreeLibrary(program);
 }
