@@ -37,6 +37,7 @@ enum {
 // a stored 0 would fire as fast as the system allows.  At most the longest
 // period a timer holds: beyond it, 32-bit milliseconds wrap to short ones.
 UINT TimerPeriodMs(DWORD seconds);
+
 // The change sound, resource type "WAVE".
 #define IDR_CHANGE_SOUND 157
 

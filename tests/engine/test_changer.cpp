@@ -125,6 +125,37 @@ TEST_F(EngineTest, NormalChangeKeepsTheWallpaperValueAndFollowsTheSideEffectSett
     EXPECT_EQ(fake.log, Calls(2, "Post(WM_COMMAND,416,0)"));
 }
 
+TEST_F(EngineTest, TimersRunAtLeastASecondAndOneChangeHoldsTheEngine)
+{
+    const std::pair<DWORD, UINT> periods[] = {
+        {0, 1000}, {30, 30000}, {2147483, 2147483000u}, {2147484, USER_TIMER_MAXIMUM}, {4294968, USER_TIMER_MAXIMUM}};
+    for (const auto& [seconds, ms] : periods)
+        EXPECT_EQ(TimerPeriodMs(seconds), ms) << seconds;
+    // The periodic change: 30 s when nothing is stored, never a 0 ms timer.
+    fake.Restart();
+    changer.SetAutoChangeTimer();
+    registry.Set("AutoChangeTimer", 0);
+    changer.SetAutoChangeTimer();
+    changer.KillAutoChangeTimer();
+    EXPECT_EQ(fake.log, Calls({"SetTimer(101,30000)", "SetTimer(101,1000)", "KillTimer(101)"}));
+
+    // A second claim is refused while the first lives, and its end releases
+    // nothing; the first's end releases it, however its scope is left.
+    {
+        const CChangeGuard first(changer);
+        EXPECT_TRUE(first.IsClaimed());
+        EXPECT_FALSE(CChangeGuard(changer).IsClaimed());
+        EXPECT_TRUE(changer.IsChanging());
+    }
+    EXPECT_TRUE(CChangeGuard(changer).IsClaimed());
+    try {
+        const CChangeGuard thrown(changer);
+        throw thrown.IsClaimed();
+    } catch (BOOL) {
+    }
+    EXPECT_FALSE(changer.IsChanging());
+}
+
 TEST_F(EngineTest, ManualChoiceOffersEachDesktopsDialogAndAppliesTheFile)
 {
     // The open-file dialog fills its filter list only after it shows, so it is
@@ -132,10 +163,11 @@ TEST_F(EngineTest, ManualChoiceOffersEachDesktopsDialogAndAppliesTheFile)
     static HWND dialog;
     static std::string choice;
     static Calls filters;
+    static int boxAnswer = IDOK;
     DialogAnswerer answerer;
     answerer.SetHandler([&](HWND window, const DialogSeen&) {
         if (!GetDlgItem(window, 0x470))  // no file type list (cmb1): a message box
-            return IDOK;
+            return boxAnswer;
         EXPECT_EQ(GetWindow(dialog = window, GW_OWNER), mainWnd.GetSafeHwnd());
         SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR id, DWORD) {
             KillTimer(nullptr, id);
@@ -165,9 +197,28 @@ TEST_F(EngineTest, ManualChoiceOffersEachDesktopsDialogAndAppliesTheFile)
         changer.SelectWallpaperManually();
         EXPECT_EQ(fake.log, Calls({kQuery})) << "Cancel changes nothing";
     }
+    // A JPEG for the normal desktop is converted, set and refreshed only
+    // when the user agrees.
+    const std::string converted = dir / "converted.bmp", set = "SetWallpaper(" + converted + ")";
+    registry.Set("ConvertedBmpPath", converted);
+    ASSERT_TRUE(WritePicture(choice = dir / "sea.jpg", 16, 16));
+    fake.active = FALSE;
+    for (int answer : {IDNO, IDYES}) {
+        boxAnswer = answer;
+        fake.Restart();
+        changer.SelectWallpaperManually();
+        EXPECT_EQ(answerer.Seen().back().text,
+                  "This is not a windows bitmap. Convert it so that you can display on your normal desktop?");
+        EXPECT_EQ(FileExists(converted), answer == IDYES);
+        EXPECT_EQ(fake.log, answer == IDNO ? Calls({kQuery})
+                                           : Calls({kQuery, kQuery, set, "ApplyChanges(1)", "GetWallpaper(260)",
+                                                    "SetWallpaper()", set, "ApplyChanges(1)"}));
+    }
+    boxAnswer = IDOK;
     const char kPictures[] = "Picture Files (*.bmp, *.jpg, *.gif)", kPages[] = "HTML Files (*.html, *.htm)";
     EXPECT_EQ(filters, Calls({kPictures, kPictures, kPictures,                     // the normal desktop's three dialogs
-                              kPictures, kPages, kPictures, kPages, kPictures, kPages}));
+                              kPictures, kPages, kPictures, kPages, kPictures, kPages,
+                              kPictures, kPictures}));                             // and the JPEG's two
 }
 
 // Against the Active Desktop object registered in the test prefix, after the
