@@ -7,7 +7,9 @@
 pages: every page is well-formed HTML with a title; every link, anchor and
 picture resolves; the project lists exactly the files of the folder; the
 table of contents names every topic once and nothing else; the index points
-at existing topics; a picture still to come is only marked, never linked.
+at existing topics; a picture still to come is only marked, never linked;
+every message text of the program's sources is quoted on the troubleshooting
+page.
 
 chm: the file exists, is newer than every source, starts with a valid ITSF
 header, and unpacked (7z) holds every listed file and a table of contents
@@ -185,6 +187,33 @@ def check_pages(help_dir):
             fail(f"index: '{e.get('Name')}' leads to a missing anchor {local}")
     if options.get("Default topic") not in topics:
         fail("Tapestrix.hhp: the default topic is not a topic")
+    check_messages(help_dir)
+
+
+# Where the program's own texts live, and what marks a text as one the user
+# may see in a message box.
+PRODUCT_DIRS = ("app", "engine", "sheet", "controls", "framework")
+MESSAGE_START = re.compile(r"(Unable to|Error |Can not |Cannot |Popup menu |This is not |IPicture )")
+
+
+def check_messages(help_dir):
+    """Every message text of the program is quoted, exactly, in the help."""
+    root = os.path.dirname(os.path.abspath(help_dir))
+    with open(os.path.join(help_dir, "troubleshooting.htm"), encoding="ascii", errors="replace") as f:
+        page = html.unescape(re.sub(r"\s+", " ", re.sub(r"<[^>]+>", "", f.read())))
+    for folder in PRODUCT_DIRS:
+        for dirpath, _, names in os.walk(os.path.join(root, folder)):
+            for name in (n for n in names if n.endswith((".cpp", ".h"))):
+                with open(os.path.join(dirpath, name), encoding="latin-1") as f:
+                    for line in f:
+                        code = line.split("//")[0]
+                        for literal in re.findall(r'"((?:[^"\\]|\\.)*)"', code):
+                            text = literal.replace("\\t", "").replace('\\"', '"').replace("\\\\", "\\").strip()
+                            if len(text) < 4 or not (MESSAGE_START.match(text) or "MessageBox" in code):
+                                continue
+                            if text not in page:
+                                fail(f"troubleshooting.htm: the program's message \"{text}\" "
+                                     f"({folder}/{os.path.relpath(os.path.join(dirpath, name), os.path.join(root, folder))}) is not explained")
 
 
 def check_chm(chm, help_dir):
