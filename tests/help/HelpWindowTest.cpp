@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
+#include <commctrl.h>
+
+#include <string>
 
 #include "res/resource.h"
 
@@ -26,6 +29,17 @@ HWND MainDialogOf(DWORD pid)
 HWND FindHelpWindow()
 {
     return FindWindowA("HH Parent", nullptr);
+}
+
+// Entries of the help project's table of contents, books included.
+LRESULT TocEntries()
+{
+    const std::vector<uint8_t> bytes = ReadFileBytes(TPX_HELP_TOC);
+    const std::string text(bytes.begin(), bytes.end());
+    LRESULT count = 0;
+    for (size_t at = text.find("text/sitemap"); at != std::string::npos; at = text.find("text/sitemap", at + 1))
+        ++count;
+    return count;
 }
 
 std::string TitleOf(HWND hwnd)
@@ -77,6 +91,20 @@ TEST(HelpTopics, OpenTheCompiledHelpBesideTheProgram)
         // The title comes from the compiled file's own window definition.
         EXPECT_EQ("Tapestrix Help", TitleOf(help));
         EXPECT_TRUE(IsWindowVisible(help));
+        // The contents pane holds the file's table of contents.
+        HWND tree = nullptr;
+        EnumChildWindows(
+            help,
+            [](HWND child, LPARAM found) {
+                char name[32] = {};
+                GetClassNameA(child, name, sizeof name);
+                if (lstrcmpiA(name, "SysTreeView32"))
+                    return TRUE;
+                *reinterpret_cast<HWND*>(found) = child;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&tree));
+        EXPECT_EQ(TocEntries(), SendMessageA(tree, TVM_GETCOUNT, 0, 0));
         CloseHelp(help);
     }
 
