@@ -29,13 +29,26 @@ HWND MainDialogOf(DWORD pid)
 
 // Waits for the shell to hold `owner`'s icon: NIM_MODIFY changing nothing
 // succeeds only then.
-bool TrayHasIcon(HWND owner)
+bool TrayHasIcon(HWND owner, DWORD timeoutMs = 5000)
 {
     NOTIFYICONDATAA nid{};
     nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
     nid.hWnd = owner;
     nid.uID = 128;
-    return WaitFor([&] { return Shell_NotifyIconA(NIM_MODIFY, &nid) != FALSE; });
+    return WaitFor([&] { return Shell_NotifyIconA(NIM_MODIFY, &nid) != FALSE; }, timeoutMs);
+}
+
+// The settings sheet of a running copy: its visible top-level dialog whose
+// title starts with "Tapestrix - ".
+HWND SettingsSheetOf(DWORD pid)
+{
+    for (HWND hwnd : WindowsOfProcess(pid, "#32770", nullptr, true)) {
+        char title[128] = "";
+        GetWindowTextA(hwnd, title, sizeof title);
+        if (std::string(title).rfind("Tapestrix - ", 0) == 0)
+            return hwnd;
+    }
+    return nullptr;
 }
 
 std::string NormalWallpaper()
@@ -116,6 +129,10 @@ TEST_F(Tapestrix, StartsOnceIntoTheTrayWhoseDoubleClickChanges)
     // or straight into the tray: the icon is there either way.
     DeleteRegValue(HKEY_CURRENT_USER, kAppKey, "MinimizeOnStartup");
     ASSERT_TRUE(Start());
+    HWND sheet = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (sheet = SettingsSheetOf(m_process.Pid())) != nullptr; }, 15000));
+    EXPECT_FALSE(TrayHasIcon(m_dialog, 300));
+    PostMessageA(sheet, WM_CLOSE, 0, 0);
     EXPECT_TRUE(TrayHasIcon(m_dialog));
     EXPECT_TRUE(Exit());
     m_registry.Set("MinimizeOnStartup", 1);
