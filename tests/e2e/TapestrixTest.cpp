@@ -8,6 +8,7 @@
 #include "TestSupport.h"
 #include <FreeImage.h>  // after windows.h, whose guard it defines
 #include <shellapi.h>
+#include <prsht.h>
 
 #include <algorithm>
 
@@ -127,14 +128,22 @@ TEST_F(Tapestrix, StartsOnceIntoTheTrayWhoseDoubleClickChanges)
 {
     // Through the settings, which take the icon away while they are open,
     // or straight into the tray: the icon is there either way.
+    // The periodic change already runs under the start-up sheet.
     DeleteRegValue(HKEY_CURRENT_USER, kAppKey, "MinimizeOnStartup");
+    ASSERT_TRUE(WriteSolidBmp(Picture("a.bmp"), 8, 8, RGB(200, 0, 0)));
+    m_registry.Set("EnableAutoChange", 1);
+    m_registry.Set("AutoChangeTimer", 1);
     ASSERT_TRUE(Start());
     HWND sheet = nullptr;
     ASSERT_TRUE(WaitFor([&] { return (sheet = SettingsSheetOf(m_process.Pid())) != nullptr; }, 15000));
     EXPECT_FALSE(TrayHasIcon(m_dialog, 300));
+    EXPECT_TRUE(WaitForWallpaper(Picture("a.bmp"))) << NormalWallpaper();
+    EXPECT_TRUE(IsWindowVisible(sheet));
     PostMessageA(sheet, WM_CLOSE, 0, 0);
     EXPECT_TRUE(TrayHasIcon(m_dialog));
     EXPECT_TRUE(Exit());
+    m_registry.Set("EnableAutoChange", 0);
+    SetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper", "");
     m_registry.Set("MinimizeOnStartup", 1);
     ASSERT_TRUE(Start());
     EXPECT_TRUE(TrayHasIcon(m_dialog));
@@ -143,7 +152,6 @@ TEST_F(Tapestrix, StartsOnceIntoTheTrayWhoseDoubleClickChanges)
     // The shell relays a double-click on the icon (icons line up from the
     // tray's right end) with its id and callback message; with the manual
     // choice, the file typed into the open-file dialog becomes the wallpaper.
-    ASSERT_TRUE(WriteSolidBmp(Picture("a.bmp"), 8, 8, RGB(200, 0, 0)));
     const std::string chosen = m_work / "chosen.bmp";
     ASSERT_TRUE(WriteSolidBmp(chosen, 8, 8, RGB(0, 0, 200)));
     const HWND tray = FindWindowA("Shell_TrayWnd", nullptr);
@@ -300,4 +308,32 @@ TEST_F(Tapestrix, DesktopIconsComeBackOnePeriodAfterTheLastChange)
     PumpMessages(2500);
     EXPECT_FALSE(visible());
     DestroyWindow(desktop);
+}
+
+TEST_F(Tapestrix, SettingsFromTheTrayTakeEffectOnTheNextChange)
+{
+    for (const char* name : {"a.bmp", "b.bmp"})
+        ASSERT_TRUE(WriteSolidBmp(Picture(name), 8, 8, RGB(200, 0, 0)));
+    m_registry.Set("Selection", 0);
+    m_registry.Set("CurrentActivePage", 3);
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(TrayHasIcon(m_dialog));
+
+    // The menu's first command opens the sheet on the page left last; the
+    // icon is away meanwhile.
+    PostMessageA(m_dialog, WM_COMMAND, ID_OPEN_SETTINGS, 0);
+    HWND sheet = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (sheet = SettingsSheetOf(m_process.Pid())) != nullptr; }));
+    EXPECT_FALSE(TrayHasIcon(m_dialog, 300));
+    const HWND options = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+    ASSERT_NE(nullptr, options);
+    SendMessageA(GetDlgItem(options, 1002), BM_CLICK, 0, 0);   // "Sequential"
+    EXPECT_EQ(2u, GetRegDword(HKEY_CURRENT_USER, kAppKey, "Selection"));
+    PostMessageA(sheet, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(TrayHasIcon(m_dialog));
+
+    // The tray program reads it on its next change: no file dialog, the
+    // first file of the folder.
+    DoubleClick();
+    ASSERT_TRUE(WaitForWallpaper(Picture("a.bmp"))) << NormalWallpaper();
 }
