@@ -164,6 +164,7 @@ protected:
             if (CWnd::FromHandlePermanent(dialog))
                 return 0;   // the sheet and the main dialog themselves
             m_seen.push_back(seen);
+            m_owners.push_back(GetWindow(dialog, GW_OWNER));
             return IDOK;
         });
     }
@@ -198,6 +199,7 @@ protected:
     CTapestrixDlg m_dlg;
     DialogAnswerer m_answerer;
     std::vector<DialogSeen> m_seen;
+    std::vector<HWND> m_owners;
 };
 
 }  // namespace
@@ -246,10 +248,17 @@ TEST_F(SettingsSheet, OpensAloneWithItsTabsAndOnlyHelpTopicsWhileTheIconIsAway)
         // The command again while it is open: no second sheet.
         SendMessageA(main, WM_COMMAND, ID_OPEN_SETTINGS, 0);
         EXPECT_EQ(1u, Sheets().size());
+
+        // No help file beside this program: the sheet says so over itself.
+        EXPECT_TRUE(m_seen.empty());
+        SendMessageA(topics, BM_CLICK, 0, 0);
+        ASSERT_EQ(1u, m_seen.size());
+        EXPECT_EQ("Unable to launch help file", m_seen[0].text);
+        EXPECT_EQ("Tapestrix", m_seen[0].caption);
+        EXPECT_EQ(sheet, m_owners[0]);
     }});
     EXPECT_TRUE(Sheets().empty());
     EXPECT_TRUE(TrayHolds(main));
-    EXPECT_TRUE(m_seen.empty());
 }
 
 TEST_F(SettingsSheet, OpensOnThePageLeftLast)
