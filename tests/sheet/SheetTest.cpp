@@ -458,3 +458,48 @@ TEST_F(SettingsSheet, LeavingOptionsWithANumberOutOfRangeIsRefused)
     });
     Run(steps);
 }
+
+TEST_F(SettingsSheet, EveryChoiceIsStoredOrAppliedAtOnce)
+{
+    m_registry.Set("CurrentActivePage", 3);
+    const struct {
+        int id;
+        const char* name;
+        DWORD stored;
+    } radios[] = {{IDC_MANUAL, "Selection", 0}, {IDC_SEQUENTIAL, "Selection", 2}, {IDC_RANDOM, "Selection", 1}};
+    IActiveDesktop* shell = nullptr;
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_ActiveDesktop, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveDesktop,
+                                     reinterpret_cast<void**>(&shell)));
+    Run({[&](HWND sheet) {
+        const HWND page = Options(sheet);
+        for (const auto& r : radios) {
+            SendDlgItemMessageA(page, r.id, BM_CLICK, 0, 0);
+            EXPECT_EQ(r.stored, GetRegDword(HKEY_CURRENT_USER, kAppKey, r.name)) << r.id;
+        }
+        // The list as the user leaves it: the selection, then its notice.
+        const HWND list = GetDlgItem(page, IDC_AUTO_CHANGE_SELECTION);
+        for (int index : {1, 0}) {
+            SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+            SendMessageA(page, WM_COMMAND, MAKEWPARAM(IDC_AUTO_CHANGE_SELECTION, CBN_SELCHANGE),
+                         reinterpret_cast<LPARAM>(list));
+            EXPECT_EQ(static_cast<DWORD>(index), GetRegDword(HKEY_CURRENT_USER, kAppKey, "AutoChangeSelection"));
+        }
+
+        // Active Desktop is the shell's state, switched there and back.
+        const HWND box = GetDlgItem(page, IDC_ACTIVE_DESKTOP);
+        const BOOL was = theWallpaperChanger.IsActiveDesktopEnabled();
+        SendMessageA(box, BM_CLICK, 0, 0);
+        EXPECT_NE(was, theWallpaperChanger.IsActiveDesktopEnabled());
+        SendMessageA(box, BM_CLICK, 0, 0);
+        EXPECT_EQ(was, theWallpaperChanger.IsActiveDesktopEnabled());
+        EXPECT_TRUE(m_seen.empty());
+        // Without the shell's object: the message, and the box as clicked.
+        theWallpaperChanger.Attach(nullptr);
+        SendMessageA(box, BM_CLICK, 0, 0);
+        ASSERT_EQ(1u, m_seen.size());
+        EXPECT_EQ("Unable to enable / disable active desktop", m_seen[0].text);
+        EXPECT_EQ(was ? BST_UNCHECKED : BST_CHECKED, SendMessageA(box, BM_GETCHECK, 0, 0));
+        theWallpaperChanger.Attach(shell);
+    }});
+    shell->Release();
+}
