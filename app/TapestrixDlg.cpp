@@ -12,6 +12,11 @@
 #include "framework/Gdi.h"
 #include "res/resource.h"
 #include "settings/Settings.h"
+#include "sheet/AboutPage.h"
+#include "sheet/DesktopInformationPage.h"
+#include "sheet/OptionsPage.h"
+#include "sheet/TapestrixSheet.h"
+#include "sheet/WallpaperBrowserPage.h"
 
 namespace {
 
@@ -20,6 +25,7 @@ const char kMenuNotLoaded[] = "Popup menu not available due to error occured dur
 const char kFolderBrowserTitle[] = "Choose the folder containing your wallpapers";
 const char kHelpFile[] = "Tapestrix.chm";
 const char kHelpNotLaunched[] = "Unable to launch help file";
+const char kSheetCaption[] = "Tapestrix - Weaving pictures into your desktop";
 
 }  // namespace
 
@@ -75,13 +81,46 @@ void CTapestrixDlg::RemoveTrayIcon()
 
 void CTapestrixDlg::ShowSettingsSheet()
 {
-    DWORD startPage = 0;
+    // One sheet at a time: a command that arrives while it is open (the
+    // icon is away, but the command can still be sent) brings it forward.
+    static CTapestrixSheet* openSheet = nullptr;
+    if (openSheet) {
+        if (openSheet->GetSafeHwnd())
+            ::SetForegroundWindow(openSheet->GetSafeHwnd());
+        return;
+    }
+
+    DWORD startPage = PAGE_ABOUT;
     ReadSettingDword(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_CURRENT_ACTIVE_PAGE, &startPage);
-    // The tray icon is away while the sheet is open, so no second sheet can
-    // be opened from it.  The settings sheet itself is not part of the
-    // program yet: until it is, the icon just goes and comes back.
+    CTapestrixSheet sheet(kSheetCaption, nullptr, startPage);
+    CAboutTapestrixPage about;
+    CTapestrixOptionsPage options;
+    CWallpaperBrowserPage browser;
+    CDesktopInformationPage desktop;
+    const struct {
+        CPropertyPage* page;
+        UINT icon;
+    } pages[] = {{&about, IDI_ABOUT},
+                 {&desktop, IDI_DESKTOP_INFORMATION},
+                 {&browser, IDI_WALLPAPER_BROWSER},
+                 {&options, IDI_OPTIONS}};
+    for (const auto& entry : pages) {
+        entry.page->m_psp.dwFlags |= PSP_USEHICON;
+        entry.page->m_psp.hIcon = ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(entry.icon));
+        sheet.AddPage(entry.page);
+    }
+
+    // The tray icon is away while the sheet is open.
     RemoveTrayIcon();
-    AddTrayIcon();
+    struct OpenMark {
+        explicit OpenMark(CTapestrixSheet* open) { openSheet = open; }
+        ~OpenMark() { openSheet = nullptr; }
+    } const mark(&sheet);
+    sheet.DoModal();
+    // Exit may have come while the sheet was open: then there is no window
+    // left to own an icon.
+    if (::IsWindow(m_hWnd))
+        AddTrayIcon();
 }
 
 void CTapestrixDlg::StartAutoChangeTimer()

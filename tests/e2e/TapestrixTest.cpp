@@ -8,6 +8,7 @@
 #include "TestSupport.h"
 #include <FreeImage.h>  // after windows.h, whose guard it defines
 #include <shellapi.h>
+#include <prsht.h>
 
 #include "res/resource.h"
 
@@ -27,13 +28,26 @@ HWND MainDialogOf(DWORD pid)
 
 // Waits for the shell to hold `owner`'s icon: NIM_MODIFY changing nothing
 // succeeds only then.
-bool TrayHasIcon(HWND owner)
+bool TrayHasIcon(HWND owner, DWORD timeoutMs = 5000)
 {
     NOTIFYICONDATAA nid{};
     nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
     nid.hWnd = owner;
     nid.uID = 128;
-    return WaitFor([&] { return Shell_NotifyIconA(NIM_MODIFY, &nid) != FALSE; });
+    return WaitFor([&] { return Shell_NotifyIconA(NIM_MODIFY, &nid) != FALSE; }, timeoutMs);
+}
+
+// The settings sheet of a running copy: its visible top-level dialog whose
+// title starts with "Tapestrix - ".
+HWND SettingsSheetOf(DWORD pid)
+{
+    for (HWND hwnd : WindowsOfProcess(pid, "#32770", nullptr, true)) {
+        char title[128] = "";
+        GetWindowTextA(hwnd, title, sizeof title);
+        if (std::string(title).rfind("Tapestrix - ", 0) == 0)
+            return hwnd;
+    }
+    return nullptr;
 }
 
 std::string NormalWallpaper()
@@ -112,10 +126,22 @@ TEST_F(Tapestrix, StartsOnceIntoTheTrayWhoseDoubleClickChanges)
 {
     // Through the settings, which take the icon away while they are open,
     // or straight into the tray: the icon is there either way.
+    // The periodic change already runs under the start-up sheet.
     DeleteRegValue(HKEY_CURRENT_USER, kAppKey, "MinimizeOnStartup");
+    ASSERT_TRUE(WriteSolidBmp(Picture("a.bmp"), 8, 8, RGB(200, 0, 0)));
+    m_registry.Set("EnableAutoChange", 1);
+    m_registry.Set("AutoChangeTimer", 1);
     ASSERT_TRUE(Start());
+    HWND sheet = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (sheet = SettingsSheetOf(m_process.Pid())) != nullptr; }, 15000));
+    EXPECT_FALSE(TrayHasIcon(m_dialog, 300));
+    EXPECT_TRUE(WaitForWallpaper(Picture("a.bmp"))) << NormalWallpaper();
+    EXPECT_TRUE(IsWindowVisible(sheet));
+    PostMessageA(sheet, WM_CLOSE, 0, 0);
     EXPECT_TRUE(TrayHasIcon(m_dialog));
     EXPECT_TRUE(Exit());
+    m_registry.Set("EnableAutoChange", 0);
+    SetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper", "");
     m_registry.Set("MinimizeOnStartup", 1);
     ASSERT_TRUE(Start());
     EXPECT_TRUE(TrayHasIcon(m_dialog));
@@ -124,7 +150,6 @@ TEST_F(Tapestrix, StartsOnceIntoTheTrayWhoseDoubleClickChanges)
     // The shell relays a double-click on the icon (icons line up from the
     // tray's right end) with its id and callback message; with the manual
     // choice, the file typed into the open-file dialog becomes the wallpaper.
-    ASSERT_TRUE(WriteSolidBmp(Picture("a.bmp"), 8, 8, RGB(200, 0, 0)));
     const std::string chosen = m_work / "chosen.bmp";
     ASSERT_TRUE(WriteSolidBmp(chosen, 8, 8, RGB(0, 0, 200)));
     const HWND tray = FindWindowA("Shell_TrayWnd", nullptr);
@@ -254,4 +279,32 @@ TEST_F(Tapestrix, DesktopIconsComeBackOnePeriodAfterTheLastChange)
     PumpMessages(2500);
     EXPECT_FALSE(visible());
     DestroyWindow(desktop);
+}
+
+TEST_F(Tapestrix, SettingsFromTheTrayTakeEffectOnTheNextChange)
+{
+    for (const char* name : {"a.bmp", "b.bmp"})
+        ASSERT_TRUE(WriteSolidBmp(Picture(name), 8, 8, RGB(200, 0, 0)));
+    m_registry.Set("Selection", 0);
+    m_registry.Set("CurrentActivePage", 3);
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(TrayHasIcon(m_dialog));
+
+    // The menu's first command opens the sheet on the page left last; the
+    // icon is away meanwhile.
+    PostMessageA(m_dialog, WM_COMMAND, ID_OPEN_SETTINGS, 0);
+    HWND sheet = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (sheet = SettingsSheetOf(m_process.Pid())) != nullptr; }));
+    EXPECT_FALSE(TrayHasIcon(m_dialog, 300));
+    const HWND options = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+    ASSERT_NE(nullptr, options);
+    SendMessageA(GetDlgItem(options, 1002), BM_CLICK, 0, 0);   // "Sequential"
+    EXPECT_EQ(2u, GetRegDword(HKEY_CURRENT_USER, kAppKey, "Selection"));
+    PostMessageA(sheet, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(TrayHasIcon(m_dialog));
+
+    // The tray program reads it on its next change: no file dialog, the
+    // first file of the folder.
+    DoubleClick();
+    ASSERT_TRUE(WaitForWallpaper(Picture("a.bmp"))) << NormalWallpaper();
 }

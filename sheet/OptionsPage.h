@@ -1,0 +1,70 @@
+// CTapestrixOptionsPage: the program's behavioural options.  How "New
+// Wallpaper" picks, start in the tray, the side effects of a change, Active
+// Desktop on or off, conversion of .jpg and .gif files, and the automatic
+// change with its mode and period.  Every control stores its setting the
+// moment the user changes it; the Active Desktop box switches the shell at
+// once and the auto-change box starts or stops the main window's timer.
+#pragma once
+
+#include <windows.h>
+
+#include "controls/CaptionFrame.h"
+#include "framework/Controls.h"
+#include "framework/PropertySheet.h"
+
+class CTapestrixOptionsPage : public CPropertyPage {
+public:
+    CTapestrixOptionsPage();
+    ~CTapestrixOptionsPage() override;
+
+    CCaptionFrame m_frameMiscellaneous;
+    CCaptionFrame m_frameSelection;
+    CButton m_btnAutoChange;
+    CButton m_btnHideItems;
+    CButton m_btnManual;
+    CEdit m_editHideItemTimer;
+    CEdit m_editAutoChangeTimer;
+    CComboBox m_comboAutoChangeSelection;
+
+    int m_bAutoChange = 0;
+    int m_bActiveDesktop = 0;
+    int m_bHideDesktopItems = 0;
+    int m_bMinimizeOnStartup = 0;
+    int m_nSelection = 1;
+    int m_nAutoChangeSelection = 0;
+    DWORD m_nAutoChangeTimer = 3;
+    DWORD m_nHideItemTimer = 1;
+    int m_bSoundEffects = 0;
+    int m_bMinimizeAllWindows = 0;
+    int m_bConvertToBmp = 0;
+
+protected:
+    void DoDataExchange(CDataExchange* dx) override;
+    BOOL OnInitDialog() override;
+    BOOL OnSetActive() override;
+    BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+
+    void LoadSettings();
+    void UpdateControlStates();
+
+    void OnManual();
+    void OnRandom();
+    void OnSequential();
+    void OnMinimizeOnStartup();
+    void OnActiveDesktop();
+    void OnHideDesktopItems();
+    void OnAutoChange();
+    void OnChangeHideItemTimer();
+    void OnSelchangeAutoChangeSelection();
+    void OnChangeAutoChangeTimer();
+    void OnSoundEffects();
+    void OnMinimizeAllWindows();
+    void OnConvertToBmp();
+
+private:
+    void SetSelection(int selection);
+    // Inverts a check box's member and stores it as 0 or 1.
+    void ToggleSetting(int* member, LPCSTR name);
+    // The typed number of seconds, stored at once.
+    DWORD StoreTypedSeconds(CEdit& edit, LPCSTR name);
+};

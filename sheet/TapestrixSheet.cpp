@@ -1,0 +1,180 @@
+#include "sheet/TapestrixSheet.h"
+
+#include <shellapi.h>
+
+#include "framework/App.h"
+#include "framework/Gdi.h"
+#include "framework/ProgramPath.h"
+#include "res/resource.h"
+
+namespace {
+
+const char kHelpFile[] = "Tapestrix.chm";
+const char kHelpNotLaunched[] = "Unable to launch help file";
+const char kProductName[] = "Tapestrix";
+// The property sheet's standard tab control and Apply button.
+const int kTabControlId = 0x3020;
+const int kApplyNowId = 0x3021;
+
+LOGFONTA ArialFont(LONG height, LONG weight)
+{
+    LOGFONTA font{};
+    font.lfHeight = height;
+    font.lfWeight = weight;
+    lstrcpynA(font.lfFaceName, "Arial", LF_FACESIZE);
+    return font;
+}
+
+void SetFontOnChildren(HWND parent, HFONT font)
+{
+    for (HWND child = ::GetWindow(parent, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+        ::SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+}
+
+}  // namespace
+
+void SheetMessageBox(HWND window, LPCSTR text)
+{
+    HWND owner = window ? ::GetAncestor(window, GA_ROOT) : nullptr;
+    CWinApp* app = AfxGetApp();
+    TpxMessageBoxEx(owner, text, app ? app->m_pszAppName : kProductName, MB_OK | MB_ICONEXCLAMATION,
+                    LANG_NEUTRAL);
+}
+
+CTapestrixSheet::CTapestrixSheet(LPCSTR caption, CWnd* parent, UINT selectPage)
+    : CPropertySheet(caption, parent, selectPage),
+      m_hSheetIcon(::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME)))
+{
+    // The standard Help button then takes its place in the button row,
+    // where "Help Topics" is put beside it.
+    m_psh.dwFlags |= PSH_HASHELP;
+    m_fontTitle.CreateFontIndirect(ArialFont(24, FW_BOLD));
+    LOGFONTA sheet = ArialFont(14, FW_NORMAL);
+    sheet.lfCharSet = ANSI_CHARSET;
+    sheet.lfOutPrecision = OUT_STROKE_PRECIS;
+    sheet.lfClipPrecision = CLIP_STROKE_PRECIS;
+    sheet.lfQuality = PROOF_QUALITY;
+    m_fontSheet.CreateFontIndirect(sheet);
+}
+
+BOOL CTapestrixSheet::OnInitDialog()
+{
+    SetupTabControl();
+    const BOOL result = CPropertySheet::OnInitDialog();
+    SetIcon(m_hSheetIcon, TRUE);
+    SetIcon(m_hSheetIcon, FALSE);
+    for (int id : {IDOK, IDHELP, IDCANCEL, kApplyNowId})
+        ::ShowWindow(GetDlgItem(id), SW_HIDE);
+    CreateHelpButton();
+    ApplySheetFont();
+    // Its own taskbar button, although it has no parent.
+    ::SetWindowLongA(m_hWnd, GWL_EXSTYLE, ::GetWindowLongA(m_hWnd, GWL_EXSTYLE) | WS_EX_APPWINDOW);
+    ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
+                   SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return result;
+}
+
+void CTapestrixSheet::SetupTabControl()
+{
+    HWND tab = GetDlgItem(kTabControlId);
+    if (!tab)
+        return;
+    ::SetWindowLongA(tab, GWL_STYLE,
+                     ::GetWindowLongA(tab, GWL_STYLE) | TCS_BUTTONS | TCS_FLATBUTTONS | TCS_MULTILINE |
+                         TCS_FIXEDWIDTH);
+    const DWORD exStyle = static_cast<DWORD>(::SendMessageA(tab, TCM_GETEXTENDEDSTYLE, 0, 0));
+    ::SendMessageA(tab, TCM_SETEXTENDEDSTYLE, 0, exStyle | TCS_EX_FLATSEPARATORS);
+    ::SendMessageA(tab, TCM_SETITEMSIZE, 0, MAKELPARAM(130, 30));
+}
+
+void CTapestrixSheet::CreateHelpButton()
+{
+    HWND help = GetDlgItem(IDHELP);
+    if (!help)
+        return;
+    RECT rect{};
+    ::GetWindowRect(help, &rect);
+    ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rect), 2);
+    rect.left -= 42;
+    rect.right -= 14;
+    m_btnHelpTopics.Create("Help Topics", WS_CHILD | WS_VISIBLE, WS_EX_STATICEDGE, rect, m_hWnd,
+                           IDC_HELP_TOPICS);
+}
+
+void CTapestrixSheet::ApplySheetFont()
+{
+    HFONT font = m_fontSheet.GetSafeHandle();
+    if (!font)
+        return;
+    SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    SetFontOnChildren(m_hWnd, font);
+    // Every page gets its window (and is initialised) now, before the sheet
+    // is shown; the page the sheet opened with is made active again last.
+    const int active = GetActiveIndex();
+    m_bWalkingPages = TRUE;
+    for (int i = 0; i < GetPageCount(); ++i) {
+        SetActivePage(i);
+        if (CPropertyPage* page = GetPage(i))
+            SetFontOnChildren(page->GetSafeHwnd(), font);
+    }
+    SetActivePage(active >= 0 ? active : 0);
+    m_bWalkingPages = FALSE;
+}
+
+BOOL CTapestrixSheet::PreTranslateMessage(MSG* msg)
+{
+    if (msg && msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN)
+        return TRUE;
+    return CPropertySheet::PreTranslateMessage(msg);
+}
+
+BOOL CTapestrixSheet::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
+{
+    if (message == WM_PAINT || message == WM_PRINTCLIENT) {
+        OnPaint(message == WM_PRINTCLIENT ? reinterpret_cast<HDC>(wParam) : nullptr);
+        *result = 0;
+        return TRUE;
+    }
+    if (message == WM_COMMAND && LOWORD(wParam) == IDC_HELP_TOPICS &&
+        reinterpret_cast<HWND>(lParam) == m_btnHelpTopics.GetSafeHwnd() && HIWORD(wParam) == BN_CLICKED) {
+        OnHelpButton();
+        *result = 0;
+        return TRUE;
+    }
+    return CPropertySheet::OnWndMsg(message, wParam, lParam, result);
+}
+
+void CTapestrixSheet::OnPaint(HDC printDC)
+{
+    CPaintDC dc(this, printDC);
+    HDC hdc = dc.GetSafeHdc();
+    HWND tab = GetTabControl();
+    HWND ok = GetDlgItem(IDOK);
+    if (!hdc || !tab || !ok)
+        return;
+    RECT tabRect{}, okRect{};
+    ::GetWindowRect(tab, &tabRect);
+    ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&tabRect), 2);
+    ::GetWindowRect(ok, &okRect);
+    ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&okRect), 2);
+    RECT text{tabRect.left + 14, okRect.top, okRect.left, okRect.bottom};
+
+    const int oldMode = ::SetBkMode(hdc, TRANSPARENT);
+    const CSelectObjectGuard font(hdc, m_fontTitle.GetSafeHandle());
+    const COLORREF oldColour = ::SetTextColor(hdc, ::GetSysColor(COLOR_BTNHIGHLIGHT));
+    RECT light = text;
+    ::OffsetRect(&light, 1, 1);
+    ::DrawTextA(hdc, kProductName, -1, &light, DT_SINGLELINE | DT_VCENTER);
+    ::SetTextColor(hdc, ::GetSysColor(COLOR_BTNSHADOW));
+    ::DrawTextA(hdc, kProductName, -1, &text, DT_SINGLELINE | DT_VCENTER);
+    ::SetTextColor(hdc, oldColour);
+    ::SetBkMode(hdc, oldMode);
+}
+
+void CTapestrixSheet::OnHelpButton()
+{
+    const CString path = GetProgramFilePath(kHelpFile);
+    const HINSTANCE launched = ::ShellExecuteA(nullptr, nullptr, path, nullptr, nullptr, SW_SHOWMAXIMIZED);
+    if (reinterpret_cast<INT_PTR>(launched) <= 32)
+        SheetMessageBox(m_hWnd, kHelpNotLaunched);
+}

@@ -1,0 +1,48 @@
+// CTapestrixSheet: the settings window.  A modal property sheet holding the
+// four settings pages with one look: flat button tabs of one size, one small
+// Arial font on every control, the engraved product name in the bottom-left
+// corner and a single "Help Topics" button instead of OK / Cancel / Apply /
+// Help.  Pages apply every change at once; the user closes the sheet with
+// its close box.
+#pragma once
+
+#include <windows.h>
+
+#include "framework/Controls.h"
+#include "framework/PropertySheet.h"
+
+// The pages' positions in the sheet, stored as "CurrentActivePage".
+enum {
+    PAGE_ABOUT = 0,
+    PAGE_DESKTOP_INFORMATION = 1,
+    PAGE_WALLPAPER_BROWSER = 2,
+    PAGE_OPTIONS = 3
+};
+
+// A message of the sheet or of one of its pages: an OK box titled with the
+// application's name, modal over the sheet that `window` belongs to.
+void SheetMessageBox(HWND window, LPCSTR text);
+
+class CTapestrixSheet : public CPropertySheet {
+public:
+    CTapestrixSheet(LPCSTR caption, CWnd* parent, UINT selectPage);
+
+    // Enter never presses a button nor closes the sheet.
+    BOOL PreTranslateMessage(MSG* msg) override;
+
+    HICON m_hSheetIcon;
+    CButton m_btnHelpTopics;
+    CFont m_fontTitle;
+    CFont m_fontSheet;
+
+protected:
+    BOOL OnInitDialog() override;
+    BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+    void OnPaint(HDC printDC);
+    void OnHelpButton();
+
+private:
+    void SetupTabControl();
+    void CreateHelpButton();
+    void ApplySheetFont();
+};

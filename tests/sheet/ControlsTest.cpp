@@ -1,0 +1,175 @@
+// The pages' custom controls on a plain window of this test: the caption
+// frame's pixels (rendered through WM_PRINTCLIENT) and the read-only edit
+// against every way of editing.
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+
+#include <cstring>
+#include <string>
+
+#include "controls/CaptionFrame.h"
+#include "controls/ReadOnlyEdit.h"
+
+using namespace tpx::test;
+
+namespace {
+
+class Controls : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_parent = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 400, 200, nullptr, nullptr,
+                                   nullptr, nullptr);
+        ASSERT_NE(nullptr, m_parent);
+    }
+    void TearDown() override { DestroyWindow(m_parent); }
+
+    HWND m_parent = nullptr;
+};
+
+// What the frame paints into a white memory bitmap of its size.
+struct Rendering {
+    HDC dc = nullptr;
+    HBITMAP bitmap = nullptr;
+    HGDIOBJ old = nullptr;
+    int width = 0, height = 0;
+    Rendering(HWND control)
+    {
+        RECT rect{};
+        GetClientRect(control, &rect);
+        width = rect.right;
+        height = rect.bottom;
+        HDC screen = GetDC(nullptr);
+        dc = CreateCompatibleDC(screen);
+        bitmap = CreateCompatibleBitmap(screen, width, height);
+        ReleaseDC(nullptr, screen);
+        old = SelectObject(dc, bitmap);
+        PatBlt(dc, 0, 0, width, height, WHITENESS);
+        SendMessageA(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    }
+    ~Rendering()
+    {
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+    }
+    COLORREF At(int x, int y) const { return GetPixel(dc, x, y); }
+    // How many pixels of row y between x0 and x1 (excluded) have `colour`.
+    int CountInRow(int y, int x0, int x1, COLORREF colour) const
+    {
+        int n = 0;
+        for (int x = x0; x < x1; ++x)
+            n += At(x, y) == colour;
+        return n;
+    }
+};
+
+}  // namespace
+
+TEST_F(Controls, CaptionFrameDrawsAnEtchedFrameBrokenByItsCaption)
+{
+    HWND box = CreateWindowExA(0, "BUTTON", "Caption", WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 10, 10, 300, 120,
+                               m_parent, reinterpret_cast<HMENU>(1029), nullptr, nullptr);
+    CCaptionFrame frame;
+    ASSERT_TRUE(frame.SubclassWindow(box));
+    EXPECT_EQ("Caption", std::string(frame.m_strCaption));
+    // Distinct colours, so every line can be told apart.
+    frame.m_crShadow = RGB(0, 0, 160);
+    frame.m_crHighlight = RGB(0, 160, 0);
+    frame.m_crShadowDisabled = RGB(160, 0, 0);
+    frame.m_crHighlightDisabled = RGB(160, 160, 0);
+
+    // The top line lies half a text height (in the DC's own font) down.
+    HDC probe = CreateCompatibleDC(nullptr);
+    SIZE initial{};
+    GetTextExtentPoint32A(probe, " Caption ", 9, &initial);
+    DeleteDC(probe);
+    const int y = initial.cy / 2 - 1;
+
+    const struct {
+        BOOL enabled;
+        COLORREF dark, light;
+    } looks[] = {{TRUE, RGB(0, 0, 160), RGB(0, 160, 0)}, {FALSE, RGB(160, 0, 0), RGB(160, 160, 0)}};
+    for (const auto& look : looks) {
+        EnableWindow(box, look.enabled);
+        const Rendering r(box);
+        const int R = r.width, B = r.height;
+        // Dark rectangle, light line inside its top and left edges.
+        EXPECT_EQ(look.dark, r.At(0, y + 10)) << look.enabled;
+        EXPECT_EQ(look.light, r.At(1, y + 10)) << look.enabled;
+        EXPECT_EQ(look.dark, r.At(R - 1, y + 10)) << look.enabled;
+        EXPECT_EQ(look.dark, r.At(R / 2, B - 1)) << look.enabled;
+        EXPECT_EQ(look.dark, r.At(4, y)) << look.enabled;
+        EXPECT_EQ(look.light, r.At(4, y + 1)) << look.enabled;
+        EXPECT_EQ(R - 8 - R / 2, r.CountInRow(y, R / 2, R - 8, look.dark)) << look.enabled;
+        // Broken where the caption stands: after the 8-pixel indent, the
+        // line is missing for the caption's width; the caption's first blank
+        // is clear of ink.
+        EXPECT_EQ(0, r.CountInRow(y, 9, 40, look.dark)) << look.enabled;
+        EXPECT_EQ(RGB(255, 255, 255), r.At(9, y)) << look.enabled;
+        // Caption ink: black when enabled, never black when disabled.
+        const int black = r.CountInRow(y, 8, R / 2, RGB(0, 0, 0)) + r.CountInRow(y + 2, 8, R / 2, RGB(0, 0, 0));
+        EXPECT_EQ(look.enabled != FALSE, black > 0) << look.enabled;
+    }
+}
+
+TEST_F(Controls, ReadOnlyEditRefusesEveryEditButTakesTheProgramsText)
+{
+    HWND field = CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL, 10, 10, 200, 20,
+                                 m_parent, reinterpret_cast<HMENU>(1019), nullptr, nullptr);
+    CReadOnlyEdit edit;
+    ASSERT_TRUE(edit.SubclassWindow(field));
+    const std::string path = "C:\\Wallpapers\\a very long folder name\\that scrolls\\picture.bmp";
+    SetWindowTextA(field, path.c_str());
+    auto text = [&] {
+        char buffer[512] = "";
+        GetWindowTextA(field, buffer, sizeof buffer);
+        return std::string(buffer);
+    };
+    EXPECT_EQ(path, text());
+
+    ASSERT_TRUE(OpenClipboard(m_parent));
+    EmptyClipboard();
+    HGLOBAL clip = GlobalAlloc(GMEM_MOVEABLE, 2);
+    std::memcpy(GlobalLock(clip), "x", 2);
+    GlobalUnlock(clip);
+    SetClipboardData(CF_TEXT, clip);
+    CloseClipboard();
+
+    // A context menu that opened would be recorded and closed.
+    static bool menuShown;
+    menuShown = false;
+    const UINT_PTR watch = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
+        if (HWND menu = FindWindowA("#32768", nullptr); menu && IsWindowVisible(menu)) {
+            menuShown = true;
+            EndMenu();
+        }
+    });
+    SetFocus(field);
+    const struct {
+        UINT message;
+        WPARAM wParam;
+    } edits[] = {{WM_CHAR, 'a'},       {WM_CHAR, '7'},         {WM_CHAR, VK_BACK},  {WM_CHAR, 0x16 /* Ctrl+V */},
+                 {WM_CHAR, 0x18},      {WM_KEYDOWN, VK_DELETE}, {WM_CUT, 0},         {WM_PASTE, 0},
+                 {WM_CLEAR, 0},        {WM_UNDO, 0},           {EM_UNDO, 0},        {WM_CONTEXTMENU, 0}};
+    for (const auto& e : edits) {
+        SendMessageA(field, EM_SETSEL, 0, -1);
+        const LPARAM where = e.message == WM_CONTEXTMENU ? -1 : 0;   // -1: from the keyboard
+        SendMessageA(field, e.message, e.wParam, where);
+        PumpMessages(e.message == WM_CONTEXTMENU ? 300 : 0);
+        EXPECT_EQ(path, text()) << std::hex << e.message << " " << e.wParam;
+    }
+    KillTimer(nullptr, watch);
+    EXPECT_FALSE(menuShown);
+
+    // The field holds the focus, yet has no caret.
+    EXPECT_EQ(field, GetFocus());
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof gui;
+    GetGUIThreadInfo(GetCurrentThreadId(), &gui);
+    EXPECT_NE(field, gui.hwndCaret);
+
+    SetWindowTextA(field, "D:\\other.bmp");
+    EXPECT_EQ("D:\\other.bmp", text());
+}

@@ -1,0 +1,505 @@
+// The settings sheet opened by the main dialog in this process, driven from
+// inside its own modal loop (a thread timer plays one step per tick): its
+// window and buttons, the tray icon while it is open, the remembered page,
+// Enter, and the Options page's loading, writes, timer and range check.
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include <wininet.h>  // before shlobj.h, which hides IActiveDesktop otherwise
+#include <shlobj.h>
+#include <commctrl.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/TapestrixDlg.h"
+#include "engine/WallpaperChanger.h"
+#include "framework/App.h"
+#include "res/resource.h"
+
+using namespace tpx::test;
+
+CWallpaperChanger theWallpaperChanger;
+
+namespace {
+
+using Step = std::function<void(HWND sheet)>;
+
+// ---------------------------------------------------------------- timer calls
+// The engine is linked into this program: its timer calls on the main
+// dialog go through this program's import table, where these recorders sit.
+
+HWND g_timerOwner;
+std::vector<std::string> g_timerLog;
+decltype(&SetTimer) g_setTimer;
+decltype(&KillTimer) g_killTimer;
+
+UINT_PTR WINAPI RecordSetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc)
+{
+    if (hwnd && hwnd == g_timerOwner)
+        g_timerLog.push_back("Set(" + std::to_string(id) + "," + std::to_string(elapse) + ")");
+    return g_setTimer(hwnd, id, elapse, proc);
+}
+
+BOOL WINAPI RecordKillTimer(HWND hwnd, UINT_PTR id)
+{
+    if (hwnd && hwnd == g_timerOwner)
+        g_timerLog.push_back("Kill(" + std::to_string(id) + ")");
+    return g_killTimer(hwnd, id);
+}
+
+bool InstallTimerRecorders()
+{
+    if (g_setTimer)
+        return true;
+    const std::pair<const char*, std::pair<void*, void*>> hooks[] = {
+        {"SetTimer", {reinterpret_cast<void*>(RecordSetTimer), &g_setTimer}},
+        {"KillTimer", {reinterpret_cast<void*>(RecordKillTimer), &g_killTimer}}};
+    BYTE* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+    const auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const DWORD imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    int found = 0;
+    for (auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports); imports && dll->Name; ++dll)
+        for (auto *name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk),
+                  *slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
+             name->u1.AddressOfData; ++name, ++slot)
+            for (const auto& [fn, hook] : hooks)
+                if (!IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal) &&
+                    !std::strcmp(reinterpret_cast<PIMAGE_IMPORT_BY_NAME>(base + name->u1.AddressOfData)->Name, fn)) {
+                    DWORD protect = 0;
+                    VirtualProtect(&slot->u1.Function, sizeof(void*), PAGE_READWRITE, &protect);
+                    std::memcpy(hook.second, &slot->u1.Function, sizeof(void*));
+                    std::memcpy(&slot->u1.Function, &hook.first, sizeof(void*));
+                    VirtualProtect(&slot->u1.Function, sizeof(void*), protect, &protect);
+                    ++found;
+                }
+    return found == 2;
+}
+
+// ---------------------------------------------------------------- the sheet
+
+bool TrayHolds(HWND owner)
+{
+    NOTIFYICONDATAA nid{};
+    nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    nid.hWnd = owner;
+    nid.uID = TRAY_ICON_ID;
+    return Shell_NotifyIconA(NIM_MODIFY, &nid) != FALSE;
+}
+
+std::string TextOf(HWND hwnd)
+{
+    char text[256] = "";
+    GetWindowTextA(hwnd, text, sizeof text);
+    return text;
+}
+
+// The visible sheets of this process.
+std::vector<HWND> Sheets()
+{
+    std::vector<HWND> sheets;
+    for (HWND hwnd : WindowsOfProcess(GetCurrentProcessId(), "#32770", nullptr, true))
+        if (TextOf(hwnd).rfind("Tapestrix - ", 0) == 0)
+            sheets.push_back(hwnd);
+    return sheets;
+}
+
+HWND PageOf(HWND sheet, int index)
+{
+    return reinterpret_cast<HWND>(SendMessageA(sheet, PSM_INDEXTOHWND, static_cast<WPARAM>(index), 0));
+}
+
+int ActiveIndex(HWND sheet)
+{
+    return static_cast<int>(SendMessageA(PropSheet_GetTabControl(sheet), TCM_GETCURSEL, 0, 0));
+}
+
+HWND Options(HWND sheet)
+{
+    return PageOf(sheet, 3);
+}
+
+// The steps run one per tick inside the sheet's loop; the sheet is closed
+// after the last one.
+struct Driver {
+    std::vector<Step> steps;
+    size_t next = 0;
+    bool closed = false;
+};
+Driver* g_driver;
+
+void CALLBACK DriverTick(HWND, UINT, UINT_PTR, DWORD)
+{
+    Driver* d = g_driver;
+    const std::vector<HWND> sheets = Sheets();
+    if (!d || d->closed || sheets.empty())
+        return;
+    if (d->next < d->steps.size()) {
+        Step step = d->steps[d->next++];   // a step may pump messages
+        step(sheets.front());
+    } else {
+        d->closed = true;
+        PostMessageA(sheets.front(), WM_CLOSE, 0, 0);
+    }
+}
+
+class SettingsSheet : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        ASSERT_TRUE(InstallTimerRecorders());
+        theWallpaperChanger.Initialize();
+    }
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dlg.Create(IDD_TAPESTRIX_DIALOG));
+        m_app.m_pMainWnd = &m_dlg;
+        m_dlg.InitTrayIconData();
+        m_dlg.AddTrayIcon();
+        g_timerOwner = m_dlg.GetSafeHwnd();
+        g_timerLog.clear();
+        m_answerer.SetHandler([this](HWND dialog, const DialogSeen& seen) {
+            if (CWnd::FromHandlePermanent(dialog))
+                return 0;   // the sheet and the main dialog themselves
+            m_seen.push_back(seen);
+            m_owners.push_back(GetWindow(dialog, GW_OWNER));
+            return IDOK;
+        });
+    }
+    void TearDown() override
+    {
+        g_timerOwner = nullptr;
+        m_dlg.RemoveTrayIcon();
+        m_dlg.DestroyWindow();
+        MSG quit;
+        PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+        m_app.m_pMainWnd = nullptr;
+    }
+
+    // Opens the sheet as the tray menu does and plays `steps` in it.
+    void Run(std::vector<Step> steps)
+    {
+        Driver driver{std::move(steps)};
+        g_driver = &driver;
+        const UINT_PTR timer = SetTimer(nullptr, 0, 150, DriverTick);
+        SendMessageA(m_dlg.GetSafeHwnd(), WM_COMMAND, ID_OPEN_SETTINGS, 0);
+        KillTimer(nullptr, timer);
+        g_driver = nullptr;
+        EXPECT_EQ(driver.steps.size(), driver.next) << "the sheet closed before its steps ran";
+    }
+    static Step ToOptions()
+    {
+        return [](HWND sheet) { ASSERT_TRUE(SendMessageA(sheet, PSM_SETCURSEL, 3, 0)); };
+    }
+
+    AppRegistryScope m_registry;
+    CWinApp m_app{"Tapestrix"};
+    CTapestrixDlg m_dlg;
+    DialogAnswerer m_answerer;
+    std::vector<DialogSeen> m_seen;
+    std::vector<HWND> m_owners;
+};
+
+}  // namespace
+
+TEST_F(SettingsSheet, OpensAloneWithItsTabsAndOnlyHelpTopicsWhileTheIconIsAway)
+{
+    const HWND main = m_dlg.GetSafeHwnd();
+    Run({[&](HWND sheet) {
+        EXPECT_EQ(nullptr, GetParent(sheet));
+        EXPECT_EQ(nullptr, GetWindow(sheet, GW_OWNER));
+        EXPECT_TRUE(GetWindowLongA(sheet, GWL_EXSTYLE) & WS_EX_APPWINDOW);
+        EXPECT_EQ("Tapestrix - Weaving pictures into your desktop", TextOf(sheet));
+        EXPECT_EQ(0, ActiveIndex(sheet));   // nothing remembered: About
+
+        const HWND tab = PropSheet_GetTabControl(sheet);
+        ASSERT_EQ(4, TabCtrl_GetItemCount(tab));
+        for (int i = 0; i < 4; ++i) {
+            RECT item{};
+            TabCtrl_GetItemRect(tab, i, &item);
+            EXPECT_EQ(130, item.right - item.left) << i;
+            EXPECT_EQ(30, item.bottom - item.top) << i;
+        }
+
+        // The standard row is hidden; "Help Topics" stands by the Help place.
+        HWND help = nullptr, topics = nullptr;
+        for (HWND child = GetWindow(sheet, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            const int id = GetDlgCtrlID(child);
+            if (id == IDOK || id == IDCANCEL || id == 0x3021) {
+                EXPECT_FALSE(IsWindowVisible(child)) << id;
+            }
+            if (id == IDHELP)
+                (TextOf(child) == "Help Topics" ? topics : help) = child;
+        }
+        ASSERT_TRUE(help && topics);
+        EXPECT_FALSE(IsWindowVisible(help));
+        EXPECT_TRUE(IsWindowVisible(topics));
+        RECT h{}, t{};
+        GetWindowRect(help, &h);
+        GetWindowRect(topics, &t);
+        EXPECT_EQ(h.left - 42, t.left);
+        EXPECT_EQ(h.right - 14, t.right);
+        EXPECT_EQ(h.top, t.top);
+        EXPECT_EQ(h.bottom, t.bottom);
+
+        EXPECT_FALSE(TrayHolds(main));
+        // The command again while it is open: no second sheet.
+        SendMessageA(main, WM_COMMAND, ID_OPEN_SETTINGS, 0);
+        EXPECT_EQ(1u, Sheets().size());
+
+        // No help file beside this program: the sheet says so over itself.
+        EXPECT_TRUE(m_seen.empty());
+        SendMessageA(topics, BM_CLICK, 0, 0);
+        ASSERT_EQ(1u, m_seen.size());
+        EXPECT_EQ("Unable to launch help file", m_seen[0].text);
+        EXPECT_EQ("Tapestrix", m_seen[0].caption);
+        EXPECT_EQ(sheet, m_owners[0]);
+    }});
+    EXPECT_TRUE(Sheets().empty());
+    EXPECT_TRUE(TrayHolds(main));
+}
+
+TEST_F(SettingsSheet, OpensOnThePageLeftLast)
+{
+    Run({ToOptions()});
+    EXPECT_EQ(3u, GetRegDword(HKEY_CURRENT_USER, kAppKey, "CurrentActivePage"));
+    Run({[](HWND sheet) { EXPECT_EQ(3, ActiveIndex(sheet)); }});
+}
+
+TEST_F(SettingsSheet, EnterInAFieldOrOnAButtonDoesNothing)
+{
+    m_registry.Set("CurrentActivePage", 3);
+    auto enterOn = [](auto control) {
+        return [control](HWND sheet) {
+            HWND target = control(sheet);
+            SetFocus(target);
+            PostMessageA(target, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+            PostMessageA(target, WM_KEYUP, VK_RETURN, 0xC01C0001);
+        };
+    };
+    auto stillOpen = [](HWND sheet) {
+        EXPECT_TRUE(IsWindowVisible(sheet));
+        EXPECT_NE(0, SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+    };
+    Run({enterOn([](HWND sheet) { return GetDlgItem(Options(sheet), IDC_AUTO_CHANGE_TIMER); }), stillOpen,
+         enterOn([](HWND sheet) { return FindWindowExA(sheet, nullptr, "Button", "Help Topics"); }), stillOpen});
+    EXPECT_TRUE(m_seen.empty()) << m_seen[0].text;   // the help file was not asked for
+}
+
+TEST_F(SettingsSheet, OptionsShowThePagesDefaultsAndStoreNothingButThePage)
+{
+    Run({ToOptions(), [](HWND sheet) {
+        const HWND page = Options(sheet);
+        auto checked = [&](int id) { return IsDlgButtonChecked(page, id) == BST_CHECKED; };
+        EXPECT_FALSE(checked(IDC_MANUAL));
+        EXPECT_TRUE(checked(IDC_RANDOM));
+        EXPECT_FALSE(checked(IDC_SEQUENTIAL));
+        for (int id : {IDC_MINIMIZE_ON_STARTUP, IDC_SOUND_EFFECTS, IDC_MINIMIZE_ALL_WINDOWS, IDC_CONVERT_TO_BMP,
+                       IDC_HIDE_DESKTOP_ITEMS, IDC_AUTO_CHANGE})
+            EXPECT_FALSE(checked(id)) << id;
+        EXPECT_EQ(theWallpaperChanger.IsActiveDesktopEnabled() != FALSE, checked(IDC_ACTIVE_DESKTOP));
+        EXPECT_EQ("1", TextOf(GetDlgItem(page, IDC_HIDE_ITEM_TIMER)));
+        EXPECT_EQ("3", TextOf(GetDlgItem(page, IDC_AUTO_CHANGE_TIMER)));
+        const HWND list = GetDlgItem(page, IDC_AUTO_CHANGE_SELECTION);
+        EXPECT_EQ(2, SendMessageA(list, CB_GETCOUNT, 0, 0));
+        EXPECT_EQ("Randomly", TextOf(list));
+        for (int id : {IDC_HIDE_ITEM_TIMER, IDC_AUTO_CHANGE_TIMER, IDC_AUTO_CHANGE_SELECTION})
+            EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, id))) << id;
+    }});
+    HKEY key = nullptr;
+    DWORD values = 0;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, kAppKey, 0, KEY_READ, &key));
+    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
+                     nullptr);
+    RegCloseKey(key);
+    EXPECT_EQ(1u, values);
+    EXPECT_EQ(3u, GetRegDword(HKEY_CURRENT_USER, kAppKey, "CurrentActivePage"));
+    EXPECT_TRUE(m_seen.empty());
+}
+
+TEST_F(SettingsSheet, CheckBoxesShowAndStoreWhatTheProgramDoesWithAFlag)
+{
+    // Other flags than 0 and 1: the engine hides the desktop items only for
+    // 1 and takes any other set flag as on.  Out-of-range periods stored
+    // earlier do not stop the sheet from opening without a word.
+    const struct {
+        const char* name;
+        int id;
+        DWORD stored;
+        bool shown;
+        DWORD afterClick;
+    } flags[] = {{"HideDesktopItems", IDC_HIDE_DESKTOP_ITEMS, 2, false, 1},
+                 {"MinimizeOnStartup", IDC_MINIMIZE_ON_STARTUP, 7, true, 0},
+                 {"TurnOnSoundEffects", IDC_SOUND_EFFECTS, 0xFFFFFFFF, true, 0},
+                 {"MinimizeAllWindows", IDC_MINIMIZE_ALL_WINDOWS, 1, true, 0},
+                 {"ConvertToBmp", IDC_CONVERT_TO_BMP, 0, false, 1}};
+    for (const auto& f : flags)
+        m_registry.Set(f.name, f.stored);
+    m_registry.Set("HideItemTimer", 50);
+    m_registry.Set("AutoChangeTimer", 0);
+    Run({[&](HWND sheet) {
+        EXPECT_TRUE(m_seen.empty()) << m_seen[0].text;
+        for (const auto& f : flags) {
+            const HWND box = GetDlgItem(Options(sheet), f.id);
+            EXPECT_EQ(f.shown, SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED) << f.name;
+            SendMessageA(box, BM_CLICK, 0, 0);
+            EXPECT_EQ(f.afterClick, GetRegDword(HKEY_CURRENT_USER, kAppKey, f.name)) << f.name;
+        }
+    }});
+}
+
+TEST_F(SettingsSheet, TypedSecondsAreStoredAtOnceAndNeverReachATimerOutOfBounds)
+{
+    m_registry.Set("CurrentActivePage", 3);
+    // Cut to the field's six digits; a minus sign is no number of seconds;
+    // a text the program sets past the limit saturates.
+    const struct {
+        const char* text;
+        bool paste;
+        DWORD stored;
+        const char* timer;
+    } inputs[] = {{"-5", true, 0, "Set(101,1000)"},
+                  {"123456789012", true, 123456, "Set(101,123456000)"},
+                  {"99999999999", false, 2147483, "Set(101,2147483000)"}};
+    Run({[&](HWND sheet) {
+        const HWND page = Options(sheet);
+        const HWND field = GetDlgItem(page, IDC_AUTO_CHANGE_TIMER);
+        const HWND box = GetDlgItem(page, IDC_AUTO_CHANGE);
+        auto stored = [] { return GetRegDword(HKEY_CURRENT_USER, kAppKey, "AutoChangeTimer"); };
+
+        // Typed digit by digit, stored digit by digit.
+        SetWindowTextA(field, "");
+        EXPECT_EQ(0u, stored());
+        for (auto [key, value] : {std::pair{'1', 1u}, {'2', 12u}, {'0', 120u}}) {
+            SendMessageA(field, WM_CHAR, static_cast<WPARAM>(key), 0);
+            EXPECT_EQ(value, stored());
+        }
+        // Checking the box starts the timer with what is stored, clearing it
+        // kills it; the mode and period are locked while it runs.
+        g_timerLog.clear();
+        SendMessageA(box, BM_CLICK, 0, 0);
+        EXPECT_EQ(1u, GetRegDword(HKEY_CURRENT_USER, kAppKey, "EnableAutoChange"));
+        EXPECT_FALSE(IsWindowEnabled(field));
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_AUTO_CHANGE_SELECTION)));
+        SendMessageA(box, BM_CLICK, 0, 0);
+        EXPECT_EQ(0u, GetRegDword(HKEY_CURRENT_USER, kAppKey, "EnableAutoChange"));
+        EXPECT_TRUE(IsWindowEnabled(field));
+        EXPECT_EQ((std::vector<std::string>{"Set(101,120000)", "Kill(101)"}), g_timerLog);
+
+        for (const auto& input : inputs) {
+            if (input.paste) {
+                SendMessageA(field, EM_SETSEL, 0, -1);
+                ASSERT_TRUE(OpenClipboard(sheet));
+                EmptyClipboard();
+                HGLOBAL text = GlobalAlloc(GMEM_MOVEABLE, std::strlen(input.text) + 1);
+                std::memcpy(GlobalLock(text), input.text, std::strlen(input.text) + 1);
+                GlobalUnlock(text);
+                SetClipboardData(CF_TEXT, text);
+                CloseClipboard();
+                SendMessageA(field, WM_PASTE, 0, 0);
+            } else {
+                SetWindowTextA(field, input.text);
+            }
+            EXPECT_EQ(input.stored, stored()) << input.text;
+            g_timerLog.clear();
+            SendMessageA(box, BM_CLICK, 0, 0);
+            SendMessageA(box, BM_CLICK, 0, 0);
+            EXPECT_EQ((std::vector<std::string>{input.timer, "Kill(101)"}), g_timerLog) << input.text;
+        }
+        SetWindowTextA(field, "7");   // leaves the page valid
+    }});
+}
+
+TEST_F(SettingsSheet, AutoChangeWithoutAStoredPeriodRunsEveryThirtySeconds)
+{
+    m_registry.Set("CurrentActivePage", 3);
+    Run({[](HWND sheet) {
+        SendDlgItemMessageA(Options(sheet), IDC_AUTO_CHANGE, BM_CLICK, 0, 0);
+        EXPECT_EQ((std::vector<std::string>{"Set(101,30000)"}), g_timerLog);
+        EXPECT_TRUE(KillTimer(g_timerOwner, IDT_AUTO_CHANGE));   // still running after the sheet's steps
+    }});
+}
+
+TEST_F(SettingsSheet, LeavingOptionsWithANumberOutOfRangeIsRefused)
+{
+    m_registry.Set("CurrentActivePage", 3);
+    const struct {
+        int id;
+        const char* text;
+        const char* message;
+    } cases[] = {{IDC_HIDE_ITEM_TIMER, "0", "Please enter a whole number from 1 to 10."},
+                 {IDC_HIDE_ITEM_TIMER, "11", "Please enter a whole number from 1 to 10."},
+                 {IDC_AUTO_CHANGE_TIMER, "0", "Please enter a whole number from 1 to 999999."},
+                 {IDC_AUTO_CHANGE_TIMER, "", "Please enter a whole number."}};
+    std::vector<Step> steps;
+    for (const auto& c : cases)
+        steps.push_back([&](HWND sheet) {
+            const HWND field = GetDlgItem(Options(sheet), c.id);
+            SetWindowTextA(field, c.text);
+            m_seen.clear();
+            EXPECT_FALSE(SendMessageA(sheet, PSM_SETCURSEL, 0, 0)) << c.text;
+            EXPECT_EQ(3, ActiveIndex(sheet));
+            ASSERT_EQ(1u, m_seen.size()) << c.text;
+            EXPECT_EQ("Tapestrix", m_seen[0].caption);
+            EXPECT_EQ(c.message, m_seen[0].text);
+            EXPECT_EQ(field, GetFocus());
+            SetWindowTextA(field, "5");
+        });
+    steps.push_back([&](HWND sheet) {
+        // Stored as typed, before any check.
+        SetWindowTextA(GetDlgItem(Options(sheet), IDC_HIDE_ITEM_TIMER), "0");
+        EXPECT_EQ(0u, GetRegDword(HKEY_CURRENT_USER, kAppKey, "HideItemTimer"));
+        SetWindowTextA(GetDlgItem(Options(sheet), IDC_HIDE_ITEM_TIMER), "5");
+        m_seen.clear();
+        EXPECT_TRUE(SendMessageA(sheet, PSM_SETCURSEL, 0, 0));
+        EXPECT_TRUE(m_seen.empty());
+    });
+    Run(steps);
+}
+
+TEST_F(SettingsSheet, EveryChoiceIsStoredOrAppliedAtOnce)
+{
+    m_registry.Set("CurrentActivePage", 3);
+    const struct {
+        int id;
+        const char* name;
+        DWORD stored;
+    } radios[] = {{IDC_MANUAL, "Selection", 0}, {IDC_SEQUENTIAL, "Selection", 2}, {IDC_RANDOM, "Selection", 1}};
+    IActiveDesktop* shell = nullptr;
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_ActiveDesktop, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveDesktop,
+                                     reinterpret_cast<void**>(&shell)));
+    Run({[&](HWND sheet) {
+        const HWND page = Options(sheet);
+        for (const auto& r : radios) {
+            SendDlgItemMessageA(page, r.id, BM_CLICK, 0, 0);
+            EXPECT_EQ(r.stored, GetRegDword(HKEY_CURRENT_USER, kAppKey, r.name)) << r.id;
+        }
+        // The list as the user leaves it: the selection, then its notice.
+        const HWND list = GetDlgItem(page, IDC_AUTO_CHANGE_SELECTION);
+        for (int index : {1, 0}) {
+            SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+            SendMessageA(page, WM_COMMAND, MAKEWPARAM(IDC_AUTO_CHANGE_SELECTION, CBN_SELCHANGE),
+                         reinterpret_cast<LPARAM>(list));
+            EXPECT_EQ(static_cast<DWORD>(index), GetRegDword(HKEY_CURRENT_USER, kAppKey, "AutoChangeSelection"));
+        }
+
+        // Active Desktop is the shell's state, switched there and back.
+        const HWND box = GetDlgItem(page, IDC_ACTIVE_DESKTOP);
+        const BOOL was = theWallpaperChanger.IsActiveDesktopEnabled();
+        SendMessageA(box, BM_CLICK, 0, 0);
+        EXPECT_NE(was, theWallpaperChanger.IsActiveDesktopEnabled());
+        SendMessageA(box, BM_CLICK, 0, 0);
+        EXPECT_EQ(was, theWallpaperChanger.IsActiveDesktopEnabled());
+        EXPECT_TRUE(m_seen.empty());
+        // Without the shell's object: the message, and the box as clicked.
+        theWallpaperChanger.Attach(nullptr);
+        SendMessageA(box, BM_CLICK, 0, 0);
+        ASSERT_EQ(1u, m_seen.size());
+        EXPECT_EQ("Unable to enable / disable active desktop", m_seen[0].text);
+        EXPECT_EQ(was ? BST_UNCHECKED : BST_CHECKED, SendMessageA(box, BM_GETCHECK, 0, 0));
+        theWallpaperChanger.Attach(shell);
+    }});
+    shell->Release();
+}
