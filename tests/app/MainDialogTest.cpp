@@ -319,13 +319,7 @@ TEST_F(MainDialog, FailuresAreToldWithTheirMessage)
     EXPECT_EQ(ExeDir(), folder);
     EXPECT_EQ(ExeDir() + "\\Tapestrix.chm", std::string(GetProgramFilePath("Tapestrix.chm")));
     const std::string help = folder + "\\Tapestrix.chm";
-    const std::string away = help + ".away";
-    struct PutBack {
-        const std::string& from;
-        const std::string& to;
-        ~PutBack() { MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING); }
-    } putBack{away, help};
-    MoveFileExA(help.c_str(), away.c_str(), MOVEFILE_REPLACE_EXISTING);
+    const FileSetAside away(help);
     ASSERT_FALSE(FileExists(help));
     const struct {
         UINT id;

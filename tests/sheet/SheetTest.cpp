@@ -250,6 +250,8 @@ TEST_F(SettingsSheet, OpensAloneWithItsTabsAndOnlyHelpTopicsWhileTheIconIsAway)
         EXPECT_EQ(1u, Sheets().size());
 
         // No help file beside this program: the sheet says so over itself.
+        const FileSetAside away(ExeDir() + "\\Tapestrix.chm");
+        ASSERT_FALSE(FileExists(ExeDir() + "\\Tapestrix.chm"));
         EXPECT_TRUE(m_seen.empty());
         SendMessageA(topics, BM_CLICK, 0, 0);
         ASSERT_EQ(1u, m_seen.size());

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace tpx::test {
 
@@ -134,6 +135,16 @@ void RemoveTree(const std::string& path)
         FindClose(h);
     }
     RemoveDirectoryA(path.c_str());
+}
+
+FileSetAside::FileSetAside(std::string path) : m_path(std::move(path))
+{
+    MoveFileExA(m_path.c_str(), (m_path + ".away").c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+FileSetAside::~FileSetAside()
+{
+    MoveFileExA((m_path + ".away").c_str(), m_path.c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
 std::string ExeDir()

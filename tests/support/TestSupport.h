@@ -48,6 +48,19 @@ bool MakeDirs(const std::string& path);  // creates every missing level
 void RemoveTree(const std::string& path);
 std::string ExeDir();                     // folder of the running test program
 
+// Moves a file away for the guard's lifetime and puts it back after (a test
+// that needs the help file beside the programs to be missing, for instance).
+class FileSetAside {
+public:
+    explicit FileSetAside(std::string path);
+    ~FileSetAside();
+    FileSetAside(const FileSetAside&) = delete;
+    FileSetAside& operator=(const FileSetAside&) = delete;
+
+private:
+    std::string m_path;
+};
+
 // Writes a 24-bit bottom-up Windows bitmap filled by `pixel(x, y)`.
 bool WriteBmp(const std::string& path, int width, int height,
               const std::function<COLORREF(int x, int y)>& pixel);
