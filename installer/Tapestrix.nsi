@@ -236,7 +236,7 @@ Section "Tapestrix" SecProgram
       SW_SHOWNORMAL "" "Wallpaper manager in the notification area"
 SectionEnd
 
-Section "Start Tapestrix when I log on" SecAutoStart
+Section "Start with Windows" SecAutoStart
   WriteRegStr HKCU "${RUN_KEY}" "Tapestrix" '"$INSTDIR\Tapestrix.exe"'
 SectionEnd
 

@@ -99,12 +99,14 @@ protected:
         DestroyWindow(m_keepAlive);
     }
 
-    static bool Install(const std::string& args = "/S")
+    // The setup program's exit code; 0 is success, 2 an aborted install.
+    static DWORD RunSetup(const std::string& args = "/S")
     {
         ChildProcess setup;
-        DWORD code = 1;
-        return setup.Start(SetupExe(), args) && setup.WaitExit(60000, &code) && code == 0;
+        DWORD code = 1000;
+        return setup.Start(SetupExe(), args) && setup.WaitExit(60000, &code) ? code : 1000;
     }
+    static bool Install(const std::string& args = "/S") { return RunSetup(args) == 0; }
     // Uninstall.exe hands over to a copy of itself and returns; the copy's
     // last step removes the folder.
     static bool UninstallSilently(const std::string& dir)
@@ -241,7 +243,15 @@ TEST_F(Setup, UpgradeOverARunningCopyStopsItAndKeepsEverySetting)
         EXPECT_EQ(s[1], AppString(s[0]));
     EXPECT_FALSE(GetRegString(HKEY_CURRENT_USER, kRunKey, "Tapestrix").has_value());
     EXPECT_TRUE(FileExists(dir + "\\Tapestrix.exe"));
-    EXPECT_TRUE(StartApp(dir));
+
+    // A copy that will not end (here: its single-instance mutex held by us)
+    // makes setup give up before it writes anything.
+    ASSERT_TRUE(DeleteFileA((dir + "\\Uninstall.exe").c_str()));
+    const HANDLE mutex = CreateMutexA(nullptr, FALSE, "Tapestrix Application");
+    EXPECT_EQ(2u, RunSetup());
+    CloseHandle(mutex);
+    EXPECT_FALSE(FileExists(dir + "\\Uninstall.exe"));
+    EXPECT_TRUE(Install());
 }
 
 TEST_F(Setup, SilentUninstallWhileRunningRemovesAllButTheSettings)
