@@ -149,10 +149,24 @@ protected:
 
 }  // namespace
 
-TEST_F(Setup, SilentInstallGoesIntoTheFolderGiven)
+TEST_F(Setup, SilentInstallGoesIntoTheFolderGivenAndLeavesShownDialogsAlone)
 {
+    // A shown dialog with the main dialog's class and title, as the
+    // program's message boxes have: not the one to ask to exit.
+    static int exitRequests;
+    const HWND lookalike = CreateWindowExA(0, "#32770", "Tapestrix", WS_POPUP | WS_CAPTION | WS_VISIBLE, 0, 0, 200,
+                                           100, nullptr, nullptr, nullptr, nullptr);
+    static WNDPROC dialogProc;
+    dialogProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+        lookalike, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(+[](HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+            exitRequests += msg == WM_COMMAND && wp == kIdExit;
+            return CallWindowProcA(dialogProc, hwnd, msg, wp, lp);
+        })));
     const std::string dir = m_temp / "Some Folder";
     ASSERT_TRUE(Install("/S /D=" + dir));
+    PumpMessages(100);
+    EXPECT_EQ(0, exitRequests);
+    DestroyWindow(lookalike);
     for (const char* name : {"Tapestrix.exe", "Uninstall.exe", "tpxactivedesktop.dll"})
         EXPECT_TRUE(FileExists(dir + "\\" + name)) << name;
     EXPECT_EQ(dir, GetRegString(HKEY_CURRENT_USER, kUninstallKey, "InstallLocation"));
