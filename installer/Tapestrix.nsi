@@ -10,6 +10,7 @@
 ;   TPX_EXE, TPX_PROVIDER          Tapestrix.exe, tpxactivedesktop.dll
 ;   TPX_CHM                        Tapestrix.chm, packed only when it exists
 ;   TPX_ICON, TPX_NOTICE, TPX_OUT  icon, notice page text, the setup file
+;   TPX_WIZARD                     the finish page's picture (make_wizard_bitmap.py)
 ;
 ; Silent use: Tapestrix-<version>-setup.exe /S [/D=folder]  and
 ;             Uninstall.exe /S  (keeps the settings).
@@ -51,6 +52,7 @@ Var KeepSettings
 
 !define MUI_ICON "${TPX_ICON}"
 !define MUI_UNICON "${TPX_ICON}"
+!define MUI_WELCOMEFINISHPAGE_BITMAP "${TPX_WIZARD}"
 !define MUI_ABORTWARNING
 
 !define MUI_PAGE_HEADER_TEXT "Notice"
