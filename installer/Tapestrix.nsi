@@ -202,11 +202,19 @@ FunctionEnd
 
 ; Wine's own Active Desktop object answers every call with "not
 ; implemented", so Tapestrix brings one there; Windows has the real one and
-; never gets ours.  Wine is known by its key in the user's registry.
+; never gets ours.  Wine is known by its key in the user's registry (which
+; it recreates at every start); a Windows that merely has such a key left
+; behind by some tool is told apart by its ntdll, which lacks Wine's
+; version export.
 Function InstallWineObject
   ClearErrors
   EnumRegKey $0 HKCU "Software\Wine" 0
   ${If} ${Errors}
+    Return
+  ${EndIf}
+  System::Call 'kernel32::GetModuleHandleW(w "ntdll.dll") p .r0'
+  System::Call 'kernel32::GetProcAddress(p r0, m "wine_get_version") p .r0'
+  ${If} $0 = 0
     Return
   ${EndIf}
   DetailPrint "Wine: installing the Active Desktop object"
