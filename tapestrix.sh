@@ -5,6 +5,7 @@
 #   ./tapestrix.sh test                build and run every test (CTest through Wine)
 #   ./tapestrix.sh wine PROGRAM [ARGS] run a Windows program in the project's prefix
 #   ./tapestrix.sh shot FILE.png       screenshot of the project's Wine desktop
+#   ./tapestrix.sh package             build/dist/Tapestrix-<version>-setup.exe (NSIS)
 #   ./tapestrix.sh build | setup | stop
 #
 # Everything lives under build/ (TAPESTRIX_BUILD overrides): the CMake tree,
@@ -27,7 +28,7 @@ PACKAGES=(cmake ninja-build nasm dpkg-dev patch xz-utils
           g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
           mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 libz-mingw-w64-dev
           googletest wine wine64 xvfb x11-apps x11-utils imagemagick
-          fp-utils p7zip-full)
+          fp-utils p7zip-full nsis)
 
 install_packages() {
   local missing=() p
@@ -145,13 +146,22 @@ cmd_shot() {
 
 cmd_stop() { wine_env; "$TPX_WINESERVER" -k 2>/dev/null || true; }
 
+# The setup program is made after everything else, so it packs whatever
+# build/bin holds then (the help file included).
+cmd_package() {
+  build
+  cmake --build "$TPX_BUILD" --target tpx_installer
+  say "wrote $(sed -n 's/^TPX_SETUP_EXE:INTERNAL=//p' "$TPX_BUILD/CMakeCache.txt")"
+}
+
 case "${1:-}" in
   test)  shift; cmd_test "$@" ;;
   run)   shift; cmd_run "$@" ;;
   wine)  shift; cmd_wine "$@" ;;
   shot)  shift; cmd_shot "$@" ;;
+  package) shift; cmd_package ;;
   build) shift; build ;;
   setup) shift; setup ;;
   stop)  shift; cmd_stop ;;
-  *) sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+  *) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
 esac

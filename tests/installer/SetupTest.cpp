@@ -1,0 +1,337 @@
+// The setup program as a user meets it, in a Wine prefix made for these tests
+// alone (fresh-prefix.sh): silent installs with and without Wine's key,
+// the installed Tapestrix changing the wallpaper through the Active Desktop
+// object setup registered, an upgrade over a running copy, and the silent and
+// the interactive uninstall.  Every test leaves nothing installed behind.
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include <FreeImage.h>  // after windows.h, whose guard it defines
+#include <shlobj.h>
+
+#include <cstdlib>
+
+using namespace tpx::test;
+
+namespace {
+
+const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tapestrix";
+const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char kProviderKey[] = "Software\\Classes\\CLSID\\{75048700-EF1F-11D0-9888-006097DEACF9}\\InprocServer32";
+constexpr WPARAM kIdExit = 32772;
+
+std::string ShellFolder(int csidl)
+{
+    char path[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
+    return path;
+}
+
+std::string SetupExe()
+{
+    const char* path = std::getenv("TPX_SETUP");
+    return path ? path : "";
+}
+
+std::string DefaultInstallDir() { return ShellFolder(CSIDL_LOCAL_APPDATA) + "\\Programs\\Tapestrix"; }
+std::string DataDir() { return ShellFolder(CSIDL_LOCAL_APPDATA) + "\\Brindlecourt\\Tapestrix"; }
+std::string Shortcut() { return ShellFolder(CSIDL_PROGRAMS) + "\\Tapestrix.lnk"; }
+std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+
+// The "ProductVersion" text of a program's version resource.
+std::string ProductVersion(const std::string& exe)
+{
+    DWORD ignored = 0;
+    std::vector<char> data(GetFileVersionInfoSizeA(exe.c_str(), &ignored));
+    char* text = nullptr;
+    UINT size = 0;
+    if (data.empty() || !GetFileVersionInfoA(exe.c_str(), 0, static_cast<DWORD>(data.size()), data.data()) ||
+        !VerQueryValueA(data.data(), "\\StringFileInfo\\040904B0\\ProductVersion", reinterpret_cast<void**>(&text),
+                        &size))
+        return {};
+    return text;
+}
+
+// A window of the uninstaller: its wizard (the one with the frame its pages
+// go into, 1018), or a message box it shows.
+HWND UninstallerWindow(bool messageBox)
+{
+    struct Search {
+        bool messageBox;
+        HWND found;
+    } search{messageBox, nullptr};
+    EnumWindows(
+        [](HWND hwnd, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            // The wizard's caption ends in the page's (blank) sub-caption.
+            char cls[16] = {}, title[64] = {};
+            GetClassNameA(hwnd, cls, sizeof cls);
+            GetWindowTextA(hwnd, title, sizeof title);
+            if (lstrcmpA(cls, "#32770") || std::string(title).rfind("Tapestrix Uninstall", 0) != 0 ||
+                !IsWindowVisible(hwnd) ||
+                (GetDlgItem(hwnd, 1018) == nullptr) != s->messageBox)
+                return TRUE;
+            s->found = hwnd;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+class Setup : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(FileExists(SetupExe())) << "TPX_SETUP: " << SetupExe();
+        // Keeps the prefix's desktop, and its tray, alive between programs.
+        m_keepAlive = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    }
+    void TearDown() override
+    {
+        if (m_app.IsRunning()) {
+            EXPECT_TRUE(ExitApp());
+        }
+        if (auto dir = GetRegString(HKEY_CURRENT_USER, kUninstallKey, "InstallLocation")) {
+            EXPECT_TRUE(UninstallSilently(*dir));
+        }
+        DeleteKeyTree(HKEY_CURRENT_USER, "Software\\Brindlecourt");
+        RemoveTree(DataDir());
+        DestroyWindow(m_keepAlive);
+    }
+
+    // The setup program's exit code; 0 is success, 2 an aborted install.
+    static DWORD RunSetup(const std::string& args = "/S")
+    {
+        ChildProcess setup;
+        DWORD code = 1000;
+        return setup.Start(SetupExe(), args) && setup.WaitExit(60000, &code) ? code : 1000;
+    }
+    static bool Install(const std::string& args = "/S") { return RunSetup(args) == 0; }
+    // Uninstall.exe hands over to a copy of itself and returns; the copy's
+    // last step removes the folder.
+    static bool UninstallSilently(const std::string& dir)
+    {
+        ChildProcess uninstaller;
+        return uninstaller.Start(dir + "\\Uninstall.exe", "/S") && uninstaller.WaitExit(30000) &&
+               WaitFor([&] { return !FileExists(dir); }, 30000);
+    }
+    bool StartApp(const std::string& dir)
+    {
+        m_dialog = nullptr;
+        if (!m_app.Start(dir + "\\Tapestrix.exe"))
+            return false;
+        WaitFor(
+            [&] {
+                for (HWND hwnd : WindowsOfProcess(m_app.Pid(), "#32770", "Tapestrix"))
+                    if (!IsWindowVisible(hwnd))
+                        m_dialog = hwnd;
+                return m_dialog || !m_app.IsRunning();
+            },
+            15000);
+        return m_dialog != nullptr;
+    }
+    bool ExitApp()
+    {
+        PostMessageA(m_dialog, WM_COMMAND, kIdExit, 0);
+        DWORD code = 1;
+        return m_app.WaitExit(10000, &code) && code == 0;
+    }
+    static std::string AppString(const char* name)
+    {
+        return GetRegString(HKEY_CURRENT_USER, kAppKey, name).value_or("(none)");
+    }
+
+    TempDir m_temp;
+    ChildProcess m_app;
+    HWND m_dialog = nullptr;
+    HWND m_keepAlive = nullptr;
+};
+
+}  // namespace
+
+TEST_F(Setup, SilentInstallGoesIntoTheFolderGivenAndLeavesShownDialogsAlone)
+{
+    // A shown dialog with the main dialog's class and title, as the
+    // program's message boxes have: not the one to ask to exit.
+    static int exitRequests;
+    const HWND lookalike = CreateWindowExA(0, "#32770", "Tapestrix", WS_POPUP | WS_CAPTION | WS_VISIBLE, 0, 0, 200,
+                                           100, nullptr, nullptr, nullptr, nullptr);
+    static WNDPROC dialogProc;
+    dialogProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+        lookalike, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(+[](HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+            exitRequests += msg == WM_COMMAND && wp == kIdExit;
+            return CallWindowProcA(dialogProc, hwnd, msg, wp, lp);
+        })));
+    const std::string dir = m_temp / "Some Folder";
+    ASSERT_TRUE(Install("/S /D=" + dir));
+    PumpMessages(100);
+    EXPECT_EQ(0, exitRequests);
+    DestroyWindow(lookalike);
+    for (const char* name : {"Tapestrix.exe", "Uninstall.exe", "tpxactivedesktop.dll"})
+        EXPECT_TRUE(FileExists(dir + "\\" + name)) << name;
+    EXPECT_EQ(dir, GetRegString(HKEY_CURRENT_USER, kUninstallKey, "InstallLocation"));
+    EXPECT_EQ(dir + "\\tpxactivedesktop.dll", GetRegString(HKEY_LOCAL_MACHINE, kProviderKey, ""));
+    EXPECT_FALSE(FileExists(DefaultInstallDir()));
+}
+
+TEST_F(Setup, SilentInstallSetsUpTheUserAndTheInstalledCopyChangesTheWallpaper)
+{
+    ASSERT_FALSE(KeyExists(HKEY_CURRENT_USER, kAppKey));
+    ASSERT_TRUE(Install());
+    const std::string dir = DefaultInstallDir();
+    for (const char* name : {"Tapestrix.exe", "Uninstall.exe", "tpxactivedesktop.dll"})
+        EXPECT_TRUE(FileExists(dir + "\\" + name)) << name;
+    EXPECT_EQ(ReadFileBytes(ExeDir() + "\\Tapestrix.exe"), ReadFileBytes(dir + "\\Tapestrix.exe"));
+    // The help file comes with the build that has one.
+    EXPECT_EQ(FileExists(ExeDir() + "\\Tapestrix.chm"), FileExists(dir + "\\Tapestrix.chm"));
+    EXPECT_TRUE(FileExists(Shortcut()));
+    EXPECT_EQ(Quoted(dir + "\\Tapestrix.exe"), GetRegString(HKEY_CURRENT_USER, kRunKey, "Tapestrix"));
+    EXPECT_EQ(dir + "\\tpxactivedesktop.dll", GetRegString(HKEY_LOCAL_MACHINE, kProviderKey, ""));
+
+    const std::string converted = DataDir() + "\\Converted.bmp";
+    EXPECT_EQ(converted, AppString("ConvertedBmpPath"));
+    EXPECT_EQ(ShellFolder(CSIDL_MYPICTURES), AppString("WallpaperFolder"));
+    EXPECT_TRUE(FileExists(DataDir()));
+
+    // One version: the program's resource, the setup file's name, the entry.
+    const std::string version = ProductVersion(dir + "\\Tapestrix.exe");
+    ASSERT_FALSE(version.empty());
+    EXPECT_NE(std::string::npos, SetupExe().find("\\Tapestrix-" + version + "-setup.exe")) << SetupExe();
+    const struct {
+        const char* name;
+        std::string value;
+    } entry[] = {{"DisplayName", "Tapestrix"},
+                 {"DisplayVersion", version},
+                 {"Publisher", "Brindlecourt"},
+                 {"DisplayIcon", dir + "\\Tapestrix.exe,0"},
+                 {"InstallLocation", dir},
+                 {"UninstallString", Quoted(dir + "\\Uninstall.exe")},
+                 {"QuietUninstallString", Quoted(dir + "\\Uninstall.exe") + " /S"}};
+    for (const auto& e : entry)
+        EXPECT_EQ(e.value, GetRegString(HKEY_CURRENT_USER, kUninstallKey, e.name).value_or("(none)")) << e.name;
+    const DWORD exeKb = static_cast<DWORD>(ReadFileBytes(dir + "\\Tapestrix.exe").size() / 1024);
+    EXPECT_LE(exeKb, GetRegDword(HKEY_CURRENT_USER, kUninstallKey, "EstimatedSize").value_or(0));
+
+    // A JPEG reaches the normal desktop through the bitmap setup named.
+    const RGBQUAD yellow{20, 220, 240, 0};
+    FreeImage_Initialise(TRUE);
+    FIBITMAP* jpeg = FreeImage_AllocateEx(16, 16, 24, &yellow);
+    ASSERT_TRUE(FreeImage_Save(FIF_JPEG, jpeg, (m_temp / "yellow.jpg").c_str(), JPEG_QUALITYSUPERB));
+    FreeImage_Unload(jpeg);
+    SetRegString(HKEY_CURRENT_USER, kAppKey, "WallpaperFolder", m_temp.Path());
+    SetRegDword(HKEY_CURRENT_USER, kAppKey, "MinimizeOnStartup", 1);
+    SetRegDword(HKEY_CURRENT_USER, kAppKey, "Selection", 2);
+    SetRegDword(HKEY_CURRENT_USER, kAppKey, "ConvertToBmp", 1);
+    ASSERT_TRUE(StartApp(dir));
+    PostMessageA(m_dialog, WM_USER + 100, 128, WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(WaitFor([&] { return GetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper") == converted; },
+                        10000));
+    EXPECT_TRUE(ColourNear(RGB(240, 220, 20), ReadBmpPixel(converted, 8, 8), 16));
+}
+
+TEST_F(Setup, UpgradeOverARunningCopyStopsItAndKeepsEverySetting)
+{
+    ASSERT_TRUE(Install());
+    const std::string dir = DefaultInstallDir();
+    const struct {
+        const char* name;
+        DWORD value;
+    } numbers[] = {{"Selection", 1}, {"MinimizeOnStartup", 1}};
+    for (const auto& n : numbers)
+        SetRegDword(HKEY_CURRENT_USER, kAppKey, n.name, n.value);
+    const char* strings[][2] = {{"WallpaperFolder", "C:\\Elsewhere"}, {"ConvertedBmpPath", "C:\\Mine.bmp"}};
+    for (const auto& s : strings)
+        SetRegString(HKEY_CURRENT_USER, kAppKey, s[0], s[1]);
+    // The user no longer wants it at log-on.
+    DeleteRegValue(HKEY_CURRENT_USER, kRunKey, "Tapestrix");
+    ASSERT_TRUE(StartApp(dir));
+
+    ASSERT_TRUE(Install());
+    // Asked through its Exit command, it ended cleanly before its files went.
+    DWORD code = 1;
+    EXPECT_TRUE(m_app.WaitExit(0, &code));
+    EXPECT_EQ(0u, code);
+    for (const auto& n : numbers)
+        EXPECT_EQ(n.value, GetRegDword(HKEY_CURRENT_USER, kAppKey, n.name)) << n.name;
+    for (const auto& s : strings)
+        EXPECT_EQ(s[1], AppString(s[0]));
+    EXPECT_FALSE(GetRegString(HKEY_CURRENT_USER, kRunKey, "Tapestrix").has_value());
+    EXPECT_TRUE(FileExists(dir + "\\Tapestrix.exe"));
+
+    // A copy that will not end (here: its single-instance mutex held by us)
+    // makes setup give up before it writes anything.
+    ASSERT_TRUE(DeleteFileA((dir + "\\Uninstall.exe").c_str()));
+    const HANDLE mutex = CreateMutexA(nullptr, FALSE, "Tapestrix Application");
+    EXPECT_EQ(2u, RunSetup());
+    CloseHandle(mutex);
+    EXPECT_FALSE(FileExists(dir + "\\Uninstall.exe"));
+    EXPECT_TRUE(Install());
+}
+
+TEST_F(Setup, SilentUninstallWhileRunningRemovesAllButTheSettings)
+{
+    ASSERT_TRUE(Install());
+    const std::string dir = DefaultInstallDir();
+    const std::string converted = AppString("ConvertedBmpPath");
+    ASSERT_TRUE(WriteSolidBmp(converted, 8, 8, RGB(0, 0, 200)));
+    SetRegDword(HKEY_CURRENT_USER, kAppKey, "MinimizeOnStartup", 1);
+    ASSERT_TRUE(StartApp(dir));
+
+    ASSERT_TRUE(UninstallSilently(dir));
+    DWORD code = 1;
+    EXPECT_TRUE(m_app.WaitExit(0, &code));
+    EXPECT_EQ(0u, code);
+    EXPECT_FALSE(FileExists(Shortcut()));
+    EXPECT_FALSE(GetRegString(HKEY_CURRENT_USER, kRunKey, "Tapestrix").has_value());
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUninstallKey));
+    EXPECT_FALSE(GetRegString(HKEY_LOCAL_MACHINE, kProviderKey, "").has_value());
+    // The settings stay, and so does the bitmap they name.
+    EXPECT_EQ(1u, GetRegDword(HKEY_CURRENT_USER, kAppKey, "MinimizeOnStartup"));
+    EXPECT_EQ(ShellFolder(CSIDL_MYPICTURES), AppString("WallpaperFolder"));
+    EXPECT_EQ(DataDir() + "\\Converted.bmp", converted);
+    EXPECT_TRUE(FileExists(converted));
+}
+
+TEST_F(Setup, UninstallToldNotToKeepTheSettingsKeepsOnlyAShownBitmap)
+{
+    // Where the shell keeps the normal wallpaper, the one it records, and
+    // the Active Desktop wallpaper; none of them names the bitmap at first.
+    const std::pair<const char*, const char*> places[] = {
+        {nullptr, nullptr}, {kDesktopKey, "Wallpaper"}, {kGeneralKey, "BackupWallpaper"}, {kGeneralKey, "Wallpaper"}};
+    for (const auto& shownBy : places) {
+        SCOPED_TRACE(shownBy.second ? shownBy.second : "not shown");
+        ASSERT_TRUE(Install());
+        const std::string dir = DefaultInstallDir();
+        const std::string converted = AppString("ConvertedBmpPath");
+        ASSERT_TRUE(WriteSolidBmp(converted, 8, 8, RGB(0, 0, 200)));
+        for (const auto& place : places)
+            if (place.first)
+                SetRegString(HKEY_CURRENT_USER, place.first, place.second, "C:\\other.bmp");
+        if (shownBy.first)
+            SetRegString(HKEY_CURRENT_USER, shownBy.first, shownBy.second, converted);
+
+        ChildProcess uninstaller;
+        ASSERT_TRUE(uninstaller.Start(dir + "\\Uninstall.exe"));
+        HWND wizard = nullptr, box = nullptr;
+        ASSERT_TRUE(WaitFor([&] { return (wizard = UninstallerWindow(false)) != nullptr; }, 20000));
+        // "Uninstall", pressed again should the page not have been ready.
+        for (int press = 0; press < 10 && !box; ++press) {
+            PressButton(wizard, IDOK);
+            WaitFor([&] { return (box = UninstallerWindow(true)) != nullptr; }, 2000);
+        }
+        ASSERT_NE(nullptr, box);
+        EXPECT_EQ(0u, ReadDialog(box).text.find("Keep your Tapestrix settings?")) << ReadDialog(box).text;
+        PressButton(box, IDNO);
+        EXPECT_TRUE(WaitFor([&] { return !FileExists(dir); }, 30000));
+        // "Close" once the work is done.
+        EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(GetDlgItem(wizard, IDOK)) != FALSE; }));
+        PressButton(wizard, IDOK);
+        EXPECT_TRUE(WaitFor([&] { return !IsWindow(wizard); }));
+
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Brindlecourt"));
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUninstallKey));
+        EXPECT_EQ(shownBy.first != nullptr, FileExists(converted));
+        EXPECT_EQ(shownBy.first != nullptr, FileExists(DataDir()));
+        RemoveTree(DataDir());
+    }
+}
