@@ -251,6 +251,9 @@ TEST_F(DesktopInformation, ShowsWhatTheShellHoldsWhenItBecomesActive)
          [&](HWND sheet) {
              // A periodic change under the open sheet, then the Active
              // Desktop wallpaper gone from the shell's key.
+             SetRegString(HKEY_CURRENT_USER, kGeneralKey, "Wallpaper", "C:\\pages\\active.htm");
+             Reactivate(sheet);
+             ASSERT_EQ("C:\\pages\\active.htm", Field(sheet, IDC_ACTIVE_WALLPAPER));
              SendMessageA(m_dlg.GetSafeHwnd(), WM_TIMER, IDT_AUTO_CHANGE, 0);
              ASSERT_EQ(tile, GetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper").value_or(""));
              DeleteRegValue(HKEY_CURRENT_USER, kGeneralKey, "Wallpaper");
