@@ -211,6 +211,7 @@ protected:
 
     AppRegistryScope m_registry;
     RegistrySnapshot m_colors{HKEY_CURRENT_USER, kColorsKey};
+    RegistrySnapshot m_components{HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer\\Desktop\\Components"};
     const COLORREF m_background = GetSysColor(COLOR_BACKGROUND);
     IActiveDesktop* m_shell = nullptr;
     BOOL m_wasActive = FALSE;
@@ -378,7 +379,8 @@ TEST_F(DesktopInformation, ColourIsAppliedStoredRedFirstAndShownInTheSwatch)
         SendMessageA(page, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
         *printed = GetPixel(memory, inPage.x, inPage.y);
         *frame = GetPixel(memory, edge.x, edge.y);
-        *screen = GetPixel(screenDC, middle.x, middle.y);
+        // The screen catches up with the window's drawing when it does.
+        WaitFor([&] { return (*screen = GetPixel(screenDC, middle.x, middle.y)) == *printed; }, 2000);
         SelectObject(memory, old);
         DeleteObject(grey);
         DeleteObject(bitmap);
