@@ -1,6 +1,5 @@
 #include "engine/WallpaperChanger.h"
 
-#include <commdlg.h>
 #include <mmsystem.h>
 
 #include <cstdlib>
@@ -9,6 +8,7 @@
 
 #include "engine/Conversion.h"
 #include "framework/App.h"
+#include "framework/CommonDialogs.h"
 #include "framework/Wnd.h"
 #include "settings/Settings.h"
 
@@ -76,36 +76,16 @@ int RandomIndex(int count)
     return static_cast<int>(draw % static_cast<unsigned long long>(count));
 }
 
-// Turns the framework's "text|pattern|...||" filter into the dialog's
-// NUL-separated form.
-std::string DialogFilter(LPCSTR filter)
-{
-    std::string result(filter);
-    for (char& ch : result)
-        if (ch == '|')
-            ch = '\0';
-    return result;
-}
-
-// Runs the open-file dialog of the manual choice; TRUE with the chosen full
-// path on OK.
+// Runs the open-file dialog of the manual choice over the main window; TRUE
+// with the chosen full path on OK.
 BOOL AskForPicture(LPCSTR filter, LPCSTR title, CString* path)
 {
-    const std::string filterText = DialogFilter(filter);
-    char file[MAX_PATH] = "";
-    OPENFILENAMEA ofn = {};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = MainWindow();
-    ofn.lpstrFilter = filterText.c_str();
-    ofn.nFilterIndex = 1;
-    ofn.lpstrFile = file;
-    ofn.nMaxFile = sizeof file;
-    ofn.lpstrTitle = title;
-    // The framework's file dialog is always the Explorer-style one.
-    ofn.Flags = OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_EXPLORER;
-    if (!GetOpenFileNameA(&ofn))
+    CFileDialog dialog(TRUE, nullptr, nullptr,
+                       OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST, filter);
+    dialog.m_ofn.lpstrTitle = title;
+    if (dialog.DoModal() != IDOK)
         return FALSE;
-    *path = file;
+    *path = dialog.GetPathName();
     return TRUE;
 }
 
@@ -345,14 +325,24 @@ void CWallpaperChanger::SelectWallpaperManually()
     SetConvertedNormalWallpaper(path, conversion);
 }
 
-void CWallpaperChanger::SetConvertedNormalWallpaper(CString path, int conversion)
+BOOL CWallpaperChanger::SetConvertedNormalWallpaper(CString path, int conversion, HWND messageOwner)
 {
     if (conversion == CONVERT_NOT_USABLE)
-        return;
-    if (!SetNormalWallpaper(path))
-        AfxMessageBox("Unable to set normal desktop wallpaper", MB_OK);
-    else if (conversion == CONVERT_DONE)
+        return FALSE;
+    if (!SetNormalWallpaper(path)) {
+        const char text[] = "Unable to set normal desktop wallpaper";
+        if (messageOwner) {
+            CWinApp* app = AfxGetApp();
+            TpxMessageBoxEx(::GetAncestor(messageOwner, GA_ROOT), text, app ? app->m_pszAppName : "Tapestrix",
+                            MB_OK | MB_ICONEXCLAMATION, LANG_NEUTRAL);
+        } else {
+            AfxMessageBox(text, MB_OK);
+        }
+        return FALSE;
+    }
+    if (conversion == CONVERT_DONE)
         RefreshWallpaper();  // the shell still shows the old contents of the same file
+    return TRUE;
 }
 
 // ---------------------------------------------------------------- side effects

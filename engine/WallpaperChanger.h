@@ -66,8 +66,11 @@ public:
     // The tail every normal-desktop change shares after its conversion
     // (`conversion` is the converter's result for `path`): nothing for an
     // unusable picture, the change with its failure message, and a refresh
-    // after a conversion rewrote the bitmap the shell already shows.
-    void SetConvertedNormalWallpaper(CString path, int conversion);
+    // after a conversion rewrote the bitmap the shell already shows.  TRUE
+    // when `path` is now the normal wallpaper.  The message is modal over
+    // `messageOwner`'s top-level window (a settings page's sheet), over the
+    // main window when it is null.
+    BOOL SetConvertedNormalWallpaper(CString path, int conversion, HWND messageOwner = nullptr);
     void SelectWallpaperManually();
 
     // Side effects of a change.

@@ -1,0 +1,416 @@
+// The Desktop Information page in the real settings sheet, opened by the
+// main dialog in this process and driven from inside the sheet's modal loop
+// (one step per thread-timer tick), against the Active Desktop object of the
+// test prefix: the shell's values read on every activation, the style list,
+// the two Browse buttons through the real open-file dialog, and the colour
+// dialog with the stored "Background" text and the swatch's pixels.
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include <wininet.h>  // before shlobj.h, which hides IActiveDesktop otherwise
+#include <shlobj.h>
+#include <commctrl.h>
+
+#include <FreeImage.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/TapestrixDlg.h"
+#include "engine/WallpaperChanger.h"
+#include "framework/App.h"
+#include "res/resource.h"
+
+using namespace tpx::test;
+
+CWallpaperChanger theWallpaperChanger;
+
+namespace {
+
+using Step = std::function<void(HWND sheet)>;
+
+const char kColorsKey[] = "Control Panel\\Colors";
+// The colour dialog's red, green and blue fields.
+const int kRedField = 706, kGreenField = 707, kBlueField = 708;
+const int kFileTypeList = 0x470;  // cmb1: only the open-file dialog has it
+
+std::string TextOf(HWND hwnd)
+{
+    char text[MAX_PATH + 64] = "";
+    GetWindowTextA(hwnd, text, sizeof text);
+    return text;
+}
+
+std::vector<HWND> Sheets()
+{
+    std::vector<HWND> sheets;
+    for (HWND hwnd : WindowsOfProcess(GetCurrentProcessId(), "#32770", nullptr, true))
+        if (TextOf(hwnd).rfind("Tapestrix - ", 0) == 0)
+            sheets.push_back(hwnd);
+    return sheets;
+}
+
+HWND Page(HWND sheet)
+{
+    return reinterpret_cast<HWND>(SendMessageA(sheet, PSM_INDEXTOHWND, 1, 0));
+}
+
+std::string Field(HWND sheet, int id)
+{
+    return TextOf(GetDlgItem(Page(sheet), id));
+}
+
+int ListedStyle(HWND sheet)
+{
+    return static_cast<int>(SendDlgItemMessageA(Page(sheet), IDC_DISPLAY_STYLE, CB_GETCURSEL, 0, 0));
+}
+
+// Away to the About page and back: the page is activated again.
+void Reactivate(HWND sheet)
+{
+    ASSERT_TRUE(SendMessageA(sheet, PSM_SETCURSEL, 0, 0));
+    ASSERT_TRUE(SendMessageA(sheet, PSM_SETCURSEL, 1, 0));
+}
+
+// The user picks entry `index` of the style list.
+void PickStyle(HWND sheet, int index)
+{
+    const HWND list = GetDlgItem(Page(sheet), IDC_DISPLAY_STYLE);
+    SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    SendMessageA(Page(sheet), WM_COMMAND, MAKEWPARAM(IDC_DISPLAY_STYLE, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(list));
+}
+
+bool WriteJpeg(const std::string& path)
+{
+    FreeImage_Initialise(TRUE);
+    FIBITMAP* picture = FreeImage_Allocate(16, 16, 24);
+    const bool ok = picture && FreeImage_Save(FIF_JPEG, picture, path.c_str(), 0);
+    if (picture)
+        FreeImage_Unload(picture);
+    return ok;
+}
+
+// The steps run one per tick inside the sheet's loop (never inside one
+// another while a step waits in a dialog); the sheet closes after the last.
+struct Driver {
+    std::vector<Step> steps;
+    size_t next = 0;
+    bool busy = false;
+    bool closed = false;
+};
+Driver* g_driver;
+
+void CALLBACK DriverTick(HWND, UINT, UINT_PTR, DWORD)
+{
+    Driver* d = g_driver;
+    const std::vector<HWND> sheets = Sheets();
+    if (!d || d->busy || d->closed || sheets.empty())
+        return;
+    if (d->next < d->steps.size()) {
+        d->busy = true;
+        Step step = d->steps[d->next++];
+        step(sheets.front());
+        d->busy = false;
+    } else {
+        d->closed = true;
+        PostMessageA(sheets.front(), WM_CLOSE, 0, 0);
+    }
+}
+
+// What the dialogs the page opens are answered with.
+std::string g_file;            // typed into the open-file dialog; empty: Cancel
+COLORREF g_colour;             // entered into the colour dialog
+COLORREF g_preselected;        // what the colour dialog offered first
+HWND g_dialog;
+
+void CALLBACK AnswerLater(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    if (GetDlgItem(g_dialog, kFileTypeList)) {
+        SetDlgItemTextA(g_dialog, GetDlgItem(g_dialog, 0x47C) ? 0x47C : 0x480, g_file.c_str());  // cmb13 or edt1
+        PressButton(g_dialog, g_file.empty() ? IDCANCEL : IDOK);
+        return;
+    }
+    g_preselected = RGB(GetDlgItemInt(g_dialog, kRedField, nullptr, FALSE),
+                        GetDlgItemInt(g_dialog, kGreenField, nullptr, FALSE),
+                        GetDlgItemInt(g_dialog, kBlueField, nullptr, FALSE));
+    SetDlgItemInt(g_dialog, kRedField, GetRValue(g_colour), FALSE);
+    SetDlgItemInt(g_dialog, kGreenField, GetGValue(g_colour), FALSE);
+    SetDlgItemInt(g_dialog, kBlueField, GetBValue(g_colour), FALSE);
+    PressButton(g_dialog, IDOK);
+}
+
+decltype(&SetSysColors) g_setSysColors;
+BOOL WINAPI RefuseSysColors(int, const INT*, const COLORREF*)
+{
+    return FALSE;
+}
+
+class DesktopInformation : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { theWallpaperChanger.Initialize(); }
+
+    void SetUp() override
+    {
+        ASSERT_EQ(S_OK, CoCreateInstance(CLSID_ActiveDesktop, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveDesktop,
+                                         reinterpret_cast<void**>(&m_shell)));
+        m_wasActive = theWallpaperChanger.IsActiveDesktopEnabled();
+        m_style = theWallpaperChanger.GetDisplayStyle();
+        ASSERT_TRUE(theWallpaperChanger.EnableActiveDesktop(FALSE));
+        ASSERT_TRUE(theWallpaperChanger.SetDisplayStyle(DISPLAY_STYLE_TILE));
+        m_registry.Set("CurrentActivePage", 1);
+
+        ASSERT_TRUE(m_dlg.Create(IDD_TAPESTRIX_DIALOG));
+        m_app.m_pMainWnd = &m_dlg;
+        m_dlg.InitTrayIconData();
+        m_dlg.AddTrayIcon();
+        m_answerer.SetHandler([this](HWND dialog, const DialogSeen& seen) {
+            if (CWnd::FromHandlePermanent(dialog))
+                return 0;   // the sheet and the main dialog themselves
+            m_seen.push_back(seen);
+            m_owners.push_back(GetWindow(dialog, GW_OWNER));
+            if (GetDlgItem(dialog, 0xFFFF))
+                return IDOK;   // a message box
+            // Answered once it shows (the file dialog fills its lists late).
+            g_dialog = dialog;
+            SetTimer(nullptr, 0, 100, AnswerLater);
+            return 0;
+        });
+    }
+    void TearDown() override
+    {
+        m_dlg.RemoveTrayIcon();
+        m_dlg.DestroyWindow();
+        MSG quit;
+        PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+        m_app.m_pMainWnd = nullptr;
+        theWallpaperChanger.Attach(m_shell);
+        theWallpaperChanger.EnableActiveDesktop(m_wasActive);
+        theWallpaperChanger.SetDisplayStyle(m_style);
+        const INT element = COLOR_BACKGROUND;
+        SetSysColors(1, &element, &m_background);
+        m_shell->Release();
+    }
+
+    void Run(std::vector<Step> steps)
+    {
+        Driver driver{std::move(steps)};
+        g_driver = &driver;
+        const UINT_PTR timer = SetTimer(nullptr, 0, 150, DriverTick);
+        SendMessageA(m_dlg.GetSafeHwnd(), WM_COMMAND, ID_OPEN_SETTINGS, 0);
+        KillTimer(nullptr, timer);
+        g_driver = nullptr;
+        EXPECT_EQ(driver.steps.size(), driver.next) << "the sheet closed before its steps ran";
+    }
+
+    // Clicks a button of the page; the page's dialog is answered from the
+    // globals above.
+    static void Click(HWND sheet, int id) { SendDlgItemMessageA(Page(sheet), id, BM_CLICK, 0, 0); }
+
+    AppRegistryScope m_registry;
+    RegistrySnapshot m_colors{HKEY_CURRENT_USER, kColorsKey};
+    RegistrySnapshot m_components{HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer\\Desktop\\Components"};
+    const COLORREF m_background = GetSysColor(COLOR_BACKGROUND);
+    IActiveDesktop* m_shell = nullptr;
+    BOOL m_wasActive = FALSE;
+    int m_style = DISPLAY_STYLE_TILE;
+    TempDir m_dir;
+    CWinApp m_app{"Tapestrix"};
+    CTapestrixDlg m_dlg;
+    DialogAnswerer m_answerer;
+    std::vector<DialogSeen> m_seen;
+    std::vector<HWND> m_owners;
+};
+
+}  // namespace
+
+TEST_F(DesktopInformation, ShowsWhatTheShellHoldsWhenItBecomesActive)
+{
+    SetRegString(HKEY_CURRENT_USER, kGeneralKey, "Wallpaper", "C:\\pages\\active.htm");
+    SetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper", "C:\\old\\normal.bmp");
+    const std::string tile = m_dir / "tile.bmp";
+    ASSERT_TRUE(WriteSolidBmp(tile, 8, 8, RGB(200, 30, 30)));
+    m_registry.Set("WallpaperFolder", m_dir.Path());
+    Run({[&](HWND sheet) {
+             EXPECT_EQ(1, static_cast<int>(SendMessageA(PropSheet_GetTabControl(sheet), TCM_GETCURSEL, 0, 0)));
+             EXPECT_EQ("C:\\pages\\active.htm", Field(sheet, IDC_ACTIVE_WALLPAPER));
+             EXPECT_EQ("C:\\old\\normal.bmp", Field(sheet, IDC_NORMAL_WALLPAPER));
+             // The list follows the engine's style; none is selected when the
+             // engine cannot tell.
+             for (int style : {int{DISPLAY_STYLE_STRETCH}, int{DISPLAY_STYLE_CENTER}, int{DISPLAY_STYLE_TILE}, -1}) {
+                 if (style < 0)
+                     theWallpaperChanger.Attach(nullptr);
+                 else
+                     ASSERT_TRUE(theWallpaperChanger.SetDisplayStyle(style));
+                 Reactivate(sheet);
+                 EXPECT_EQ(style, ListedStyle(sheet));
+             }
+             theWallpaperChanger.Attach(m_shell);
+         },
+         [&](HWND sheet) {
+             // A periodic change under the open sheet, then the Active
+             // Desktop wallpaper gone from the shell's key.
+             SetRegString(HKEY_CURRENT_USER, kGeneralKey, "Wallpaper", "C:\\pages\\active.htm");
+             Reactivate(sheet);
+             ASSERT_EQ("C:\\pages\\active.htm", Field(sheet, IDC_ACTIVE_WALLPAPER));
+             SendMessageA(m_dlg.GetSafeHwnd(), WM_TIMER, IDT_AUTO_CHANGE, 0);
+             ASSERT_EQ(tile, GetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper").value_or(""));
+             DeleteRegValue(HKEY_CURRENT_USER, kGeneralKey, "Wallpaper");
+             Reactivate(sheet);
+             EXPECT_EQ(tile, Field(sheet, IDC_NORMAL_WALLPAPER));
+             EXPECT_EQ("", Field(sheet, IDC_ACTIVE_WALLPAPER));
+         }});
+    EXPECT_TRUE(m_seen.empty()) << m_seen[0].text;
+}
+
+TEST_F(DesktopInformation, BrowseAppliesTheChosenFileAtOnce)
+{
+    const std::string sea = m_dir / "sea.jpg", converted = m_dir / "converted.bmp", page = m_dir / "page.htm",
+                      plain = m_dir / "plain.bmp";
+    ASSERT_TRUE(WriteJpeg(sea));
+    ASSERT_TRUE(WriteFileText(page, "<html></html>"));
+    ASSERT_TRUE(WriteSolidBmp(plain, 8, 8, RGB(10, 20, 30)));
+    m_registry.Set("ConvertToBmp", 1);
+    m_registry.Set("ConvertedBmpPath", converted);
+    Run({[&](HWND sheet) {
+             // A JPEG is shown by the bitmap it became.
+             g_file = sea;
+             Click(sheet, IDC_BROWSE_NORMAL);
+             ASSERT_EQ(1u, m_seen.size());
+             EXPECT_EQ("Select normal desktop wallpaper", m_seen[0].caption);
+             EXPECT_EQ(sheet, m_owners[0]);
+             EXPECT_EQ(converted, Field(sheet, IDC_NORMAL_WALLPAPER));
+             EXPECT_EQ(converted, GetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper").value_or(""));
+             EXPECT_TRUE(FileExists(converted));
+
+             g_file = page;
+             Click(sheet, IDC_BROWSE_ACTIVE);
+             ASSERT_EQ(2u, m_seen.size());
+             EXPECT_EQ("Select active desktop wallpaper", m_seen[1].caption);
+             EXPECT_EQ(page, Field(sheet, IDC_ACTIVE_WALLPAPER));
+             EXPECT_TRUE(theWallpaperChanger.IsActiveDesktopEnabled());
+
+             // Cancel changes nothing; neither does a click while another
+             // change holds the engine (no dialog at all).
+             g_file.clear();
+             Click(sheet, IDC_BROWSE_NORMAL);
+             {
+                 const CChangeGuard other;
+                 Click(sheet, IDC_BROWSE_ACTIVE);
+             }
+             EXPECT_EQ(3u, m_seen.size());
+             EXPECT_EQ(converted, Field(sheet, IDC_NORMAL_WALLPAPER));
+         },
+         [&](HWND sheet) {
+             // Failures: the message over the sheet, the field as it was.
+             theWallpaperChanger.Attach(nullptr);
+             m_seen.clear();
+             m_owners.clear();
+             g_file = plain;
+             Click(sheet, IDC_BROWSE_NORMAL);
+             g_file = page;
+             Click(sheet, IDC_BROWSE_ACTIVE);
+             ASSERT_EQ(4u, m_seen.size());
+             EXPECT_EQ("Unable to set normal desktop wallpaper", m_seen[1].text);
+             EXPECT_EQ("Unable to set active desktop wallpaper", m_seen[3].text);
+             EXPECT_EQ("Tapestrix", m_seen[3].caption);
+             EXPECT_EQ(sheet, m_owners[1]);
+             EXPECT_EQ(sheet, m_owners[3]);
+             EXPECT_EQ(converted, Field(sheet, IDC_NORMAL_WALLPAPER));
+             EXPECT_EQ(page, Field(sheet, IDC_ACTIVE_WALLPAPER));
+             theWallpaperChanger.Attach(m_shell);
+         }});
+}
+
+TEST_F(DesktopInformation, StyleListAppliesAndKeepsTheChoice)
+{
+    const std::string plain = m_dir / "plain.bmp";
+    ASSERT_TRUE(WriteSolidBmp(plain, 8, 8, RGB(10, 20, 30)));
+    Run({[&](HWND sheet) {
+        for (int style : {DISPLAY_STYLE_STRETCH, DISPLAY_STYLE_CENTER, DISPLAY_STYLE_TILE, DISPLAY_STYLE_STRETCH}) {
+            PickStyle(sheet, style);
+            EXPECT_EQ(style, theWallpaperChanger.GetDisplayStyle());
+        }
+        // A new path shown afterwards leaves the list at the style applied.
+        g_file = plain;
+        Click(sheet, IDC_BROWSE_NORMAL);
+        EXPECT_EQ(plain, Field(sheet, IDC_NORMAL_WALLPAPER));
+        EXPECT_EQ(DISPLAY_STYLE_STRETCH, ListedStyle(sheet));
+
+        // A style that cannot be applied: the message over the sheet, and
+        // the list shows what the engine reports, not the failed choice.
+        theWallpaperChanger.Attach(nullptr);
+        m_seen.clear();
+        m_owners.clear();
+        PickStyle(sheet, DISPLAY_STYLE_CENTER);
+        ASSERT_EQ(1u, m_seen.size());
+        EXPECT_EQ("Unable to change display style", m_seen[0].text);
+        EXPECT_EQ(sheet, m_owners[0]);
+        EXPECT_EQ(-1, ListedStyle(sheet));
+        theWallpaperChanger.Attach(m_shell);
+    }});
+}
+
+TEST_F(DesktopInformation, ColourIsAppliedStoredRedFirstAndShownInTheSwatch)
+{
+    const struct {
+        COLORREF colour;
+        const char* stored;
+    } colours[] = {{RGB(255, 255, 255), "255 255 255"}, {RGB(255, 0, 0), "255 0 0"}, {RGB(0, 0, 255), "0 0 255"}};
+    // The swatch's middle and its black frame, on the page and on the screen.
+    auto swatchPixels = [](HWND sheet, COLORREF* printed, COLORREF* frame, COLORREF* screen) {
+        const HWND page = Page(sheet);
+        RECT swatch{};
+        GetWindowRect(GetDlgItem(page, IDC_COLOR_SWATCH), &swatch);
+        const POINT middle{(swatch.left + swatch.right) / 2, (swatch.top + swatch.bottom) / 2};
+        POINT inPage = middle, edge{swatch.left, swatch.top};
+        ScreenToClient(page, &inPage);
+        ScreenToClient(page, &edge);
+        RECT client{};
+        GetClientRect(page, &client);
+        const HDC screenDC = GetDC(nullptr);
+        const HDC memory = CreateCompatibleDC(screenDC);
+        const HBITMAP bitmap = CreateCompatibleBitmap(screenDC, client.right, client.bottom);
+        const HGDIOBJ old = SelectObject(memory, bitmap);
+        const HBRUSH grey = CreateSolidBrush(RGB(1, 2, 3));
+        FillRect(memory, &client, grey);
+        SendMessageA(page, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
+        *printed = GetPixel(memory, inPage.x, inPage.y);
+        *frame = GetPixel(memory, edge.x, edge.y);
+        // The screen catches up with the window's drawing when it does.
+        WaitFor([&] { return (*screen = GetPixel(screenDC, middle.x, middle.y)) == *printed; }, 2000);
+        SelectObject(memory, old);
+        DeleteObject(grey);
+        DeleteObject(bitmap);
+        DeleteDC(memory);
+        ReleaseDC(nullptr, screenDC);
+    };
+    const INT element = COLOR_BACKGROUND;
+    const COLORREF start = RGB(0, 128, 128);
+    SetSysColors(1, &element, &start);
+    Run({[&](HWND sheet) {
+        COLORREF previous = start;
+        for (const auto& c : colours) {
+            g_colour = c.colour;
+            Click(sheet, IDC_CHANGE_COLOR);
+            EXPECT_EQ(previous, g_preselected) << c.stored;
+            EXPECT_EQ(c.colour, GetSysColor(COLOR_BACKGROUND)) << c.stored;
+            EXPECT_EQ(c.stored, GetRegString(HKEY_CURRENT_USER, kColorsKey, "Background").value_or("")) << c.stored;
+            COLORREF printed = 0, frame = 0, screen = 0;
+            swatchPixels(sheet, &printed, &frame, &screen);
+            EXPECT_EQ(c.colour, printed) << c.stored;
+            EXPECT_EQ(RGB(1, 2, 3), frame) << "the page paints inside the frame only";
+            EXPECT_EQ(c.colour, screen) << c.stored;
+            previous = c.colour;
+        }
+        // A colour the system refuses is not stored.
+        ASSERT_TRUE(PatchImport("SetSysColors", reinterpret_cast<void*>(RefuseSysColors), &g_setSysColors));
+        g_colour = RGB(10, 20, 30);
+        Click(sheet, IDC_CHANGE_COLOR);
+        PatchImport("SetSysColors", reinterpret_cast<void*>(g_setSysColors), &g_setSysColors);
+        EXPECT_EQ("0 0 255", GetRegString(HKEY_CURRENT_USER, kColorsKey, "Background").value_or(""));
+        EXPECT_EQ(4u, m_seen.size());
+    }});
+}
