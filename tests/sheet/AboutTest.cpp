@@ -208,9 +208,32 @@ TEST_F(AboutSheet, LinksHandTheirTargetsToTheShellAndSayWhenNothingTakesThem)
 
 TEST_F(AboutSheet, LinkTextIsBlueUnderlinedArialInTheDialogFontsSizeAndLeavesNoFontBehind)
 {
-    // A dialog font of another face, larger and bold.
-    HFONT dialogFont = CreateFontA(-22, 0, 0, 0, FW_BOLD, 0, 0, 0, ANSI_CHARSET, 0, 0, 0, 0, "Courier New");
-    ASSERT_TRUE(dialogFont);
+    // A dialog font larger and bold, of a face the system draws otherwise
+    // than Arial (Wine may stand one font in for many names).
+    auto faceDrawn = [](HFONT font) {
+        char face[LF_FACESIZE] = "";
+        HDC dc = CreateCompatibleDC(nullptr);
+        HGDIOBJ old = SelectObject(dc, font);
+        GetTextFaceA(dc, sizeof face, face);
+        SelectObject(dc, old);
+        DeleteDC(dc);
+        return std::string(face);
+    };
+    auto boldFont = [](const char* face) {
+        return CreateFontA(-22, 0, 0, 0, FW_BOLD, 0, 0, 0, ANSI_CHARSET, 0, 0, 0, 0, face);
+    };
+    HFONT arial = boldFont("Arial");
+    const std::string arialDrawn = faceDrawn(arial);
+    DeleteObject(arial);
+    HFONT dialogFont = nullptr;
+    for (const char* face : {"Courier New", "Tahoma", "DejaVu Sans Mono", "Liberation Mono"}) {
+        dialogFont = boldFont(face);
+        if (faceDrawn(dialogFont) != arialDrawn)
+            break;
+        DeleteObject(dialogFont);
+        dialogFont = nullptr;
+    }
+    ASSERT_TRUE(dialogFont) << "no face drawn otherwise than Arial";
     const int width = 360, height = 40;
     const char text[] = "help@tapestrix.example";
 
