@@ -207,6 +207,15 @@ protected:
 TEST_F(SettingsSheet, OpensAloneWithItsTabsAndOnlyHelpTopicsWhileTheIconIsAway)
 {
     const HWND main = m_dlg.GetSafeHwnd();
+    // The build puts the help beside this program: moved away for the while.
+    const std::string help = ExeDir() + "\\Tapestrix.chm", away = help + ".away";
+    struct PutBack {
+        const std::string& from;
+        const std::string& to;
+        ~PutBack() { MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING); }
+    } putBack{away, help};
+    MoveFileExA(help.c_str(), away.c_str(), MOVEFILE_REPLACE_EXISTING);
+    ASSERT_FALSE(FileExists(help));
     Run({[&](HWND sheet) {
         EXPECT_EQ(nullptr, GetParent(sheet));
         EXPECT_EQ(nullptr, GetWindow(sheet, GW_OWNER));
