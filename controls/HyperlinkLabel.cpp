@@ -52,9 +52,14 @@ BOOL CHyperlinkLabel::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESU
         // The static control would draw the new text at once in its own
         // plain font; the text is stored and drawn by the next paint.
         *result = ::DefWindowProcA(m_hWnd, message, wParam, lParam);
+        // The background is the parent's: it is painted again under the text.
+        const HWND parent = ::GetParent(m_hWnd);
+        if (!parent) {
+            ::InvalidateRect(m_hWnd, nullptr, TRUE);
+            return TRUE;
+        }
         RECT rect{};
         ::GetWindowRect(m_hWnd, &rect);
-        const HWND parent = ::GetParent(m_hWnd);
         ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
         ::RedrawWindow(parent, &rect, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
         return TRUE;
