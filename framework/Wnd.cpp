@@ -121,13 +121,28 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     LRESULT result = 0;
     try {
-        if (!OnWndMsg(message, wParam, lParam, &result))
+        if (!ReflectChildMessage(message, wParam, lParam, &result) && !OnWndMsg(message, wParam, lParam, &result))
             result = DefWindowProc(message, wParam, lParam);
     } catch (...) {
         // A handler that ran out of memory: the message counts as handled.
         result = 0;
     }
     return result;
+}
+
+BOOL CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*)
+{
+    return FALSE;
+}
+
+BOOL CWnd::ReflectChildMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
+{
+    const bool fromControl = (message == WM_COMMAND && lParam) ||
+                             (message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC);
+    if (!fromControl)
+        return FALSE;
+    CWnd* control = FromHandlePermanent(reinterpret_cast<HWND>(lParam));
+    return control && control->OnChildNotify(message, wParam, lParam, result);
 }
 
 LRESULT CALLBACK CWnd::StdWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -331,7 +346,8 @@ INT_PTR CDialog::RouteDialogMessage(CDialog* linkAtInit, HWND hWnd, UINT message
     LRESULT result = 0;
     BOOL handled = FALSE;
     try {
-        handled = wnd->OnWndMsg(message, wParam, lParam, &result);
+        handled = ReflectChildMessage(message, wParam, lParam, &result) ||
+                  wnd->OnWndMsg(message, wParam, lParam, &result);
     } catch (...) {
         handled = FALSE;
     }

@@ -66,6 +66,13 @@ public:
 protected:
     // The message map.  TRUE: handled, with the result in *result.
     virtual BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
+    // A control's own share of what it sends its parent (WM_COMMAND
+    // notifications, WM_CTLCOLOR*): the parent offers it here first, so a
+    // custom control needs no code in the dialog that holds it.  TRUE:
+    // handled, with the parent's answer in *result.
+    virtual BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
+    // Offers a parent's message to the linked control it came from.
+    static BOOL ReflectChildMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
     // Default processing of a message the map did not handle.
     virtual LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     // Last chance to adjust a window before CreateEx creates it.

@@ -105,3 +105,6 @@
 
 // The sheet's own "Help Topics" button takes the place of the standard Help.
 #define IDC_HELP_TOPICS 9
+
+// The hand shown over a link of the About page.
+#define IDC_LINK_HAND 9004

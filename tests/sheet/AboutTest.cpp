@@ -1,0 +1,405 @@
+// The About page in a settings sheet of its own, driven from inside the
+// sheet's modal loop: the version and the links it shows, the links' look,
+// cursor and clicks (through file associations that start link_recorder,
+// never the host's browser), and "Help Topics" of the real program's sheet.
+#include <gtest/gtest.h>
+
+#include "GuiCounts.h"
+#include "TestSupport.h"
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "controls/HyperlinkLabel.h"
+#include "framework/App.h"
+#include "res/resource.h"
+#include "sheet/AboutPage.h"
+#include "sheet/TapestrixSheet.h"
+
+using namespace tpx::test;
+
+namespace {
+
+using Step = std::function<void(HWND sheet, HWND page)>;
+
+struct Driver {
+    CTapestrixSheet* sheet = nullptr;
+    std::vector<Step> steps;
+    size_t next = 0;
+    bool busy = false;
+    bool closed = false;
+};
+Driver* g_driver;
+
+// One step per tick; a step that pumps messages is not overtaken.
+void CALLBACK DriverTick(HWND, UINT, UINT_PTR, DWORD)
+{
+    Driver* d = g_driver;
+    const HWND sheet = d ? d->sheet->GetSafeHwnd() : nullptr;
+    if (!d || d->busy || d->closed || !sheet || !IsWindowVisible(sheet))
+        return;
+    if (d->next < d->steps.size()) {
+        d->busy = true;
+        d->steps[d->next++](sheet, PropSheet_IndexToHwnd(sheet, 0));
+        d->busy = false;
+    } else {
+        d->closed = true;
+        PostMessageA(sheet, WM_CLOSE, 0, 0);
+    }
+}
+
+std::string TextOf(HWND hwnd)
+{
+    char text[256] = "";
+    GetWindowTextA(hwnd, text, sizeof text);
+    return text;
+}
+
+CHyperlinkLabel* LabelOf(HWND page, int id)
+{
+    return dynamic_cast<CHyperlinkLabel*>(CWnd::FromHandlePermanent(GetDlgItem(page, id)));
+}
+
+// A click as the mouse gives it; the static control reports it on the press.
+void Click(HWND page, int id)
+{
+    const HWND label = GetDlgItem(page, id);
+    PostMessageA(label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+    PostMessageA(label, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+}
+
+class AboutSheet : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_answerer.SetHandler([this](HWND dialog, const DialogSeen& seen) {
+            if (CWnd::FromHandlePermanent(dialog))
+                return 0;   // the sheet itself
+            m_seen.push_back(seen);
+            m_owners.push_back(GetWindow(dialog, GW_OWNER));
+            // The message box's icon control.
+            m_icons.push_back(reinterpret_cast<HICON>(SendDlgItemMessageA(dialog, 0x440, STM_GETICON, 0, 0)));
+            return IDOK;
+        });
+    }
+
+    // Opens a sheet with the About page alone and plays `steps` in it.
+    void Run(std::vector<Step> steps)
+    {
+        CTapestrixSheet sheet("Tapestrix - About", nullptr, 0);
+        CAboutTapestrixPage about;
+        sheet.AddPage(&about);
+        Driver driver{&sheet, std::move(steps)};
+        g_driver = &driver;
+        const UINT_PTR timer = SetTimer(nullptr, 0, 100, DriverTick);
+        sheet.DoModal();
+        KillTimer(nullptr, timer);
+        g_driver = nullptr;
+        EXPECT_EQ(driver.steps.size(), driver.next) << "the sheet closed before its steps ran";
+    }
+
+    AppRegistryScope m_registry;
+    CWinApp m_app{"Tapestrix"};
+    DialogAnswerer m_answerer;
+    std::vector<DialogSeen> m_seen;
+    std::vector<HWND> m_owners;
+    std::vector<HICON> m_icons;
+};
+
+}  // namespace
+
+TEST_F(AboutSheet, ShowsTheVersionAndTheLinksOfTheSettingsOrItsOwn)
+{
+    const struct {
+        const char* version;
+        const char* url;
+        const char* support;
+        const char* caption;
+        const char* website;
+        const char* supportText;
+    } cases[] = {
+        {nullptr, nullptr, nullptr, "Tapestrix - Version 3.0", "http://www.brindlecourt.example/tapestrix/",
+         "support@brindlecourt.example"},
+        {"4.2 beta (build 7)", "any text at all", "help@tapestrix.example", "Tapestrix - Version 4.2 beta (build 7)",
+         "any text at all", "help@tapestrix.example"},
+    };
+    for (const auto& c : cases) {
+        AppRegistryScope registry;
+        registry.Set("CurrentActivePage", 2);
+        if (c.version) {
+            registry.Set("Version", c.version);
+            registry.Set("CompanyURL", c.url);
+            registry.Set("SupportEmail", c.support);
+        }
+        Run({[&](HWND, HWND page) {
+            EXPECT_EQ(c.caption, TextOf(GetDlgItem(page, IDC_FRAME_VERSION)));
+            EXPECT_EQ("Contact information", TextOf(GetDlgItem(page, IDC_FRAME_CONTACT)));
+            EXPECT_EQ(c.website, TextOf(GetDlgItem(page, IDC_LINK_WEBSITE)));
+            EXPECT_EQ(c.supportText, TextOf(GetDlgItem(page, IDC_LINK_SUPPORT)));
+            EXPECT_EQ("comments@brindlecourt.example", TextOf(GetDlgItem(page, IDC_LINK_COMMENTS)));
+            EXPECT_EQ(std::string(c.website), static_cast<LPCSTR>(LabelOf(page, IDC_LINK_WEBSITE)->m_strLink));
+            EXPECT_EQ("mailto:" + std::string(c.supportText),
+                      static_cast<LPCSTR>(LabelOf(page, IDC_LINK_SUPPORT)->m_strLink));
+            EXPECT_EQ(std::string("mailto:comments@brindlecourt.example"),
+                      static_cast<LPCSTR>(LabelOf(page, IDC_LINK_COMMENTS)->m_strLink));
+        }});
+        EXPECT_EQ(0u, GetRegDword(HKEY_CURRENT_USER, kAppKey, "CurrentActivePage"));
+    }
+    EXPECT_TRUE(m_seen.empty());
+}
+
+TEST_F(AboutSheet, LinksHandTheirTargetsToTheShellAndSayWhenNothingTakesThem)
+{
+    // The website through a scheme of the test's own, the addresses through
+    // the mail association pointed at the recorder for the test's length.
+    TempDir dir;
+    const std::string opened = dir / "opened.txt";
+    const std::string command = "\"" + ExeDir() + "\\link_recorder.exe\" \"" + opened + "\" \"%1\"";
+    RegistrySnapshot mailto(HKEY_CLASSES_ROOT, "mailto");
+    RegistrySnapshot scheme(HKEY_CLASSES_ROOT, "tpxlink");
+    ASSERT_TRUE(SetRegString(HKEY_CLASSES_ROOT, "tpxlink", "URL Protocol", ""));
+    for (const char* key : {"tpxlink\\shell\\open\\command", "mailto\\shell\\open\\command"})
+        ASSERT_TRUE(SetRegString(HKEY_CLASSES_ROOT, key, "", command));
+    const std::string unclaimed = dir / "notes.tpxnone";   // no program takes this type
+    ASSERT_TRUE(WriteFileText(unclaimed, "nothing"));
+    m_registry.Set("CompanyURL", "tpxlink:tapestrix.example/news?from=about");
+    m_registry.Set("SupportEmail", "help@tapestrix.example");
+
+    auto openedText = [&] {
+        const std::vector<uint8_t> bytes = ReadFileBytes(opened);
+        return std::string(bytes.begin(), bytes.end());
+    };
+    auto clickOpens = [&](int id, std::string target) {
+        return [&, id, target](HWND, HWND page) {
+            DeleteFileA(opened.c_str());
+            Click(page, id);
+            EXPECT_TRUE(WaitFor([&] { return FileExists(opened); }, 15000)) << target;
+            EXPECT_EQ(target, openedText());
+            EXPECT_TRUE(m_seen.empty());
+        };
+    };
+    Run({clickOpens(IDC_LINK_WEBSITE, "tpxlink:tapestrix.example/news?from=about"),
+         clickOpens(IDC_LINK_SUPPORT, "mailto:help@tapestrix.example"),
+         [&](HWND, HWND page) {
+             DeleteFileA(opened.c_str());
+             LabelOf(page, IDC_LINK_WEBSITE)->m_strLink = "";
+             Click(page, IDC_LINK_WEBSITE);
+             PumpMessages(1500);
+             EXPECT_TRUE(m_seen.empty()) << m_seen[0].text;
+             EXPECT_FALSE(FileExists(opened));
+
+             LabelOf(page, IDC_LINK_WEBSITE)->m_strLink = unclaimed.c_str();
+             Click(page, IDC_LINK_WEBSITE);
+             EXPECT_TRUE(WaitFor([&] { return !m_seen.empty(); }, 15000));
+         },
+         [&](HWND sheet, HWND) {
+             ASSERT_EQ(1u, m_seen.size());
+             EXPECT_EQ("Unable to go to link", m_seen[0].text);
+             EXPECT_EQ("Tapestrix", m_seen[0].caption);
+             EXPECT_EQ(sheet, m_owners[0]);
+             EXPECT_EQ(LoadIconA(nullptr, IDI_HAND), m_icons[0]);
+             EXPECT_TRUE(IsWindowVisible(sheet));
+         }});
+}
+
+TEST_F(AboutSheet, LinkTextIsBlueUnderlinedArialInTheDialogFontsSizeAndLeavesNoFontBehind)
+{
+    // A dialog font larger and bold, of a face the system draws otherwise
+    // than Arial (Wine may stand one font in for many names).
+    auto faceDrawn = [](HFONT font) {
+        char face[LF_FACESIZE] = "";
+        HDC dc = CreateCompatibleDC(nullptr);
+        HGDIOBJ old = SelectObject(dc, font);
+        GetTextFaceA(dc, sizeof face, face);
+        SelectObject(dc, old);
+        DeleteDC(dc);
+        return std::string(face);
+    };
+    auto boldFont = [](const char* face) {
+        return CreateFontA(-22, 0, 0, 0, FW_BOLD, 0, 0, 0, ANSI_CHARSET, 0, 0, 0, 0, face);
+    };
+    HFONT arial = boldFont("Arial");
+    const std::string arialDrawn = faceDrawn(arial);
+    DeleteObject(arial);
+    HFONT dialogFont = nullptr;
+    for (const char* face : {"Courier New", "Tahoma", "DejaVu Sans Mono", "Liberation Mono"}) {
+        dialogFont = boldFont(face);
+        if (faceDrawn(dialogFont) != arialDrawn)
+            break;
+        DeleteObject(dialogFont);
+        dialogFont = nullptr;
+    }
+    ASSERT_TRUE(dialogFont) << "no face drawn otherwise than Arial";
+    const int width = 360, height = 40;
+    const char text[] = "help@tapestrix.example";
+
+    // What the label's text has to look like: the same size and weight,
+    // underlined Arial, in blue.
+    struct Ink {
+        RECT box{width, height, -1, -1};
+        int bluish = 0, other = 0, widestRow = 0;
+    };
+    auto render = [&](const std::function<void(HDC)>& draw) {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        void* bits = nullptr;
+        HDC dc = CreateCompatibleDC(nullptr);
+        HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        HGDIOBJ old = SelectObject(dc, bitmap);
+        RECT all{0, 0, width, height};
+        FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        draw(dc);
+        GdiFlush();
+        Ink ink;
+        const auto* px = static_cast<const uint32_t*>(bits);
+        for (int y = 0; y < height; ++y) {
+            int row = 0;
+            for (int x = 0; x < width; ++x) {
+                const uint32_t p = px[y * width + x] & 0xFFFFFF;
+                if (p == 0xFFFFFF)
+                    continue;
+                const int r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
+                ++(b >= 250 && std::abs(r - g) <= 16 ? ink.bluish : ink.other);
+                ink.box = {std::min<LONG>(ink.box.left, x), std::min<LONG>(ink.box.top, y),
+                           std::max<LONG>(ink.box.right, x), std::max<LONG>(ink.box.bottom, y)};
+                ++row;
+            }
+            ink.widestRow = std::max(ink.widestRow, row);
+        }
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+        return ink;
+    };
+    HFONT expectedFont = CreateFontA(-22, 0, 0, 0, FW_BOLD, 0, TRUE, 0, ANSI_CHARSET, 0, 0, 0, 0, "Arial");
+    const Ink expected = render([&](HDC dc) {
+        SelectObject(dc, expectedFont);
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, RGB(0, 0, 255));
+        TextOutA(dc, 0, 0, text, lstrlenA(text));
+    });
+    DeleteObject(expectedFont);
+
+    int before = 0, after = 0;
+    Ink drawn;
+    Run({[&](HWND, HWND page) {
+        const HWND label = GetDlgItem(page, IDC_LINK_SUPPORT);
+        SendMessageA(label, WM_SETFONT, reinterpret_cast<WPARAM>(dialogFont), FALSE);
+        SetWindowTextA(label, text);
+        SetWindowPos(label, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
+        drawn = render([&](HDC dc) { SendMessageA(label, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT); });
+
+        // Every paint makes its font and lets it go again.
+        PumpMessages(200);
+        before = CountGdiObjects();
+        for (int i = 0; i < 100; ++i) {
+            RedrawWindow(label, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+            render([&](HDC dc) { SendMessageA(label, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT); });
+        }
+        after = CountGdiObjects();
+    }});
+    DeleteObject(dialogFont);
+
+    EXPECT_GT(drawn.bluish, 50);
+    EXPECT_EQ(0, drawn.other) << "ink that is not blue";
+    EXPECT_EQ(expected.box.left, drawn.box.left);
+    EXPECT_EQ(expected.box.top, drawn.box.top);
+    EXPECT_EQ(expected.box.right, drawn.box.right);
+    EXPECT_EQ(expected.box.bottom, drawn.box.bottom);
+    // The underline: one row inked across the text.
+    EXPECT_GE(drawn.widestRow, (drawn.box.right - drawn.box.left) * 9 / 10);
+    ASSERT_GT(before, 0) << "the GDI handle table could not be read";
+    EXPECT_LE(std::abs(after - before), 2) << before << " objects before 200 paints, " << after << " after";
+}
+
+TEST_F(AboutSheet, TheHandShowsOverALinkAndTheArrowBesideIt)
+{
+    const HCURSOR hand = LoadCursorA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDC_LINK_HAND));
+    ASSERT_TRUE(hand);
+    ICONINFO info{};
+    ASSERT_TRUE(GetIconInfo(hand, &info));
+    EXPECT_FALSE(info.fIcon);
+    EXPECT_EQ(5u, info.xHotspot);
+    EXPECT_EQ(0u, info.yHotspot);
+    DeleteObject(info.hbmMask);
+    DeleteObject(info.hbmColor);
+
+    auto pointAt = [](int id, bool over) {
+        return [id, over](HWND sheet, HWND page) {
+            SetForegroundWindow(sheet);
+            RECT r{};
+            GetWindowRect(GetDlgItem(page, id), &r);
+            // Over the label, or just left of it over the page itself.
+            SetCursorPos(over ? (r.left + 3) : (r.left - 4), (r.top + r.bottom) / 2);
+            PumpMessages(300);
+        };
+    };
+    HCURSOR overLink = nullptr, beside = nullptr;
+    Run({pointAt(IDC_LINK_WEBSITE, true), [&](HWND, HWND) { overLink = GetCursor(); },
+         pointAt(IDC_LINK_WEBSITE, false), [&](HWND, HWND) { beside = GetCursor(); }});
+    EXPECT_EQ(hand, overLink);
+    EXPECT_EQ(LoadCursorA(nullptr, IDC_ARROW), beside);
+}
+
+TEST(AboutHelp, HelpTopicsOfTheProgramsSheetOpensTheHelpFile)
+{
+    ASSERT_TRUE(FileExists(ExeDir() + "\\Tapestrix.chm")) << "the build puts the help beside the program";
+    if (HWND stale = FindWindowA("HH Parent", nullptr))
+        PostMessageA(stale, WM_CLOSE, 0, 0);
+
+    AppRegistryScope registry;
+    registry.Set("MinimizeOnStartup", 1);
+    // Keeps Wine's desktop, and its tray, alive between programs.
+    const HWND keepAlive = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    ChildProcess tapestrix;
+    ASSERT_TRUE(tapestrix.Start(ExeDir() + "\\Tapestrix.exe"));
+    HWND main = nullptr;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            for (HWND hwnd : WindowsOfProcess(tapestrix.Pid(), "#32770", "Tapestrix"))
+                if (!IsWindowVisible(hwnd))
+                    main = hwnd;
+            return main != nullptr;
+        },
+        15000));
+
+    PostMessageA(main, WM_COMMAND, ID_OPEN_SETTINGS, 0);
+    HWND sheet = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (sheet = WaitForDialogOf(tapestrix.Pid(), 0)) != nullptr; }, 15000));
+    EXPECT_EQ(0u, TextOf(sheet).rfind("Tapestrix - ", 0)) << TextOf(sheet);
+    const HWND topics = FindWindowExA(sheet, nullptr, "Button", "Help Topics");
+    ASSERT_TRUE(topics);
+    EXPECT_EQ(IDHELP, GetDlgCtrlID(topics));
+    PostMessageA(topics, BM_CLICK, 0, 0);
+
+    HWND help = nullptr;
+    EXPECT_TRUE(WaitFor([&] { return (help = FindWindowA("HH Parent", nullptr)) != nullptr; }, 15000));
+    // No message of the program's own beside its sheet.
+    PumpMessages(1000);
+    for (HWND dialog : WindowsOfProcess(tapestrix.Pid(), "#32770", nullptr, true))
+        EXPECT_EQ(sheet, dialog) << ReadDialog(dialog).text;
+    if (help) {
+        EXPECT_EQ("Tapestrix Help", TextOf(help));
+        DWORD pid = 0;
+        GetWindowThreadProcessId(help, &pid);
+        HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid);
+        PostMessageA(help, WM_CLOSE, 0, 0);
+        if (process && WaitForSingleObject(process, 5000) != WAIT_OBJECT_0)
+            TerminateProcess(process, 1);
+        if (process)
+            CloseHandle(process);
+    }
+    PostMessageA(sheet, WM_CLOSE, 0, 0);
+    PumpMessages(500);
+    PostMessageA(main, WM_COMMAND, ID_EXIT, 0);
+    EXPECT_TRUE(tapestrix.WaitExit(10000));
+    DestroyWindow(keepAlive);
+}
