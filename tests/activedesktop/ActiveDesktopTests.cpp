@@ -422,6 +422,29 @@ TEST_F(DesktopTest, DamagedBitmapsShowThePlainDesktopAndKeepTheirPath)
     EXPECT_EQ(Wide(path), Wallpaper(New().Get()));
 }
 
+// JPEGs and GIFs with the same kinds of damage reach the platform's decoder
+// only when their size is sane: each is shown or is the plain desktop, at once.
+TEST_F(DesktopTest, DamagedJpegsAndGifsAreShownOrThePlainDesktop)
+{
+    const std::string jpeg = m_dir / "good.jpg", gif = m_dir / "good.gif";
+    ASSERT_TRUE(WriteJpeg(jpeg, 320, 200, kOrange));
+    FIBITMAP* dib = FreeImage_Allocate(320, 200, 8);
+    ASSERT_TRUE(dib && FreeImage_Save(FIF_GIF, dib, gif.c_str(), 0));
+    FreeImage_Unload(dib);
+    for (const BitmapCase& c : DamagedJpegsAndGifs(ReadFileBytes(jpeg), ReadFileBytes(gif))) {
+        const std::string path = m_dir / c.name;
+        ASSERT_TRUE(WriteFileBytes(path, c.bytes.data(), c.bytes.size()));
+        for (DWORD style : {WPSTYLE_CENTER, WPSTYLE_STRETCH}) {
+            const DWORD start = GetTickCount();
+            EXPECT_EQ(S_OK, Apply(m_object.Get(), path, style, AD_APPLY_SAVE)) << c.name;
+            EXPECT_GT(5000u, GetTickCount() - start) << c.name << ": an announced size was believed";
+            // The imaging reads neither a cut JPEG nor a cut GIF; a GIF image off its screen it does.
+            EXPECT_EQ(c.name == "screen.gif" || c.name == "outside.gif", !SpiWallpaper().empty()) << c.name;
+            EXPECT_EQ(path, Value(kGeneralKey, "BackupWallpaper"));
+        }
+    }
+}
+
 // Windows in front of the desktop are told to repaint, never waited for.
 TEST_F(DesktopTest, AWindowWhoseThreadNeverAnswersHoldsNothingUp)
 {
