@@ -329,13 +329,19 @@ TEST_F(AdTest, ApplyFlagsAreTestedBitByBit)
 
 TEST_F(AdTest, NothingToShowMeansThePlainDesktopButThePathIsKept)
 {
-    const auto page = m_dir / "page.htm", missing = m_dir / "missing.bmp", broken = m_dir / "broken.bmp";
+    const auto page = m_dir / "page.htm", missing = m_dir / "missing.bmp", broken = m_dir / "broken.bmp",
+               icon = m_dir / "icon.ico";
     ASSERT_TRUE(WriteFileText(page, "<html></html>") && WriteFileText(broken, "BM no bitmap"));
+    // A 1 x 1 icon: a picture the platform's imaging reads, but no kind of wallpaper, so no decoder sees it.
+    const char iconBytes[] = "\0\0\1\0\1\0\1\1\0\0\1\0\x20\0\x30\0\0\0\x16\0\0\0"
+                             "\x28\0\0\0\1\0\0\0\2\0\0\0\1\0\x20\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0"
+                             "\x20\x20\xE0\xFF\0\0\0";
+    ASSERT_TRUE(WriteFileBytes(icon, iconBytes, sizeof iconBytes));
     ASSERT_EQ(1, Active(New().Get(), 1));
     ASSERT_EQ(S_OK, Apply(New().Get(), page, WPSTYLE_CENTER, AD_APPLY_SAVE | AD_APPLY_HTMLGEN));
     EXPECT_EQ(page + "|", Value(kGeneralKey, "Wallpaper") + "|" + Value(kDesktopKey, "Wallpaper"));
     ASSERT_EQ(0, Active(New().Get(), 0));
-    for (const std::string& path : {missing, broken}) {
+    for (const std::string& path : {missing, broken, icon}) {
         EXPECT_EQ(S_OK, Apply(New().Get(), path, WPSTYLE_STRETCH, AD_APPLY_SAVE)) << path;
         EXPECT_EQ("", Value(kDesktopKey, "Wallpaper") + SpiWallpaper()) << path;
         EXPECT_EQ(path, Value(kGeneralKey, "BackupWallpaper"));
