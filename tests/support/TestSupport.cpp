@@ -752,6 +752,11 @@ std::vector<BitmapCase> BitmapHeaderCases()
         b.info.biSizeImage = 0x10000;
         add("RLE size past the end", b.Bytes(), false);
     }
+    {
+        BmpBuilder b = Rle(8, {0, 1});  // ends at once: only the pixel limit stands between it and 4 GB
+        b.info.biWidth = b.info.biHeight = 0x10000;
+        add("RLE 65536 x 65536 in two bytes", b.Bytes(), false);
+    }
     return cases;
 }
 
