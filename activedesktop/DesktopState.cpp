@@ -5,6 +5,8 @@
 
 #include <cstring>
 #include <cwchar>
+#include <mutex>
+#include <string>
 #include <vector>
 
 namespace activedesktop {
@@ -106,30 +108,92 @@ DWORD GetShellStateFlags(const std::vector<BYTE>& state)
 BOOL CALLBACK RepaintWindow(HWND window, LPARAM)
 {
     if (IsWindowVisible(window)) {
+        // Both only queue work for the window's own thread: a window whose
+        // thread hangs, in any process, never holds up a change.
         RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
         // Wine repaints another program's frame only when told it changed.
         SetWindowPos(window, nullptr, 0, 0, 0, 0,
-                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER | SWP_FRAMECHANGED);
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER |
+                         SWP_FRAMECHANGED | SWP_ASYNCWINDOWPOS);
     }
     return TRUE;
 }
 
+// Longest wait for Wine's desktop to paint; its thread is the shell's, which
+// answers at once unless it is itself hung.
+constexpr UINT kDesktopPaintTimeoutMs = 500;
+
 HRESULT ShowBitmap(LPCWSTR bitmap)
 {
     // Wine's desktop reloads the file on this even when its name is the one
-    // it shows already, which is how a rewritten bitmap gets shown.
-    if (SystemParametersInfoW(SPI_SETDESKWALLPAPER, 0, const_cast<LPWSTR>(bitmap),
-                              SPIF_UPDATEINIFILE | SPIF_SENDCHANGE)) {
-        // It then paints the new wallpaper over the windows in front of it
-        // (the taskbar included) without telling them: once it has painted
-        // (within a moment), they paint again.
-        for (int waited = 0; waited < 500 && GetUpdateRect(GetDesktopWindow(), nullptr, FALSE); waited += 10)
-            Sleep(10);
-        EnumWindows(RepaintWindow, 0);
-        return S_OK;
+    // it shows already, which is how a rewritten bitmap gets shown.  The
+    // desktop is told directly; no broadcast to every window (SPIF_SENDCHANGE
+    // waits seconds on each hung one).
+    if (!SystemParametersInfoW(SPI_SETDESKWALLPAPER, 0, const_cast<LPWSTR>(bitmap), SPIF_UPDATEINIFILE)) {
+        const DWORD error = GetLastError();
+        return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
     }
-    const DWORD error = GetLastError();
-    return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
+    // The desktop paints the new wallpaper over the windows in front of it
+    // (the taskbar included) without telling them, so they must paint again
+    // after it.  A sent WM_PAINT returns once the desktop's own thread has
+    // painted what it had pending: no guessing how long that takes.
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutW(GetDesktopWindow(), WM_PAINT, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, kDesktopPaintTimeoutMs,
+                        &answer);
+    EnumWindows(RepaintWindow, 0);
+    return S_OK;
+}
+
+// What this process last had Wine's desktop load, and in which style.
+// Loading the very same file again changes nothing on screen but costs the
+// desktop a reload and a repaint of a screen-sized bitmap, and the refresh
+// that follows every conversion asks for exactly that.  The file is known by
+// its identity and its last write, so a rewritten or replaced file is shown
+// again; the shell's record must still name it, so a change by anybody else
+// is shown over.
+struct ShownFile {
+    std::wstring path;
+    DWORD style = 0;
+    BY_HANDLE_FILE_INFORMATION file{};
+};
+std::mutex g_shownLock;
+ShownFile g_shown;  // empty path: nothing known
+
+bool Identify(LPCWSTR path, BY_HANDLE_FILE_INFORMATION* info)
+{
+    const CFileHandle file(CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.IsValid() && GetFileInformationByHandle(file.Get(), info);
+}
+
+bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b)
+{
+    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+           a.nFileIndexLow == b.nFileIndexLow && a.nFileSizeHigh == b.nFileSizeHigh &&
+           a.nFileSizeLow == b.nFileSizeLow && CompareFileTime(&a.ftLastWriteTime, &b.ftLastWriteTime) == 0;
+}
+
+bool IsShownAlready(LPCWSTR bitmap, DWORD style, const BY_HANDLE_FILE_INFORMATION& file)
+{
+    WCHAR recorded[MAX_PATH];
+    CRegKeyHandle desktop;
+    if (OpenKey(HKEY_CURRENT_USER, kDesktopKey, &desktop) != ERROR_SUCCESS ||
+        !QueryString(desktop.Get(), L"Wallpaper", recorded, MAX_PATH) || lstrcmpiW(recorded, bitmap) != 0)
+        return false;
+    const std::lock_guard<std::mutex> lock(g_shownLock);
+    return !g_shown.path.empty() && lstrcmpiW(g_shown.path.c_str(), bitmap) == 0 && g_shown.style == style &&
+           SameFile(g_shown.file, file);
+}
+
+void RememberShown(LPCWSTR bitmap, DWORD style, const BY_HANDLE_FILE_INFORMATION* file)
+{
+    const std::lock_guard<std::mutex> lock(g_shownLock);
+    g_shown = ShownFile{};
+    if (file) {
+        g_shown.path = bitmap;
+        g_shown.style = style;
+        g_shown.file = *file;
+    }
 }
 
 }  // namespace
@@ -229,7 +293,13 @@ HRESULT SaveWallpaper(LPCWSTR path, DWORD style)
     if (rc != ERROR_SUCCESS)
         return FromWin32(rc);
 
-    return ShowBitmap(shown);
+    BY_HANDLE_FILE_INFORMATION file{};
+    const bool known = shown[0] && Identify(shown, &file);
+    if (known && IsShownAlready(shown, style, file))
+        return S_OK;
+    hr = ShowBitmap(shown);
+    RememberShown(shown, style, SUCCEEDED(hr) && known ? &file : nullptr);
+    return hr;
 }
 
 HRESULT ShowSavedWallpaper()
@@ -239,6 +309,7 @@ HRESULT ShowSavedWallpaper()
     if (OpenKey(HKEY_CURRENT_USER, kDesktopKey, &desktop) != ERROR_SUCCESS ||
         !QueryString(desktop.Get(), L"Wallpaper", shown, MAX_PATH))
         shown[0] = L'\0';
+    RememberShown(shown, 0, nullptr);  // shown afresh, whatever it is
     return ShowBitmap(shown);
 }
 

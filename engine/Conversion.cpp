@@ -7,6 +7,7 @@
 
 #include <FreeImage.h>  // after windows.h: it defines windows.h's own guard
 
+#include "engine/BitmapCheck.h"
 #include "engine/Picture.h"
 #include "framework/App.h"
 #include "settings/Settings.h"
@@ -66,9 +67,22 @@ private:
     CString m_temp;
 };
 
+// The library's GIF reader allocates the whole first image, whatever size
+// it announces, and then decodes for as long as that takes: such a GIF is
+// refused before it is handed over.
+BOOL HasSaneSize(FREE_IMAGE_FORMAT format, const CString& source)
+{
+    if (format != FIF_GIF)
+        return TRUE;
+    WCHAR wide[MAX_PATH] = {};
+    return MultiByteToWideChar(CP_ACP, 0, source, -1, wide, MAX_PATH) > 0 && !IsOversizedGifFile(wide);
+}
+
 BOOL WriteWithFreeImage(FREE_IMAGE_FORMAT format, const CString& source, const CString& target)
 {
     EnsureFreeImage();
+    if (!HasSaneSize(format, source))
+        return FALSE;
     FIBITMAP* picture = FreeImage_Load(format, source, 0);
     if (!picture)
         return FALSE;

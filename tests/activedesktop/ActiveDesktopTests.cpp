@@ -329,13 +329,19 @@ TEST_F(AdTest, ApplyFlagsAreTestedBitByBit)
 
 TEST_F(AdTest, NothingToShowMeansThePlainDesktopButThePathIsKept)
 {
-    const auto page = m_dir / "page.htm", missing = m_dir / "missing.bmp", broken = m_dir / "broken.bmp";
+    const auto page = m_dir / "page.htm", missing = m_dir / "missing.bmp", broken = m_dir / "broken.bmp",
+               icon = m_dir / "icon.ico";
     ASSERT_TRUE(WriteFileText(page, "<html></html>") && WriteFileText(broken, "BM no bitmap"));
+    // A 1 x 1 icon: a picture the platform's imaging reads, but no kind of wallpaper, so no decoder sees it.
+    const char iconBytes[] = "\0\0\1\0\1\0\1\1\0\0\1\0\x20\0\x30\0\0\0\x16\0\0\0"
+                             "\x28\0\0\0\1\0\0\0\2\0\0\0\1\0\x20\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0"
+                             "\x20\x20\xE0\xFF\0\0\0";
+    ASSERT_TRUE(WriteFileBytes(icon, iconBytes, sizeof iconBytes));
     ASSERT_EQ(1, Active(New().Get(), 1));
     ASSERT_EQ(S_OK, Apply(New().Get(), page, WPSTYLE_CENTER, AD_APPLY_SAVE | AD_APPLY_HTMLGEN));
     EXPECT_EQ(page + "|", Value(kGeneralKey, "Wallpaper") + "|" + Value(kDesktopKey, "Wallpaper"));
     ASSERT_EQ(0, Active(New().Get(), 0));
-    for (const std::string& path : {missing, broken}) {
+    for (const std::string& path : {missing, broken, icon}) {
         EXPECT_EQ(S_OK, Apply(New().Get(), path, WPSTYLE_STRETCH, AD_APPLY_SAVE)) << path;
         EXPECT_EQ("", Value(kDesktopKey, "Wallpaper") + SpiWallpaper()) << path;
         EXPECT_EQ(path, Value(kGeneralKey, "BackupWallpaper"));
@@ -392,6 +398,86 @@ TEST_F(DesktopTest, WindowsInFrontOfTheDesktopStayPainted)
     ASSERT_TRUE(WriteSolidBmp(path, 32, 32, kRed));
     ASSERT_EQ(S_OK, Apply(m_object.Get(), path, WPSTYLE_TILE, AD_APPLY_SAVE));
     EXPECT_DESKTOP(Centre(kRed), {100, 100, kOrange});
+}
+
+// A damaged bitmap is a missing picture: the plain desktop, its path kept.
+// Wine's desktop and this process's loaders never see it, in either of the
+// object's ways to the desktop (as it is, or through the screen-sized copy).
+TEST_F(DesktopTest, DamagedBitmapsShowThePlainDesktopAndKeepTheirPath)
+{
+    const std::string good = m_dir / "good.bmp", path = m_dir / "case.bmp";
+    ASSERT_TRUE(WriteSolidBmp(good, 64, 64, kGreen));
+    for (const BitmapCase& c : DamagedBitmaps()) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(WriteFileBytes(path, c.bytes.data(), c.bytes.size()));
+        ASSERT_EQ(S_OK, Apply(m_object.Get(), good, WPSTYLE_CENTER, AD_APPLY_SAVE));
+        EXPECT_DESKTOP(Centre(kGreen));
+        EXPECT_EQ(S_OK, Apply(m_object.Get(), path, WPSTYLE_CENTER, AD_APPLY_SAVE));
+        EXPECT_DESKTOP(Centre(m_plain));
+        EXPECT_EQ(path + "|", Value(kGeneralKey, "BackupWallpaper") + "|" + SpiWallpaper());
+    }
+    for (const BitmapCase& c : BitmapHeaderCases()) {
+        ASSERT_TRUE(WriteFileBytes(path, c.bytes.data(), c.bytes.size()));
+        for (DWORD style : {WPSTYLE_TILE, WPSTYLE_STRETCH}) {
+            EXPECT_EQ(S_OK, Apply(m_object.Get(), path, style, AD_APPLY_SAVE)) << c.name;
+            const std::string shown = SpiWallpaper();
+            EXPECT_EQ(c.sound, !shown.empty()) << c.name << " " << style;
+            EXPECT_EQ(c.sound && style == WPSTYLE_TILE, shown == path) << c.name;
+        }
+    }
+    EXPECT_EQ(Wide(path), Wallpaper(New().Get()));
+}
+
+// JPEGs and GIFs with the same kinds of damage reach the platform's decoder
+// only when their size is sane: each is shown or is the plain desktop, at once.
+TEST_F(DesktopTest, DamagedJpegsAndGifsAreShownOrThePlainDesktop)
+{
+    const std::string jpeg = m_dir / "good.jpg", gif = m_dir / "good.gif";
+    ASSERT_TRUE(WriteJpeg(jpeg, 320, 200, kOrange));
+    FIBITMAP* dib = FreeImage_Allocate(320, 200, 8);
+    ASSERT_TRUE(dib && FreeImage_Save(FIF_GIF, dib, gif.c_str(), 0));
+    FreeImage_Unload(dib);
+    for (const BitmapCase& c : DamagedJpegsAndGifs(ReadFileBytes(jpeg), ReadFileBytes(gif))) {
+        const std::string path = m_dir / c.name;
+        ASSERT_TRUE(WriteFileBytes(path, c.bytes.data(), c.bytes.size()));
+        for (DWORD style : {WPSTYLE_CENTER, WPSTYLE_STRETCH}) {
+            const DWORD start = GetTickCount();
+            EXPECT_EQ(S_OK, Apply(m_object.Get(), path, style, AD_APPLY_SAVE)) << c.name;
+            EXPECT_GT(5000u, GetTickCount() - start) << c.name << ": an announced size was believed";
+            // The imaging reads neither a cut JPEG nor a cut GIF; a GIF image off its screen it does.
+            EXPECT_EQ(c.name == "screen.gif" || c.name == "outside.gif", !SpiWallpaper().empty()) << c.name;
+            EXPECT_EQ(path, Value(kGeneralKey, "BackupWallpaper"));
+        }
+    }
+}
+
+// Windows in front of the desktop are told to repaint, never waited for.
+TEST_F(DesktopTest, AWindowWhoseThreadNeverAnswersHoldsNothingUp)
+{
+    CKernelHandle created(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    CKernelHandle release(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    struct Hung {
+        HANDLE created, release;
+    } hung{created.Get(), release.Get()};
+    CKernelHandle thread(CreateThread(nullptr, 0, [](void* p) -> DWORD {
+        const Hung* h = static_cast<Hung*>(p);
+        CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", "hung", WS_POPUP | WS_VISIBLE, 600, 40, 80, 80, nullptr,
+                        nullptr, nullptr, nullptr);
+        SetEvent(h->created);
+        WaitForSingleObject(h->release, 4000);  // no messages meanwhile; bounded, so a failure is a time
+        return 0;
+    }, &hung, 0, nullptr));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(created.Get(), 5000));
+    const std::string path = m_dir / "red.bmp";
+    ASSERT_TRUE(WriteSolidBmp(path, 32, 32, kRed));
+    for (DWORD style : {WPSTYLE_TILE, WPSTYLE_STRETCH}) {
+        const DWORD start = GetTickCount();
+        ASSERT_EQ(S_OK, Apply(m_object.Get(), path, style, AD_APPLY_SAVE));
+        EXPECT_GT(1000u, GetTickCount() - start) << style;
+    }
+    EXPECT_DESKTOP(Centre(kRed));
+    SetEvent(release.Get());
+    WaitForSingleObject(thread.Get(), 5000);
 }
 
 TEST_F(DesktopTest, StretchedTwoByTwoBitmapFillsTheCornersThroughAScreenSizedCopy)

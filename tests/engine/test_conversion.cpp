@@ -1,8 +1,10 @@
 // Bitmap conversion with the real FreeImage library, failures never harming
 // the bitmap the desktop shows, and the picture loader.
+#include <algorithm>
 #include <filesystem>
 
 #include "EngineTest.h"
+#include "engine/BitmapCheck.h"
 #include "engine/Conversion.h"
 #include "engine/Picture.h"
 #include "framework/File.h"
@@ -146,6 +148,81 @@ TEST_F(Conversion, PictureReportsItsSizeSavesARealBitmapAndRefusesBadFiles)
     EXPECT_EQ(answerer.Seen()[1].text, "Can not allocate enough memory\t");
     for (const DialogSeen& seen : answerer.Seen())
         EXPECT_EQ(seen.caption, "CPicture Error");
+}
+
+TEST_F(Conversion, DamagedBitmapsAreJudgedBeforeAnyLoaderAndRefusedSilently)
+{
+    std::vector<BitmapCase> cases = DamagedBitmaps();
+    for (const BitmapCase& c : BitmapHeaderCases())
+        cases.push_back(c);
+    const std::string path = dir / "case.bmp";
+    for (const BitmapCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const BitmapVerdict expected = c.sound ? BITMAP_SOUND : BITMAP_DAMAGED;
+        ASSERT_TRUE(WriteFileBytes(path, c.bytes.data(), c.bytes.size()));
+        EXPECT_EQ(CheckBitmapBytes(c.bytes.data(), c.bytes.size()), expected);
+        WCHAR wide[MAX_PATH];
+        MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+        EXPECT_EQ(CheckBitmapFile(wide), expected);
+        CPicture picture;
+        EXPECT_EQ(picture.Load(path.c_str()), c.sound ? TRUE : FALSE);
+        EXPECT_EQ(picture.m_pPicture != nullptr, c.sound);
+        // What passes is what the desktop's own loader reads.
+        if (c.sound) {
+            EXPECT_TRUE(ReadBmpInfo(path).ok);
+        }
+        CString same = path.c_str();
+        EXPECT_EQ(ConvertToBitmap(same), CONVERT_IS_BITMAP);
+    }
+    EXPECT_EQ(CheckBitmapBytes("GIF89a", 6), BITMAP_NOT_A_BITMAP);
+    EXPECT_EQ(CheckBitmapFile(L"C:\\no such folder\\a.bmp"), BITMAP_NOT_A_BITMAP);
+    EXPECT_TRUE(answerer.Seen().empty()) << answerer.Seen()[0].text;
+}
+
+// JPEG and GIF with the same kinds of damage go through FreeImage, and the
+// picture loader reads them: no fault, and a bitmap only when the picture
+// could be read.
+TEST_F(Conversion, DamagedJpegsAndGifsConvertOrAreRefusedWithoutFault)
+{
+    registry.Set("ConvertToBmp", 1);
+    ASSERT_TRUE(WritePicture(dir / "big.jpg", 320, 200) && WritePicture(dir / "big.gif", 320, 200));
+    const std::vector<BitmapCase> pictures =
+        DamagedJpegsAndGifs(ReadFileBytes(dir / "big.jpg"), ReadFileBytes(dir / "big.gif"));
+    const struct {
+        int converted;  // the conversion's result
+        BOOL loaded;    // the picture loader's
+    } expected[] = {
+        // libjpeg pads what is missing; the picture service refuses it.
+        {CONVERT_DONE, FALSE},        // cut.jpg
+        {CONVERT_DONE, FALSE},        // half.jpg
+        {CONVERT_NOT_USABLE, FALSE},  // huge.jpg
+        {CONVERT_NOT_USABLE, FALSE},  // zero.jpg
+        {CONVERT_NOT_USABLE, FALSE},  // cut.gif
+        {CONVERT_NOT_USABLE, FALSE},  // half.gif
+        {CONVERT_DONE, TRUE},         // screen.gif: both read the image, not the screen it claims
+        {CONVERT_NOT_USABLE, FALSE},  // huge.gif
+        {CONVERT_DONE, TRUE},         // outside.gif
+    };
+    ASSERT_EQ(pictures.size(), std::size(expected));
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        const std::string& name = pictures[i].name;
+        const auto& c = expected[i];
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(WriteFileBytes(dir / name, pictures[i].bytes.data(), pictures[i].bytes.size()));
+        const DWORD start = GetTickCount();
+        EXPECT_EQ(Convert(name).first, c.converted);
+        if (c.converted == CONVERT_DONE) {
+            EXPECT_TRUE(ReadBmpInfo(target).ok);
+        }
+        CPicture picture;
+        EXPECT_EQ(picture.Load((dir / name).c_str()), c.loaded);
+        // The fallback converter on its own, as with a library that knows neither format.
+        if (c.loaded) {
+            EXPECT_TRUE(picture.SaveToFile((dir / "fallback.bmp").c_str()) && ReadBmpInfo(dir / "fallback.bmp").ok);
+        }
+        EXPECT_GT(5000u, GetTickCount() - start) << "an announced size was believed";
+    }
+    EXPECT_TRUE(answerer.Seen().empty());
 }
 
 }  // namespace
