@@ -257,9 +257,19 @@ BOOL CGradientMenu::BuildItemBar(CGradientMenuBar* bar, int x, int y, LPCRECT it
     if (bar->GetButtonCount() == 0)
         return FALSE;
 
-    // Equal widths, with room for the submenu arrow at the right.
-    const int width = LOWORD(bar->SendMessage(TB_GETBUTTONSIZE, 0, 0)) + checkWidth;
+    // Equal widths, with room for the submenu arrow at the right.  The
+    // control does not always count the text of a list-style button (Wine
+    // does not), so the widest text decides as well.
+    bar->SendMessage(TB_AUTOSIZE, 0, 0);
+    const RECT row = bar->GetItemRect(0);
+    const int widest = std::max<int>(LOWORD(bar->SendMessage(TB_GETBUTTONSIZE, 0, 0)),
+                                     (row.bottom - row.top) + 2 + bar->GetWidestText() + 6);
+    const int width = widest + checkWidth;
     bar->SendMessage(TB_SETBUTTONWIDTH, 0, MAKELONG(width, width));
+    // The rows are laid out for the bar's own width (a wrapping toolbar
+    // rewraps when it is resized), so it gets that width before they are
+    // measured.
+    ::MoveWindow(bar->GetSafeHwnd(), m_nBandWidth, 0, width + 6, ::GetSystemMetrics(SM_CYSCREEN), FALSE);
     bar->SendMessage(TB_AUTOSIZE, 0, 0);
 
     const RECT first = bar->GetItemRect(0);
@@ -357,7 +367,14 @@ BOOL CGradientMenu::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
         return TRUE;
     }
     if (message == WM_ERASEBKGND) {
-        *result = 1;   // the band and the item bar cover the client area
+        // Beside the band, the menu's colour: the item bar is transparent
+        // and asks for this under its gaps.
+        RECT client;
+        GetClientRect(&client);
+        client.left = std::max<LONG>(client.left, m_nBandWidth);
+        FillStrip(reinterpret_cast<HDC>(wParam), client.left, client.top, client.right - client.left,
+                  client.bottom - client.top, ::GetSysColor(COLOR_MENU));
+        *result = 1;
         return TRUE;
     }
     if (message == WM_ACTIVATE) {

@@ -89,6 +89,26 @@ RECT CGradientMenuBar::GetItemRect(int index) const
     return rect;
 }
 
+int CGradientMenuBar::GetWidestText() const
+{
+    HDC dc = m_hWnd ? ::GetDC(m_hWnd) : nullptr;
+    if (!dc)
+        return 0;
+    int widest = 0;
+    {
+        CSelectObjectGuard select(dc, m_fontMenu.Get());
+        for (const auto& item : m_items) {
+            if (!item->info.dwTypeData)
+                continue;
+            RECT r{};
+            ::DrawTextA(dc, item->info.dwTypeData, -1, &r, DT_SINGLELINE | DT_CALCRECT);
+            widest = std::max<int>(widest, r.right - r.left);
+        }
+    }
+    ::ReleaseDC(m_hWnd, dc);
+    return widest;
+}
+
 int CGradientMenuBar::GetHotItem() const
 {
     return static_cast<int>(SendMessage(TB_GETHOTITEM, 0, 0));
@@ -328,7 +348,13 @@ void CGradientMenuBar::OnCustomDraw(NMTBCUSTOMDRAW* draw, LRESULT* result)
     *result = CDRF_DODEFAULT;
     if (!draw)
         return;
-    if (draw->nmcd.dwDrawStage == CDDS_PREPAINT) {
+    if (draw->nmcd.dwDrawStage == CDDS_PREERASE) {
+        // The gaps and separator rows in the menu's colour.
+        RECT client{};
+        ::GetClientRect(m_hWnd, &client);
+        FillStrip(draw->nmcd.hdc, 0, 0, client.right, client.bottom, ::GetSysColor(COLOR_MENU));
+        *result = CDRF_SKIPDEFAULT;
+    } else if (draw->nmcd.dwDrawStage == CDDS_PREPAINT) {
         *result = CDRF_NOTIFYITEMDRAW;
     } else if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
         PaintItem(draw);

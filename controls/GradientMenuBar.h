@@ -43,6 +43,8 @@ public:
     int ItemAt(POINT point) const;
     RECT GetItemRect(int index) const;
     int GetHotItem() const;
+    // The width of the widest item text in the menu font.
+    int GetWidestText() const;
     int GetLastHotId() const { return m_nLastHotId; }
 
     // Item painting, from the menu window's NM_CUSTOMDRAW of this bar.
