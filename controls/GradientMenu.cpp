@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <vector>
 
 #include "controls/GradientMenuBar.h"
 #include "framework/App.h"
@@ -116,6 +117,10 @@ BOOL CGradientMenu::PreCreateWindow(CREATESTRUCTA& cs)
     if (!CWnd::PreCreateWindow(cs))
         return FALSE;
     WNDCLASSA wc{};
+    if (::GetClassInfoA(cs.hInstance, kMenuClass, &wc)) {
+        cs.lpszClass = kMenuClass;
+        return TRUE;
+    }
     if (!::GetClassInfoA(cs.hInstance, cs.lpszClass, &wc))
         return FALSE;
     wc.lpszClassName = kMenuClass;
@@ -237,6 +242,7 @@ BOOL CGradientMenu::BuildItemBar(CGradientMenuBar* bar, int x, int y, LPCRECT it
     const int checkWidth = ::GetSystemMetrics(SM_CXMENUCHECK);
     bar->SendMessage(TB_SETBITMAPSIZE, 0, MAKELONG(checkWidth, ::GetSystemMetrics(SM_CYMENUCHECK)));
     const int count = ::GetMenuItemCount(m_hMenu);
+    std::vector<std::unique_ptr<CGradientMenuItem>> items;
     for (int i = 0; i < count; ++i) {
         auto item = std::make_unique<CGradientMenuItem>();
         ZeroMemory(item.get(), sizeof(CGradientMenuItem));
@@ -251,16 +257,16 @@ BOOL CGradientMenu::BuildItemBar(CGradientMenuBar* bar, int x, int y, LPCRECT it
         item->text[sizeof(item->text) - 1] = '\0';
         if (item->info.fType & (MFT_SEPARATOR | MFT_BITMAP | MFT_OWNERDRAW))
             item->info.dwTypeData = nullptr;
-        if (!bar->AddItem(std::move(item)))
-            return FALSE;
+        items.push_back(std::move(item));
     }
+    if (!bar->AddItems(std::move(items)))
+        return FALSE;
     if (bar->GetButtonCount() == 0)
         return FALSE;
 
     // Equal widths, with room for the submenu arrow at the right.  The
     // control does not always count the text of a list-style button (Wine
     // does not), so the widest text decides as well.
-    bar->SendMessage(TB_AUTOSIZE, 0, 0);
     const RECT row = bar->GetItemRect(0);
     const int widest = std::max<int>(LOWORD(bar->SendMessage(TB_GETBUTTONSIZE, 0, 0)),
                                      (row.bottom - row.top) + 2 + bar->GetWidestText() + 6);

@@ -34,8 +34,9 @@ public:
 
     // Creates the bar inside `menu`'s window.
     BOOL Create(CGradientMenu* menu);
-    // One button for `item`, which the bar keeps until it is destroyed.
-    BOOL AddItem(std::unique_ptr<CGradientMenuItem> item);
+    // One button for each item, in one go (the control lays itself out
+    // once); the bar keeps the records until it is destroyed.
+    BOOL AddItems(std::vector<std::unique_ptr<CGradientMenuItem>> items);
     // The record of button `index`, or null.
     const CGradientMenuItem* GetItem(int index) const;
     // The button at an item-bar point that is an item (no gap, no

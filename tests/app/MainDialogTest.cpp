@@ -397,6 +397,19 @@ TEST(ProgramResources, TrayMenuChangeSoundAndIcon)
     EXPECT_EQ(wave.size() - 44, u32(40));
     EXPECT_NEAR(80.0, u32(40) * 1000.0 / 22050, 10.0);
 
+    // The menu's item pictures: 16 by 16 in 16 colours, light grey around
+    // the picture so that it takes the row's colour.
+    for (UINT id : {137, 138, 139, 140, 146, 148, 152}) {
+        const std::vector<uint8_t> dib = raw(RT_BITMAP, id);
+        ASSERT_GE(dib.size(), 40u + 64) << id;
+        const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(dib.data());
+        EXPECT_EQ(16, header->biWidth) << id;
+        EXPECT_EQ(16, header->biHeight) << id;
+        EXPECT_EQ(4, header->biBitCount) << id;
+        const uint8_t corner = dib[40 + 64 + 15 * 8] >> 4;   // top left: the last row stored
+        EXPECT_EQ(0xC0, dib[40 + corner * 4]) << id;
+    }
+
     // The program's icon: 32 and 16 pixels square in 16 colours.
     const std::vector<uint8_t> group = raw(RT_GROUP_ICON, 128);
     ASSERT_EQ(6u + 2 * 14, group.size());

@@ -121,6 +121,29 @@ protected:
         return [this, vk] { PostMessageA(m_owner.topMenu, WM_KEYDOWN, vk, 0); };
     }
     std::function<void()> Check(std::function<void()> check) { return check; }
+    // The real mouse onto item `index` of `menu` (moved there, so that the
+    // item bar sees a movement), and a click there.
+    static void Mouse(const CGradientMenu* menu, int index, bool click)
+    {
+        ASSERT_NE(nullptr, menu);
+        const CGradientMenuBar* bar = menu->GetItemBar();
+        RECT r = bar->GetItemRect(index);
+        MapWindowPoints(bar->GetSafeHwnd(), nullptr, reinterpret_cast<POINT*>(&r), 2);
+        SetCursorPos(r.left + 30, (r.top + r.bottom) / 2);
+        INPUT input[3]{};
+        input[0].type = input[1].type = input[2].type = INPUT_MOUSE;
+        input[0].mi.dwFlags = MOUSEEVENTF_MOVE;
+        input[0].mi.dx = 2;
+        input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+        input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+        SendInput(click ? 3 : 1, input, sizeof(INPUT));
+    }
+    static std::vector<std::function<void()>> Wait(int ticks, std::function<void()> then)
+    {
+        std::vector<std::function<void()>> steps(ticks, [] {});
+        steps.push_back(std::move(then));
+        return steps;
+    }
     int Hot(const CGradientMenu& menu) const { return menu.GetItemBar() ? menu.GetItemBar()->GetHotItem() : -2; }
 
     COwner m_owner;
@@ -334,7 +357,7 @@ TEST_F(GradientMenu, BandHotGreyedAndRadioCheckedItemsAsPainted)
         // The band: white at the top to yellow at the bottom, 24 pixels
         // wide, with the caption upright in it near the bottom.
         const Snapshot band(m_owner.topMenu);
-        ASSERT_GT(band.height, 100);
+        ASSERT_GT(band.height, 60);
         EXPECT_EQ(RGB(255, 255, 255), band.At(0, 0));
         const COLORREF bottom = band.At(0, band.height - 1);
         EXPECT_EQ(RGB(255, 255, 0), bottom & 0xFFFF);
@@ -389,4 +412,27 @@ TEST_F(GradientMenu, BandHotGreyedAndRadioCheckedItemsAsPainted)
         EXPECT_EQ(0, items.Count(tile, highlight));
         EXPECT_EQ(0, items.Count({tile.left + 1, tile.top, tile.left + 1 + h, tile.bottom}, text));
     }, Key(VK_ESCAPE)}));
+}
+
+TEST_F(GradientMenu, TheMouseRestingOnASubmenuItemOpensItAndAClickChooses)
+{
+    std::vector<std::function<void()>> steps = {[&] { Mouse(&m_menu, POS_GREYED, true); }};
+    for (auto& step : Wait(10, [&] {
+             EXPECT_NE(nullptr, m_menu.GetSafeHwnd());   // a greyed item is never chosen
+             EXPECT_EQ(nullptr, m_menu.GetOpenSubmenu());
+             Mouse(&m_menu, POS_STYLES, false);
+         }))
+        steps.push_back(step);
+    for (auto& step : Wait(30, [&] {
+             ASSERT_NE(nullptr, m_menu.GetOpenSubmenu());
+             EXPECT_EQ(-1, Hot(*m_menu.GetOpenSubmenu()));   // opened by the mouse: nothing hot
+             Mouse(m_menu.GetOpenSubmenu(), 1, false);
+         }))
+        steps.push_back(step);
+    for (auto& step : Wait(5, [&] { Mouse(m_menu.GetOpenSubmenu(), 1, true); }))
+        steps.push_back(step);
+    ASSERT_TRUE(Track(steps));
+    EXPECT_EQ((std::vector<std::string>{"init", "enter", "initpopup", "enter", "exit", "exit", "returned",
+                                         "command 102"}),
+              m_owner.log);
 }
