@@ -276,6 +276,11 @@ TEST_F(GradientMenu, EscapeAClickElsewhereAndACancelCloseEveryLevelWithoutAComma
     ASSERT_TRUE(otherWindow.Create());
     const HWND other = otherWindow.GetSafeHwnd();
     SetWindowPos(other, nullptr, 600, 500, 120, 80, SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    // A window that lets clicks through without taking activation (a
+    // static text): only the click itself can tell the menu.
+    HWND inert = CreateWindowExA(0, "STATIC", "inert", WS_POPUP | WS_VISIBLE, 800, 500, 120, 80, nullptr, nullptr,
+                                 nullptr, nullptr);
+    ASSERT_NE(nullptr, inert);
     auto clickAt = [](int x, int y) {
         SetCursorPos(x, y);
         INPUT input[2]{};
@@ -289,8 +294,14 @@ TEST_F(GradientMenu, EscapeAClickElsewhereAndACancelCloseEveryLevelWithoutAComma
         std::function<void()> close;
     } ways[] = {
         {"escape", [this] { PostMessageA(m_owner.topMenu, WM_KEYDOWN, VK_ESCAPE, 0); }},
+        {"click on the taskbar", [&] {
+             RECT bar{};
+             ASSERT_TRUE(GetWindowRect(FindWindowA("Shell_TrayWnd", nullptr), &bar));
+             clickAt((bar.left + bar.right) / 2, (bar.top + bar.bottom) / 2);
+         }},
         {"click on the desktop", [&] { clickAt(900, 100); }},
         {"click into another window", [&] { clickAt(620, 520); }},
+        {"click into a window without activation", [&] { clickAt(820, 520); }},
         {"system key", [this] { PostMessageA(m_owner.topMenu, WM_SYSKEYDOWN, VK_MENU, 0); }},
         {"cancel mode", [this] { SendMessageA(m_owner.topMenu, WM_CANCELMODE, 0, 0); }},
     };
@@ -301,6 +312,7 @@ TEST_F(GradientMenu, EscapeAClickElsewhereAndACancelCloseEveryLevelWithoutAComma
                   m_owner.log)
             << way.how;
     }
+    DestroyWindow(inert);
 }
 
 TEST_F(GradientMenu, KeysMoveOverSeparatorsAndGreyedItemsWrapAndChooseByMnemonic)
