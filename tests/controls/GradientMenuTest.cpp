@@ -69,8 +69,9 @@ protected:
             } else if (++m_idle > 100) {
                 KillTimer(1);
                 log.push_back("script timed out");
+                // Whatever the menu does with keys, a window that goes ends its loops.
                 if (IsWindow(topMenu))
-                    ::SendMessageA(topMenu, WM_CANCELMODE, 0, 0);
+                    ::DestroyWindow(topMenu);
             }
             return TRUE;
         default: break;
