@@ -114,7 +114,7 @@ BOOL CGradientMenuBar::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRES
 {
     const POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
     if (message == WM_CREATE) {
-        *result = OnCreate();
+        *result = OnCreate(reinterpret_cast<CREATESTRUCTA*>(lParam));
         return TRUE;
     }
     if (message == WM_MOUSEMOVE) {
@@ -147,10 +147,14 @@ BOOL CGradientMenuBar::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRES
     return CToolBar::OnWndMsg(message, wParam, lParam, result);
 }
 
-int CGradientMenuBar::OnCreate()
+int CGradientMenuBar::OnCreate(CREATESTRUCTA* cs)
 {
+    if (!cs)
+        return -1;
+    // Shown only once its menu has placed it.
+    cs->style &= ~WS_VISIBLE;
     ::SetWindowLongPtrA(m_hWnd, GWL_STYLE, ::GetWindowLongPtrA(m_hWnd, GWL_STYLE) & ~WS_VISIBLE);
-    if (DefWindowProc(WM_CREATE, 0, 0) == -1)
+    if (DefWindowProc(WM_CREATE, 0, reinterpret_cast<LPARAM>(cs)) == -1)
         return -1;
     ::SetWindowLongPtrA(m_hWnd, GWL_EXSTYLE, ::GetWindowLongPtrA(m_hWnd, GWL_EXSTYLE) | WS_EX_TOOLWINDOW);
     SendMessage(TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_DRAWDDARROWS);

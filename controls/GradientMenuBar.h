@@ -58,7 +58,7 @@ public:
 protected:
     BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
-    int OnCreate();
+    int OnCreate(CREATESTRUCTA* cs);
     void OnLButtonDown(UINT flags, POINT point);
     LRESULT OnGMenuClick(WPARAM flags, LPARAM point);
     void OnMouseHover();

@@ -395,6 +395,14 @@ TEST_F(GradientMenu, BandHotGreyedAndRadioCheckedItemsAsPainted)
         // Items: "Open" hot on the highlight, "Greyed" grey with its
         // embossed shadow and no highlight.
         CGradientMenuBar* bar = m_menu.GetItemBar();
+        // In the system's menu font.
+        NONCLIENTMETRICSA metrics{};
+        metrics.cbSize = sizeof metrics;
+        ASSERT_TRUE(SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0));
+        LOGFONTA font{};
+        ASSERT_TRUE(GetObjectA(reinterpret_cast<HFONT>(bar->SendMessage(WM_GETFONT)), sizeof font, &font));
+        EXPECT_STREQ(metrics.lfMenuFont.lfFaceName, font.lfFaceName);
+        EXPECT_EQ(metrics.lfMenuFont.lfHeight, font.lfHeight);
         const Snapshot items(bar->GetSafeHwnd());
         const RECT open = bar->GetItemRect(POS_OPEN);
         const RECT greyed = bar->GetItemRect(POS_GREYED);
