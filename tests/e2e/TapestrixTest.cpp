@@ -295,14 +295,16 @@ TEST_F(Tapestrix, RightClickOnTheIconOpensTheMenuBesideTheTrayWhoseChoiceRuns)
     GetClientRect(tray, &client);
     const int place = GetSystemMetrics(SM_CXSMICON) + 4;
     auto menuWindows = [&] { return WindowsOfProcess(m_process.Pid(), "BitmapMenu", nullptr, true); };
+    ASSERT_TRUE(WaitFor([&] { return TrayHasIcon(m_dialog); }));
     auto rightClick = [&] {
-        for (int x = client.right - place / 2; x > client.right - 4 * place && menuWindows().empty(); x -= place) {
+        for (int i = 0; i < 9 && menuWindows().empty(); ++i) {
+            const int x = client.right - place / 2 - (i % 3) * place;
             POINT at{x, client.bottom / 2};
             ClientToScreen(tray, &at);
             SetCursorPos(at.x, at.y);
             PostMessageA(tray, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(x, client.bottom / 2));
             PostMessageA(tray, WM_RBUTTONUP, 0, MAKELPARAM(x, client.bottom / 2));
-            WaitFor([&] { return !menuWindows().empty(); }, 1500);
+            WaitFor([&] { return !menuWindows().empty(); }, 700);
         }
         return menuWindows().size() == 1 ? menuWindows()[0] : nullptr;
     };
