@@ -2,6 +2,7 @@
 
 #include <wininet.h>  // before shlobj.h, which hides IActiveDesktop otherwise
 #include <shlobj.h>
+#include <shlwapi.h>
 
 #include <cstring>
 
@@ -10,6 +11,7 @@
 #include "engine/WallpaperSelection.h"
 #include "framework/App.h"
 #include "framework/Gdi.h"
+#include "framework/Handles.h"
 #include "res/resource.h"
 #include "settings/Settings.h"
 #include "sheet/AboutPage.h"
@@ -27,6 +29,49 @@ const char kHelpFile[] = "Tapestrix.chm";
 const char kHelpNotLaunched[] = "Unable to launch help file";
 const char kSheetCaption[] = "Tapestrix - Weaving pictures into your desktop";
 
+// The item bitmaps of one opening of the tray menu: loaded and attached to
+// their items when it opens, taken off the items and deleted when it has
+// closed (or could not open), so no item keeps a dead handle.
+class CTrayMenuBitmaps {
+public:
+    explicit CTrayMenuBitmaps(HMENU menu) : m_menu(menu)
+    {
+        for (size_t i = 0; i < kCount; ++i) {
+            m_bitmaps[i].Reset(::LoadBitmapA(AfxGetResourceHandle(), MAKEINTRESOURCEA(kItems[i].bitmap)));
+            if (m_bitmaps[i])
+                ::SetMenuItemBitmaps(m_menu, kItems[i].item, kItems[i].by, m_bitmaps[i].Get(), m_bitmaps[i].Get());
+        }
+    }
+    ~CTrayMenuBitmaps()
+    {
+        for (size_t i = 0; i < kCount; ++i) {
+            if (m_bitmaps[i])
+                ::SetMenuItemBitmaps(m_menu, kItems[i].item, kItems[i].by, nullptr, nullptr);
+        }
+    }
+    CTrayMenuBitmaps(const CTrayMenuBitmaps&) = delete;
+    CTrayMenuBitmaps& operator=(const CTrayMenuBitmaps&) = delete;
+
+private:
+    struct Item {
+        UINT item;
+        UINT by;
+        UINT bitmap;
+    };
+    static constexpr size_t kCount = 7;
+    static constexpr Item kItems[kCount] = {
+        {ID_EXIT, MF_BYCOMMAND, IDB_MENU_EXIT},
+        {ID_HELP_TOPICS, MF_BYCOMMAND, IDB_MENU_HELP_TOPICS},
+        {ID_OPEN_SETTINGS, MF_BYCOMMAND, IDB_MENU_TAPESTRIX},
+        {ID_NEW_WALLPAPER, MF_BYCOMMAND, IDB_MENU_NEW_WALLPAPER},
+        {ID_WALLPAPER_FOLDER, MF_BYCOMMAND, IDB_MENU_WALLPAPER_FOLDER},
+        {TRAY_MENU_POS_DISPLAY_STYLES, MF_BYPOSITION, IDB_MENU_DISPLAY_STYLES},
+        {TRAY_MENU_POS_SELECTION_OPTIONS, MF_BYPOSITION, IDB_MENU_SELECTION_OPTIONS},
+    };
+    HMENU m_menu;
+    CBitmapHandle m_bitmaps[kCount];
+};
+
 }  // namespace
 
 CTapestrixDlg::CTapestrixDlg(CWnd* parent)
@@ -34,6 +79,7 @@ CTapestrixDlg::CTapestrixDlg(CWnd* parent)
       m_hIcon(AfxGetApp() ? AfxGetApp()->LoadIcon(IDR_MAINFRAME)
                           : ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
       m_bMenuLoaded(FALSE),
+      m_popupMenu(24, FALSE),
       m_trayIconData{},
       m_nTaskbarCreatedMessage(::RegisterWindowMessageA("TaskbarCreated")),
       m_bTrayIconShown(FALSE)
@@ -41,6 +87,8 @@ CTapestrixDlg::CTapestrixDlg(CWnd* parent)
     // The menu is loaded once and lives as long as the dialog.
     m_bMenuLoaded = m_popupMenu.Attach(
         ::LoadMenuA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_TRAY_MENU)));
+    m_popupMenu.SetBandText("Tapestrix");
+    m_popupMenu.SetBandColors(RGB(255, 255, 255), RGB(255, 255, 0), RGB(0, 0, 0));
 }
 
 CTapestrixDlg::~CTapestrixDlg() = default;
@@ -206,6 +254,11 @@ void CTapestrixDlg::OnTrayNotify(WPARAM iconId, LPARAM mouseMessage)
 {
     if (iconId != TRAY_ICON_ID)
         return;
+    // The menu's loop delivers further tray clicks (Wine's tray sends a
+    // second right-click without closing the menu): while it is open the
+    // icon does nothing.
+    if (m_popupMenu.GetSafeHwnd())
+        return;
     if (mouseMessage == WM_LBUTTONDBLCLK) {
         OnNewWallpaper();
     } else if (mouseMessage == WM_RBUTTONUP) {
@@ -364,7 +417,48 @@ void CTapestrixDlg::ShowHiddenDesktopItems()
 
 void CTapestrixDlg::ShowTrayMenu()
 {
-    // Filled in together with the popup menu window.
+    POINT cursor{};
+    ::GetCursorPos(&cursor);
+    if (!m_bMenuLoaded || m_popupMenu.GetSafeHwnd())
+        return;
+    CTrayMenuBitmaps bitmaps(m_popupMenu.GetSafeHmenu());
+    UpdateTrayMenuState();
+    // The hidden owner in front, so that the menu closes when the user
+    // clicks elsewhere.
+    SetForegroundWindow();
+    m_popupMenu.TrackMenu(0, cursor.x, cursor.y, this, nullptr);
+    // Exit may have destroyed this window while the menu was open.
+    if (m_hWnd)
+        SetForegroundWindow();
+}
+
+void CTapestrixDlg::UpdateTrayMenuState()
+{
+    const HMENU menu = m_popupMenu.GetSafeHmenu();
+    if (!menu)
+        return;
+    CString folder;
+    ReadSettingString(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_WALLPAPER_FOLDER, &folder);
+    const BOOL isFolder = !folder.IsEmpty() && ::PathIsDirectoryA(folder);
+    ::EnableMenuItem(menu, ID_NEW_WALLPAPER, MF_BYCOMMAND | (isFolder ? MF_ENABLED : MF_GRAYED));
+
+    if (const HMENU styles = m_popupMenu.GetSubMenu(TRAY_MENU_POS_DISPLAY_STYLES)) {
+        int style = theWallpaperChanger.GetDisplayStyle();
+        if (style < DISPLAY_STYLE_TILE || style > DISPLAY_STYLE_STRETCH)
+            style = DISPLAY_STYLE_CENTER;   // unreadable
+        ::CheckMenuRadioItem(styles, 0, 2, static_cast<UINT>(style), MF_BYPOSITION);
+    }
+    if (const HMENU modes = m_popupMenu.GetSubMenu(TRAY_MENU_POS_SELECTION_OPTIONS)) {
+        DWORD selection = 0;
+        ReadSettingDword(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_SELECTION, &selection);
+        if (selection <= 2) {
+            ::CheckMenuRadioItem(modes, 0, 2, selection, MF_BYPOSITION);
+        } else {
+            // A value that names no mode checks none.
+            for (UINT i = 0; i <= 2; ++i)
+                ::CheckMenuItem(modes, i, MF_BYPOSITION | MF_UNCHECKED);
+        }
+    }
 }
 
 void CTapestrixDlg::OnExit()

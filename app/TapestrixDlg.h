@@ -7,7 +7,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "framework/Menu.h"
+#include "controls/GradientMenu.h"
 #include "framework/String.h"
 #include "framework/Wnd.h"
 
@@ -52,12 +52,15 @@ protected:
     void OnSelectSequential();
     void OnHelpTopics();
     void OnTimer(UINT_PTR timerId);
+    // Opens the tray menu at the cursor and returns when it has closed.
     void ShowTrayMenu();
+    // Greys and checks the menu's items as the settings stand now.
+    void UpdateTrayMenuState();
     void OnExit();
 
     HICON m_hIcon;
     BOOL m_bMenuLoaded;
-    CMenu m_popupMenu;
+    CGradientMenu m_popupMenu;
     NOTIFYICONDATAA m_trayIconData;
 
 private:

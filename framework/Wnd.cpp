@@ -26,6 +26,8 @@ BOOL RegisterDefaultClass(HINSTANCE instance)
 
 }  // namespace
 
+const CRuntimeClass CWnd::classCWnd = {"CWnd", nullptr};
+
 CWnd::~CWnd()
 {
     if (m_hWnd && ::IsWindow(m_hWnd))

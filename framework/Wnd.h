@@ -15,6 +15,7 @@
 
 #include <windows.h>
 
+#include "framework/RuntimeClass.h"
 #include "framework/String.h"
 
 class CWnd {
@@ -29,6 +30,12 @@ public:
 
     HWND GetSafeHwnd() const { return m_hWnd; }
     operator HWND() const { return m_hWnd; }
+
+    // The run-time class of the object, and whether it is `cls` or derives
+    // from it.
+    static const CRuntimeClass classCWnd;
+    virtual const CRuntimeClass* GetRuntimeClass() const { return &classCWnd; }
+    BOOL IsKindOf(const CRuntimeClass* cls) const { return GetRuntimeClass()->IsDerivedFrom(cls); }
 
     // The object linked to `hWnd`, or null for windows that are not ours
     // (message boxes, common dialogs, windows of other programs).
@@ -45,6 +52,16 @@ public:
     // application's loop offers every message to the window it is for and to
     // that window's parents.  TRUE means consumed.
     virtual BOOL PreTranslateMessage(MSG* msg);
+
+    // A modal message loop for this window (framework/ModalLoop.cpp): it
+    // pumps every message of the thread until EndModalLoop is called, the
+    // window is gone or the quit message arrives (which it posts again for
+    // the loop outside).  Returns the value given to EndModalLoop, or -1.
+    int RunModalLoop(DWORD flags = 0);
+    // Marks the loop ended; it leaves once the message it is dispatching
+    // has been handled.
+    void EndModalLoop(int result);
+    BOOL ContinueModal() const { return m_bContinueModal; }
 
     UINT_PTR SetTimer(UINT_PTR id, UINT elapseMs, TIMERPROC proc = nullptr);
     BOOL KillTimer(UINT_PTR id);
@@ -85,6 +102,9 @@ protected:
     // Cuts the link at WM_NCDESTROY and ends the message loop when this was
     // the application's main window.
     void UnlinkWindow();
+
+    BOOL m_bContinueModal = FALSE;
+    int m_nModalResult = -1;
 
     // Map then default; nothing thrown by a handler escapes.
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);

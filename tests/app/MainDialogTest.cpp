@@ -81,13 +81,17 @@ HWND MakeProgman()
 class CProbeDlg : public CTapestrixDlg {
 public:
     HMENU Submenu(int position) const { return m_popupMenu.GetSubMenu(position); }
+    HMENU Menu() const { return m_popupMenu.GetSafeHmenu(); }
     std::function<void()> atDestroy;   // runs while the window still exists
+    std::function<void(HWND)> atMenuOpen;   // each menu level, once shown
 
 protected:
     BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override
     {
         if (message == WM_DESTROY && atDestroy)
             atDestroy();
+        if (message == WM_ENTERMENULOOP && atMenuOpen)
+            atMenuOpen(reinterpret_cast<HWND>(lParam));
         return CTapestrixDlg::OnWndMsg(message, wParam, lParam, result);
     }
 };
@@ -190,6 +194,87 @@ TEST_F(MainDialog, OnlyTheIconsDoubleClickChangesAndOneChangeRunsAtATime)
     ASSERT_EQ(3u, m_seen.size());
     EXPECT_EQ("Select normal desktop wallpaper", m_seen[1].caption);
     EXPECT_EQ("Unable to set normal desktop wallpaper", m_seen[2].text);
+}
+
+TEST_F(MainDialog, TrayMenuStateIsWorkedOutAtEveryOpeningAndItsBitmapsLiveOnlyWhileItIsOpen)
+{
+    TempDir folder;
+    ASSERT_TRUE(WriteFileText(folder / "plain.txt", "not a folder"));
+    auto bitmapOf = [&](UINT item, UINT byPosition) {
+        MENUITEMINFOA info{};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_CHECKMARKS;
+        GetMenuItemInfoA(m_dlg.Menu(), item, byPosition, &info);
+        return info.hbmpUnchecked;
+    };
+    const struct {
+        const char* folder;    // null: absent
+        DWORD selection;       // 9: absent
+        bool greyed;
+        const char* modes;
+    } cases[] = {{nullptr, 9, true, "Manual=32777*|Random=32778|Sequential=32779"},
+                 {"missing", 1, true, "Manual=32777|Random=32778*|Sequential=32779"},
+                 {"plain.txt", 2, true, "Manual=32777|Random=32778|Sequential=32779*"},
+                 {"", 0, false, "Manual=32777*|Random=32778|Sequential=32779"}};
+    for (const auto& c : cases) {
+        if (c.folder)
+            m_registry.Set("WallpaperFolder", *c.folder ? folder / c.folder : folder.Path());
+        if (c.selection != 9)
+            m_registry.Set("Selection", c.selection);
+        int opened = 0;
+        m_dlg.atMenuOpen = [&](HWND menuWindow) {
+            ++opened;
+            // A second right-click and a double-click delivered by the
+            // menu's loop do nothing.
+            Send(WM_TRAY_NOTIFY, TRAY_ICON_ID, WM_RBUTTONUP);
+            Send(WM_TRAY_NOTIFY, TRAY_ICON_ID, WM_LBUTTONDBLCLK);
+            EXPECT_EQ(c.greyed, (GetMenuState(m_dlg.Menu(), ID_NEW_WALLPAPER, MF_BYCOMMAND) & MF_GRAYED) != 0);
+            // No Active Desktop object here: the style cannot be read.
+            EXPECT_EQ("Tile Wallpaper=32774|Center Wallpaper=32775*|Stretch Wallpaper=32776",
+                      Describe(m_dlg.Submenu(TRAY_MENU_POS_DISPLAY_STYLES)));
+            EXPECT_EQ(c.modes, Describe(m_dlg.Submenu(TRAY_MENU_POS_SELECTION_OPTIONS)));
+            for (UINT id : {ID_EXIT, ID_HELP_TOPICS, ID_OPEN_SETTINGS, ID_NEW_WALLPAPER, ID_WALLPAPER_FOLDER})
+                EXPECT_NE(nullptr, bitmapOf(id, FALSE)) << id;
+            EXPECT_NE(nullptr, bitmapOf(TRAY_MENU_POS_DISPLAY_STYLES, TRUE));
+            EXPECT_NE(nullptr, bitmapOf(TRAY_MENU_POS_SELECTION_OPTIONS, TRUE));
+            EXPECT_TRUE(IsWindowVisible(menuWindow));
+            PostMessageA(menuWindow, WM_KEYDOWN, VK_ESCAPE, 0);
+        };
+        Send(WM_TRAY_NOTIFY, TRAY_ICON_ID, WM_RBUTTONUP);
+        PumpMessages(50);
+        EXPECT_EQ(1, opened);
+        EXPECT_EQ(nullptr, bitmapOf(ID_EXIT, FALSE));
+        EXPECT_EQ(nullptr, bitmapOf(TRAY_MENU_POS_DISPLAY_STYLES, TRUE));
+    }
+    EXPECT_TRUE(m_seen.empty());   // Escape ran nothing
+
+    // The last item chosen by the keys runs after the menu has closed:
+    // Exit, which takes the window away.
+    const HWND hwnd = m_dlg.GetSafeHwnd();
+    m_dlg.atMenuOpen = [&](HWND menuWindow) {
+        PostMessageA(menuWindow, WM_KEYDOWN, VK_UP, 0);
+        SetTimer(menuWindow, 1, 100, [](HWND menu, UINT, UINT_PTR, DWORD) {
+            KillTimer(menu, 1);
+            PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+        });
+    };
+    Send(WM_TRAY_NOTIFY, TRAY_ICON_ID, WM_RBUTTONUP);
+    EXPECT_TRUE(IsWindow(hwnd));
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(hwnd); }, 2000));
+}
+
+TEST_F(MainDialog, AMenuWhoseOwnerIsDestroyedUnderItEndsAndPostsNothing)
+{
+    // Exit arriving through the menu's own loop (as from a timer).
+    const HWND hwnd = m_dlg.GetSafeHwnd();
+    m_dlg.atMenuOpen = [&](HWND) { PostMessageA(hwnd, WM_COMMAND, ID_EXIT, 0); };
+    Send(WM_TRAY_NOTIFY, TRAY_ICON_ID, WM_RBUTTONUP);
+    EXPECT_FALSE(IsWindow(hwnd));
+    MENUITEMINFOA info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_CHECKMARKS;
+    ASSERT_TRUE(GetMenuItemInfoA(m_dlg.Menu(), ID_EXIT, FALSE, &info));
+    EXPECT_EQ(nullptr, info.hbmpUnchecked);
 }
 
 TEST_F(MainDialog, RightClickWithoutTheMenuSaysSo)

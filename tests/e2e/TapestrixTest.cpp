@@ -353,3 +353,56 @@ TEST_F(Tapestrix, DamagedBitmapsNeverStopAClickASentClickOrATick)
         EXPECT_TRUE(Exit());
     }
 }
+
+TEST_F(Tapestrix, RightClickOnTheIconOpensTheMenuBesideTheTrayWhoseChoiceRuns)
+{
+    ASSERT_TRUE(Start());
+    // The mouse over the icon and the shell's right-click there, then what
+    // the program shows: its own menu window, once, beside the tray.
+    const HWND tray = FindWindowA("Shell_TrayWnd", nullptr);
+    RECT client{};
+    GetClientRect(tray, &client);
+    const int place = GetSystemMetrics(SM_CXSMICON) + 4;
+    auto menuWindows = [&] { return WindowsOfProcess(m_process.Pid(), "BitmapMenu", nullptr, true); };
+    ASSERT_TRUE(WaitFor([&] { return TrayHasIcon(m_dialog); }));
+    auto rightClick = [&] {
+        for (int i = 0; i < 9 && menuWindows().empty(); ++i) {
+            const int x = client.right - place / 2 - (i % 3) * place;
+            POINT at{x, client.bottom / 2};
+            ClientToScreen(tray, &at);
+            SetCursorPos(at.x, at.y);
+            PostMessageA(tray, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(x, client.bottom / 2));
+            PostMessageA(tray, WM_RBUTTONUP, 0, MAKELPARAM(x, client.bottom / 2));
+            WaitFor([&] { return !menuWindows().empty(); }, 700);
+        }
+        return menuWindows().size() == 1 ? menuWindows()[0] : nullptr;
+    };
+    const HWND menu = rightClick();
+    ASSERT_NE(nullptr, menu);
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    RECT shown{};
+    GetWindowRect(menu, &shown);
+    EXPECT_EQ(cursor.x, shown.right);   // no room to the right of the icon: to its left, above it
+    EXPECT_EQ(cursor.y, shown.bottom);
+    // A second right-click while it is open opens nothing more.
+    PostMessageA(m_dialog, WM_USER + 100, 128, WM_RBUTTONUP);
+    PumpMessages(300);
+    EXPECT_EQ(1u, menuWindows().size());
+
+    // Escape closes it and runs nothing; then Exit, the last item, chosen
+    // by the keys, ends the program.
+    PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    ASSERT_TRUE(WaitFor([&] { return menuWindows().empty(); }));
+    PumpMessages(300);
+    EXPECT_TRUE(m_process.IsRunning());
+    EXPECT_EQ(nullptr, WaitForDialogOf(m_process.Pid(), 300));
+    const HWND again = rightClick();
+    ASSERT_NE(nullptr, again);
+    PostMessageA(again, WM_KEYDOWN, VK_UP, 0);
+    PumpMessages(200);
+    PostMessageA(again, WM_KEYDOWN, VK_RETURN, 0);
+    DWORD code = 1;
+    EXPECT_TRUE(m_process.WaitExit(10000, &code));
+    EXPECT_EQ(0u, code);
+}

@@ -1,0 +1,517 @@
+#include "controls/GradientMenu.h"
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "controls/GradientMenuBar.h"
+#include "framework/App.h"
+#include "framework/Gdi.h"
+#include "framework/Handles.h"
+
+namespace {
+
+const char kMenuClass[] = "BitmapMenu";
+
+// Popup without WS_CHILD: Windows calls the pair invalid and Wine makes
+// such a window a child clipped inside its (hidden) owner.  As a popup its
+// GetParent is still its owner: the parent menu, or the owner window.
+const DWORD kMenuStyle = WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_BORDER;
+const DWORD kMenuExStyle =
+    WS_EX_DLGMODALFRAME | WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_WINDOWEDGE | WS_EX_CONTROLPARENT;
+
+// Every "&" taken out: the caption of a submenu.
+CString WithoutAmpersands(LPCSTR text)
+{
+    CString out;
+    for (const char* p = text ? text : ""; *p; ++p) {
+        if (*p != '&')
+            out += *p;
+    }
+    return out;
+}
+
+RECT MonitorRect(const RECT& around)
+{
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    HMONITOR monitor = ::MonitorFromRect(&around, MONITOR_DEFAULTTONEAREST);
+    if (monitor && ::GetMonitorInfoA(monitor, &info))
+        return info.rcMonitor;
+    RECT desktop{};
+    ::GetWindowRect(::GetDesktopWindow(), &desktop);
+    return desktop;
+}
+
+// The top-level menu window of the run in progress, for the mouse hook.  A
+// click outside every window of the chain closes the menu: the system's
+// activation rules do not always tell (Wine's desktop and tray take no
+// activation, so a click on them would leave the menu open).
+HWND g_trackingMenu = nullptr;
+
+LRESULT CALLBACK OutsideClickHook(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HC_ACTION && g_trackingMenu &&
+        (wParam == WM_LBUTTONDOWN || wParam == WM_RBUTTONDOWN || wParam == WM_MBUTTONDOWN ||
+         wParam == WM_NCLBUTTONDOWN || wParam == WM_NCRBUTTONDOWN)) {
+        const auto* mouse = reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam);
+        const HWND hit = ::WindowFromPoint(mouse->pt);
+        const HWND root = hit ? ::GetAncestor(hit, GA_ROOT) : nullptr;
+        if (!CGradientMenu::FromWindow(root))
+            ::PostMessageA(g_trackingMenu, WM_CANCELMODE, 0, 0);
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+}  // namespace
+
+IMPLEMENT_RUNTIME_CLASS(CGradientMenu, CWnd)
+
+CGradientMenu::CGradientMenu(int bandWidth, BOOL bandOnSubmenus)
+    : m_pOwner(nullptr),
+      m_pOpenSubmenu(nullptr),
+      m_bBandOnSubmenus(bandOnSubmenus),
+      m_nBandWidth(bandWidth > 0 ? bandWidth : 0),
+      m_nFlags(0),
+      m_pItemBar(nullptr),
+      m_clrBandTop(0),
+      m_clrBandBottom(0),
+      m_clrBandText(0),
+      m_nChosenCommand(0)
+{
+}
+
+CGradientMenu::~CGradientMenu()
+{
+    // An object destroyed while its loop still runs (its owner went away
+    // underneath it) must not leave the loop a window of a dead object.
+    TearDown();
+}
+
+void CGradientMenu::SetBandColors(COLORREF top, COLORREF bottom, COLORREF text)
+{
+    m_clrBandTop = top;
+    m_clrBandBottom = bottom;
+    m_clrBandText = text;
+}
+
+CGradientMenu* CGradientMenu::FromWindow(HWND hWnd)
+{
+    if (!hWnd || !::IsWindow(hWnd))
+        return nullptr;
+    CWnd* wnd = CWnd::FromHandlePermanent(hWnd);
+    if (!wnd || !wnd->IsKindOf(RUNTIME_CLASS(CGradientMenu)))
+        return nullptr;
+    return static_cast<CGradientMenu*>(wnd);
+}
+
+CGradientMenu* CGradientMenu::GetParentMenu() const
+{
+    return m_hWnd ? FromWindow(::GetParent(m_hWnd)) : nullptr;
+}
+
+BOOL CGradientMenu::PreCreateWindow(CREATESTRUCTA& cs)
+{
+    // The framework's class under the menu's own name.
+    cs.lpszClass = nullptr;
+    if (!CWnd::PreCreateWindow(cs))
+        return FALSE;
+    WNDCLASSA wc{};
+    if (::GetClassInfoA(cs.hInstance, kMenuClass, &wc)) {
+        cs.lpszClass = kMenuClass;
+        return TRUE;
+    }
+    if (!::GetClassInfoA(cs.hInstance, cs.lpszClass, &wc))
+        return FALSE;
+    wc.lpszClassName = kMenuClass;
+    wc.hInstance = cs.hInstance;
+    if (!::RegisterClassA(&wc) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+        return FALSE;
+    cs.lpszClass = kMenuClass;
+    return TRUE;
+}
+
+BOOL CGradientMenu::TrackMenu(UINT, int x, int y, CWnd* pOwner, LPCRECT lpItemRect)
+{
+    // One run per object: a second call while this one's window exists (a
+    // tray click delivered by the loop of the open menu) is refused.
+    if (m_hWnd || m_pItemBar)
+        return FALSE;
+    const BOOL submenu = (m_nFlags & GMF_SUBMENU) != 0;
+    if (!submenu)
+        m_pOwner = pOwner;
+    if (!m_pOwner || !::IsWindow(m_pOwner->GetSafeHwnd()) || !pOwner || !::IsWindow(pOwner->GetSafeHwnd()))
+        return FALSE;
+    const HWND owner = m_pOwner->GetSafeHwnd();
+    m_nChosenCommand = 0;
+
+    ::SendMessageA(owner, submenu ? WM_INITMENUPOPUP : WM_INITMENU, reinterpret_cast<WPARAM>(m_hMenu), 0);
+    // The owner may have been destroyed by its own handling.
+    if (!::IsWindow(owner) || !::IsWindow(pOwner->GetSafeHwnd()))
+        return FALSE;
+
+    const RECT none{};
+    if (!CreateEx(kMenuExStyle, nullptr, nullptr, kMenuStyle, none, pOwner, 0)) {
+        TearDown();
+        return FALSE;
+    }
+    if (submenu) {
+        if (CGradientMenu* parent = GetParentMenu())
+            parent->m_pOpenSubmenu = this;
+    }
+
+    auto bar = std::make_unique<CGradientMenuBar>();
+    m_pItemBar = bar.get();
+    if (!bar->Create(this) || !BuildItemBar(m_pItemBar, x, y, lpItemRect)) {
+        bar.reset();
+        m_pItemBar = nullptr;
+        TearDown();
+        return FALSE;
+    }
+    bar.release();
+
+    ::ShowWindow(m_hWnd, SW_SHOWNA);
+    ::SetFocus(m_hWnd);
+    if (m_hWnd && (m_nFlags & GMF_SELECT_FIRST) && m_pItemBar)
+        m_pItemBar->SendMessage(TB_SETHOTITEM, 0, 0);
+    m_nFlags &= ~GMF_SELECT_FIRST;
+    if (m_hWnd && ::IsWindow(owner))
+        ::SendMessageA(owner, WM_ENTERMENULOOP, reinterpret_cast<WPARAM>(m_hMenu),
+                       reinterpret_cast<LPARAM>(m_hWnd));
+
+    if (m_hWnd) {
+        CHookHandle hook;
+        HWND outerMenu = g_trackingMenu;
+        if (!submenu) {
+            g_trackingMenu = m_hWnd;
+            hook.Reset(::SetWindowsHookExA(WH_MOUSE_LL, OutsideClickHook, ::GetModuleHandleA(nullptr), 0));
+        }
+        RunModalLoop(0);
+        hook.Reset();
+        if (!submenu)
+            g_trackingMenu = outerMenu;
+    }
+    TearDown();
+
+    // The choice goes to the owner only now that every level is closed, and
+    // only while the owner is still there to take it.
+    const UINT chosen = m_nChosenCommand;
+    m_nChosenCommand = 0;
+    if (!submenu && chosen != 0 && ::IsWindow(owner))
+        ::PostMessageA(owner, WM_COMMAND, MAKEWPARAM(chosen, 0), 0);
+    return TRUE;
+}
+
+void CGradientMenu::TearDown()
+{
+    // Ends a loop that is still marked running (this object is going) and
+    // frees the item records with the bar.
+    m_bContinueModal = FALSE;
+    if (m_pOpenSubmenu) {
+        m_pOpenSubmenu->CloseSubmenus();
+        m_pOpenSubmenu->m_bContinueModal = FALSE;
+        m_pOpenSubmenu = nullptr;
+    }
+    if (m_pItemBar) {
+        std::unique_ptr<CGradientMenuBar> bar(m_pItemBar);
+        m_pItemBar = nullptr;
+        if (bar->GetSafeHwnd())
+            ::DestroyWindow(bar->GetSafeHwnd());
+    }
+    if (m_hWnd && ::IsWindow(m_hWnd))
+        DestroyWindow();
+}
+
+BOOL CGradientMenu::DestroyWindow()
+{
+    if (!m_hWnd)
+        return FALSE;
+    if (m_pOwner && ::IsWindow(m_pOwner->GetSafeHwnd()))
+        m_pOwner->SendMessage(WM_EXITMENULOOP, 0, 0);
+    if (!m_hWnd)
+        return FALSE;
+    if (CGradientMenu* parent = GetParentMenu())
+        ::SetFocus(parent->GetSafeHwnd());
+    return m_hWnd ? CWnd::DestroyWindow() : FALSE;
+}
+
+BOOL CGradientMenu::BuildItemBar(CGradientMenuBar* bar, int x, int y, LPCRECT itemRect)
+{
+    if (!bar || !m_hMenu)
+        return FALSE;
+    const int checkWidth = ::GetSystemMetrics(SM_CXMENUCHECK);
+    bar->SendMessage(TB_SETBITMAPSIZE, 0, MAKELONG(checkWidth, ::GetSystemMetrics(SM_CYMENUCHECK)));
+    const int count = ::GetMenuItemCount(m_hMenu);
+    std::vector<std::unique_ptr<CGradientMenuItem>> items;
+    for (int i = 0; i < count; ++i) {
+        auto item = std::make_unique<CGradientMenuItem>();
+        ZeroMemory(item.get(), sizeof(CGradientMenuItem));
+        // The size of the record this build knows: the 32-bit size would
+        // make the call fail on 64 bits and leave the record unread.
+        item->info.cbSize = sizeof(MENUITEMINFOA);
+        item->info.fMask = MIIM_STATE | MIIM_ID | MIIM_SUBMENU | MIIM_CHECKMARKS | MIIM_TYPE | MIIM_DATA;
+        item->info.dwTypeData = item->text;
+        item->info.cch = sizeof(item->text);
+        if (!::GetMenuItemInfoA(m_hMenu, static_cast<UINT>(i), TRUE, &item->info))
+            continue;
+        item->text[sizeof(item->text) - 1] = '\0';
+        if (item->info.fType & (MFT_SEPARATOR | MFT_BITMAP | MFT_OWNERDRAW))
+            item->info.dwTypeData = nullptr;
+        items.push_back(std::move(item));
+    }
+    if (!bar->AddItems(std::move(items)))
+        return FALSE;
+    if (bar->GetButtonCount() == 0)
+        return FALSE;
+
+    // Equal widths, with room for the submenu arrow at the right.  The
+    // control does not always count the text of a list-style button (Wine
+    // does not), so the widest text decides as well.
+    const RECT row = bar->GetItemRect(0);
+    const int widest = std::max<int>(LOWORD(bar->SendMessage(TB_GETBUTTONSIZE, 0, 0)),
+                                     (row.bottom - row.top) + 2 + bar->GetWidestText() + 6);
+    const int width = widest + checkWidth;
+    bar->SendMessage(TB_SETBUTTONWIDTH, 0, MAKELONG(width, width));
+    // The rows are laid out for the bar's own width (a wrapping toolbar
+    // rewraps when it is resized), so it gets that width before they are
+    // measured.
+    ::MoveWindow(bar->GetSafeHwnd(), m_nBandWidth, 0, width + 6, ::GetSystemMetrics(SM_CYSCREEN), FALSE);
+    bar->SendMessage(TB_AUTOSIZE, 0, 0);
+
+    const RECT first = bar->GetItemRect(0);
+    const RECT last = bar->GetItemRect(bar->GetButtonCount() - 1);
+    const int itemsWidth = first.right - first.left;
+    const SIZE size{itemsWidth + m_nBandWidth + 6, (last.bottom - first.top) + 6};
+    ::MoveWindow(bar->GetSafeHwnd(), m_nBandWidth, 0, itemsWidth + 6, size.cy, FALSE);
+    ::ShowWindow(bar->GetSafeHwnd(), SW_SHOWNOACTIVATE);
+
+    const POINT anchor{x, y};
+    const RECT area = MonitorRect(itemRect ? *itemRect : RECT{x, y, x + 1, y + 1});
+    const POINT at = PlaceWindow(area, size, anchor, itemRect, nullptr);
+    ::MoveWindow(m_hWnd, at.x, at.y, size.cx, size.cy, TRUE);
+    return TRUE;
+}
+
+POINT CGradientMenu::PlaceWindow(const RECT& d, SIZE size, POINT anchor, LPCRECT itemRect, BOOL* fits)
+{
+    const int w = size.cx;
+    const int h = size.cy;
+    // The four strict tests.
+    auto right = [&](int x) { return x + w < d.right; };
+    auto left = [&](int x) { return x - w > d.left; };
+    auto down = [&](int y) { return y + h < d.bottom; };
+    auto up = [&](int y) { return y - h > d.top; };
+    if (fits)
+        *fits = TRUE;
+    if (!itemRect) {
+        const int x = anchor.x;
+        const int y = anchor.y;
+        if (right(x) && down(y))
+            return {x, y};
+        if (left(x) && down(y))
+            return {x - w, y};
+        if (right(x) && up(y))
+            return {x, y - h};
+        if (left(x) && up(y))
+            return {x - w, y - h};
+        if (fits)
+            *fits = FALSE;
+        return {x, y};
+    }
+    const RECT& r = *itemRect;
+    if (right(r.right) && down(r.top))
+        return {r.right, r.top};
+    if (right(r.right) && up(r.bottom))
+        return {r.right, r.bottom - h};
+    if (left(r.left) && down(r.top))
+        return {r.left - w, r.top};
+    if (left(r.left) && up(r.bottom))
+        return {r.left - w, r.bottom - h};
+    if (fits)
+        *fits = FALSE;
+    // Fits nowhere: beside the item as far as the screen allows.
+    const int x = std::max<int>(d.left, std::min<int>(r.right, d.right - w));
+    const int y = std::max<int>(d.top, std::min<int>(r.top, d.bottom - h));
+    return {x, y};
+}
+
+void CGradientMenu::CloseMenuChain()
+{
+    if (!m_hWnd)
+        return;
+    if (CGradientMenu* parent = GetParentMenu())
+        parent->CloseMenuChain();
+    if (m_hWnd) {
+        CloseSubmenus();
+        EndModalLoop(0);
+        m_pOpenSubmenu = nullptr;
+    }
+}
+
+void CGradientMenu::CloseSubmenus()
+{
+    if (CGradientMenu* sub = m_pOpenSubmenu) {
+        sub->CloseSubmenus();
+        sub->EndModalLoop(0);
+        m_pOpenSubmenu = nullptr;
+    }
+}
+
+void CGradientMenu::ChooseCommand(UINT id)
+{
+    CGradientMenu* top = this;
+    while (CGradientMenu* parent = top->GetParentMenu())
+        top = parent;
+    top->m_nChosenCommand = id;
+    CloseMenuChain();
+}
+
+BOOL CGradientMenu::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
+{
+    if (message == WM_PAINT || message == WM_PRINTCLIENT) {
+        OnPaint(message == WM_PRINTCLIENT ? reinterpret_cast<HDC>(wParam) : nullptr);
+        return TRUE;
+    }
+    if (message == WM_ERASEBKGND) {
+        // Beside the band, the menu's colour: the item bar is transparent
+        // and asks for this under its gaps.
+        RECT client;
+        GetClientRect(&client);
+        client.left = std::max<LONG>(client.left, m_nBandWidth);
+        FillStrip(reinterpret_cast<HDC>(wParam), client.left, client.top, client.right - client.left,
+                  client.bottom - client.top, ::GetSysColor(COLOR_MENU));
+        *result = 1;
+        return TRUE;
+    }
+    if (message == WM_ACTIVATE) {
+        OnActivate(LOWORD(wParam), reinterpret_cast<HWND>(lParam));
+        return TRUE;
+    }
+    if (message == WM_KEYDOWN) {
+        HWND target = m_pOpenSubmenu ? m_pOpenSubmenu->GetSafeHwnd() : nullptr;
+        if (!target && m_pItemBar)
+            target = m_pItemBar->GetSafeHwnd();
+        if (target)
+            ::SendMessageA(target, WM_KEYDOWN, wParam, lParam);
+        return TRUE;
+    }
+    if (message == WM_SYSKEYDOWN || message == WM_CANCELMODE) {
+        CloseMenuChain();
+        return FALSE;
+    }
+    if (message == WM_COMMAND) {
+        // The item bar's own notifications (Space on a hot button) are no
+        // choice; only what the menu chose reaches the owner as a command.
+        const HWND from = reinterpret_cast<HWND>(lParam);
+        if (from && (from == m_hWnd || ::IsChild(m_hWnd, from)))
+            return TRUE;
+        if (m_pOwner && ::IsWindow(m_pOwner->GetSafeHwnd()))
+            m_pOwner->PostMessage(WM_COMMAND, wParam, lParam);
+        return TRUE;
+    }
+    if (message == WM_NOTIFY) {
+        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        if (header && m_pItemBar && header->hwndFrom == m_pItemBar->GetSafeHwnd() &&
+            header->code == NM_CUSTOMDRAW) {
+            m_pItemBar->OnCustomDraw(reinterpret_cast<NMTBCUSTOMDRAW*>(lParam), result);
+            return TRUE;
+        }
+        return FALSE;
+    }
+    if (message == WM_GMENU_SUBMENU_CLOSED) {
+        if (m_pItemBar)
+            m_pItemBar->SendMessage(WM_GMENU_SUBMENU_CLOSED, 0, 0);
+        return TRUE;
+    }
+    if (message == WM_GMENU_OPEN_SUBMENU) {
+        *result = OnOpenSubmenu(wParam, lParam);
+        return TRUE;
+    }
+    return CWnd::OnWndMsg(message, wParam, lParam, result);
+}
+
+void CGradientMenu::OnActivate(UINT state, HWND other)
+{
+    // Activation leaving for anything that is not one of the chain's menus
+    // (another program, another window of this one) closes every level;
+    // moving between the menus of the chain closes nothing.
+    if (!other) {
+        CloseMenuChain();
+        return;
+    }
+    if (::IsWindow(other) && state == WA_INACTIVE && !FromWindow(other))
+        CloseMenuChain();
+}
+
+LRESULT CGradientMenu::OnOpenSubmenu(WPARAM point, LPARAM flags)
+{
+    if (!m_pItemBar)
+        return 0;
+    const POINT at{static_cast<short>(LOWORD(point)), static_cast<short>(HIWORD(point))};
+    const int index = m_pItemBar->ItemAt(at);
+    const CGradientMenuItem* item = m_pItemBar->GetItem(index);
+    if (!item || !item->HasSubmenu())
+        return 0;
+    RECT rect = m_pItemBar->GetItemRect(index);
+    ::MapWindowPoints(m_pItemBar->GetSafeHwnd(), nullptr, reinterpret_cast<POINT*>(&rect), 2);
+
+    CGradientMenu sub(m_bBandOnSubmenus ? m_nBandWidth : 0, m_bBandOnSubmenus);
+    sub.SetBandColors(m_clrBandTop, m_clrBandBottom, m_clrBandText);
+    sub.m_pOwner = m_pOwner;
+    sub.SetBandText(WithoutAmpersands(item->info.dwTypeData));
+    sub.Attach(item->info.hSubMenu);
+    sub.m_nFlags = (static_cast<DWORD>(flags) & GMF_SELECT_FIRST) | GMF_SUBMENU;
+    rect.left -= m_nBandWidth;
+    sub.TrackMenu(0, 0, 0, this, &rect);
+    // The submenu belongs to its parent menu, not to this run.
+    sub.Detach();
+    if (m_pOpenSubmenu == &sub)
+        m_pOpenSubmenu = nullptr;
+    return 0;
+}
+
+void CGradientMenu::OnPaint(HDC printDC)
+{
+    CPaintDC dc(this, printDC);
+    if (!dc.GetSafeHdc())
+        return;
+    RECT client;
+    GetClientRect(&client);
+    RECT band = client;
+    band.right = m_nBandWidth;
+    DrawGradient(dc, band, m_clrBandTop, m_clrBandBottom);
+    if (m_nBandWidth <= 0 || m_strBandText.IsEmpty())
+        return;
+
+    CFontHandle font(::CreateFontA(20, 0, 900, 900, FW_BOLD, FALSE, FALSE, FALSE, 0, 0, 0, 0, 0, "Arial"));
+    CSelectObjectGuard selectFont(dc, font.Get());
+    const COLORREF oldColour = ::SetTextColor(dc, m_clrBandText);
+    const int oldMode = ::SetBkMode(dc, TRANSPARENT);
+    RECT text{2, client.top, m_nBandWidth, client.bottom};
+    ::DrawTextA(dc, m_strBandText, -1, &text, DT_SINGLELINE | DT_BOTTOM);
+    ::SetBkMode(dc, oldMode);
+    ::SetTextColor(dc, oldColour);
+}
+
+void CGradientMenu::DrawGradient(HDC dc, const RECT& rect, COLORREF top, COLORREF bottom)
+{
+    const int height = rect.bottom - rect.top;
+    const int width = rect.right - rect.left;
+    if (height <= 0 || width <= 0)
+        return;
+    const int step = std::max(1, height / 128);
+    auto channel = [&](int a, int z, int p) {
+        const int delta = std::abs(a - z) * std::min(p, height) / height;
+        return a >= z ? z + delta : z - delta;
+    };
+    for (int k = 1;; ++k) {
+        const int p = k * step;
+        const int y = rect.top + (height - p);
+        const COLORREF colour = RGB(channel(GetRValue(top), GetRValue(bottom), p),
+                                    channel(GetGValue(top), GetGValue(bottom), p),
+                                    channel(GetBValue(top), GetBValue(bottom), p));
+        FillStrip(dc, rect.left, y, width, step, colour);
+        if (y <= rect.top)
+            break;
+    }
+}

@@ -1,0 +1,102 @@
+// CGradientMenu: a popup menu shown in a window of the program's own instead
+// of the system's menu: a side band with a vertical colour gradient and a
+// caption reading upward, beside one column of owner-drawn items (the item
+// bar, controls/GradientMenuBar.h).  TrackMenu shows it at a point and runs
+// its own modal loop until the user chooses or dismisses; submenus are
+// further instances, each running a loop nested in the one that opened it.
+// The choice reaches the owner window as a posted WM_COMMAND once every
+// level has closed.
+#pragma once
+
+#include <windows.h>
+
+#include "framework/Menu.h"
+#include "framework/String.h"
+#include "framework/Wnd.h"
+
+// Private messages of a menu window and its item bar.
+#define WM_GMENU_CLICK (WM_USER + 101)            // item bar, posted to itself
+#define WM_GMENU_SUBMENU_CLOSED (WM_USER + 102)   // left a submenu with Left
+#define WM_GMENU_OPEN_SUBMENU (WM_USER + 103)     // WPARAM item-bar point, LPARAM flags
+
+// The menu's own flags (m_nFlags).
+#define GMF_SUBMENU 0x0001        // this instance is a submenu
+#define GMF_SELECT_FIRST 0x0100   // make the first item hot when shown
+
+class CGradientMenuBar;
+
+class CGradientMenu : public CWnd, public CMenu {
+    DECLARE_RUNTIME_CLASS(CGradientMenu)
+
+public:
+    CGradientMenu(int bandWidth, BOOL bandOnSubmenus);
+    ~CGradientMenu() override;
+
+    // Shows the menu at (x, y) (screen; lpItemRect null) or beside the
+    // screen rectangle *lpItemRect of the item that opened it, and returns
+    // when it and its submenus have closed.  FALSE, with nothing shown, when
+    // the owner is no window, the menu is already open or the window cannot
+    // be created.
+    BOOL TrackMenu(UINT nFlags, int x, int y, CWnd* pOwner, LPCRECT lpItemRect);
+
+    // Closes this menu and every menu above and below it.
+    void CloseMenuChain();
+    // Closes every menu below this one, deepest first.
+    void CloseSubmenus();
+    // The item bar's choice of a command: remembered by the top-level menu,
+    // which posts it to the owner after it has closed; then the chain closes.
+    void ChooseCommand(UINT id);
+
+    // The live gradient menu of `hWnd`, or null.
+    static CGradientMenu* FromWindow(HWND hWnd);
+    // The parent menu of a submenu's window, or null.
+    CGradientMenu* GetParentMenu() const;
+
+    // Where a menu of `size` goes inside `area`: beside the anchor for a top
+    // level (itemRect null), beside the item otherwise.  `fits` tells
+    // whether one of the four directions fitted; a submenu that fits nowhere
+    // is pushed inside the area.
+    static POINT PlaceWindow(const RECT& area, SIZE size, POINT anchor, LPCRECT itemRect, BOOL* fits);
+
+    void SetBandText(LPCSTR text) { m_strBandText = text ? text : ""; }
+    void SetBandColors(COLORREF top, COLORREF bottom, COLORREF text);
+    LPCSTR GetBandText() const { return m_strBandText; }
+    int GetBandWidth() const { return m_nBandWidth; }
+    COLORREF GetBandTopColor() const { return m_clrBandTop; }
+    COLORREF GetBandBottomColor() const { return m_clrBandBottom; }
+    COLORREF GetBandTextColor() const { return m_clrBandText; }
+    CWnd* GetOwner() const { return m_pOwner; }
+    CGradientMenuBar* GetItemBar() const { return m_pItemBar; }
+    CGradientMenu* GetOpenSubmenu() const { return m_pOpenSubmenu; }
+
+    BOOL DestroyWindow() override;
+
+    // Fills `rect` of height H top to bottom from `top` to `bottom` in at
+    // most 255 strips of H/128 pixels (at least one).
+    static void DrawGradient(HDC dc, const RECT& rect, COLORREF top, COLORREF bottom);
+
+protected:
+    BOOL PreCreateWindow(CREATESTRUCTA& cs) override;
+    BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+
+    void OnPaint(HDC printDC);
+    void OnActivate(UINT state, HWND other);
+    LRESULT OnOpenSubmenu(WPARAM point, LPARAM flags);
+    // Fills the item bar from the menu, gives its buttons one width, then
+    // sizes and places the window and the bar.
+    BOOL BuildItemBar(CGradientMenuBar* bar, int x, int y, LPCRECT itemRect);
+    void TearDown();
+
+    CWnd* m_pOwner;
+    CGradientMenu* m_pOpenSubmenu;
+    BOOL m_bBandOnSubmenus;
+    int m_nBandWidth;
+    DWORD m_nFlags;
+    CGradientMenuBar* m_pItemBar;
+    CString m_strBandText;
+    COLORREF m_clrBandTop;
+    COLORREF m_clrBandBottom;
+    COLORREF m_clrBandText;
+    // The command chosen in this run (top level only), 0 for none.
+    UINT m_nChosenCommand;
+};

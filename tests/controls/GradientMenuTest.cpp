@@ -1,0 +1,461 @@
+// The gradient popup menu in real windows: where it goes against the screen
+// edges, what its owner receives and when, what the keys do, and what it
+// paints (read back through WM_PRINTCLIENT).
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "controls/GradientMenu.h"
+#include "controls/GradientMenuBar.h"
+#include "framework/Handles.h"
+
+using namespace tpx::test;
+
+namespace {
+
+enum : UINT { ID_OPEN = 1, ID_GREYED = 2, ID_EXIT = 3, ID_TILE = 101, ID_CENTER = 102 };
+enum { POS_OPEN, POS_SEPARATOR, POS_GREYED, POS_STYLES, POS_EXIT };
+
+// The owner: records the menu's notifications and runs a script, one step
+// per timer tick once the menu is open, so each step sees the menu painted.
+class COwner : public CWnd {
+public:
+    std::vector<std::string> log;
+    std::vector<std::function<void()>> steps;
+    LRESULT menuCharAnswer = 0;
+    HWND topMenu = nullptr;
+
+    void Reset()
+    {
+        log.clear();
+        steps.clear();
+        topMenu = nullptr;
+        m_next = 0;
+        m_idle = 0;
+    }
+    BOOL Create()
+    {
+        const RECT none{};
+        return CreateEx(0, nullptr, "owner", WS_POPUP, none, nullptr, 0);
+    }
+
+protected:
+    BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override
+    {
+        switch (message) {
+        case WM_INITMENU: log.push_back("init"); break;
+        case WM_INITMENUPOPUP: log.push_back("initpopup"); break;
+        case WM_ENTERMENULOOP:
+            log.push_back("enter");
+            if (!topMenu) {
+                topMenu = reinterpret_cast<HWND>(lParam);
+                SetTimer(1, 30);
+            }
+            break;
+        case WM_EXITMENULOOP: log.push_back("exit"); break;
+        case WM_COMMAND: log.push_back("command " + std::to_string(LOWORD(wParam))); return TRUE;
+        case WM_MENUCHAR:
+            log.push_back("menuchar " + std::string(1, static_cast<char>(LOWORD(wParam))) +
+                          (HIWORD(wParam) == MF_POPUP ? " popup" : ""));
+            *result = menuCharAnswer;
+            return TRUE;
+        case WM_TIMER:
+            if (m_next < steps.size()) {
+                steps[m_next++]();
+            } else if (++m_idle > 100) {
+                KillTimer(1);
+                log.push_back("script timed out");
+                // Whatever the menu does with keys, a window that goes ends its loops.
+                if (IsWindow(topMenu))
+                    ::DestroyWindow(topMenu);
+            }
+            return TRUE;
+        default: break;
+        }
+        return CWnd::OnWndMsg(message, wParam, lParam, result);
+    }
+
+private:
+    size_t m_next = 0;
+    int m_idle = 0;
+};
+
+class GradientMenu : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_owner.Create());
+        HMENU styles = CreatePopupMenu();
+        AppendMenuA(styles, MF_STRING, ID_TILE, "&Tile");
+        AppendMenuA(styles, MF_STRING, ID_CENTER, "&Center");
+        CheckMenuRadioItem(styles, 0, 1, 1, MF_BYPOSITION);
+        HMENU menu = CreatePopupMenu();
+        AppendMenuA(menu, MF_STRING, ID_OPEN, "&Open");
+        AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+        AppendMenuA(menu, MF_STRING | MF_GRAYED, ID_GREYED, "&Greyed");
+        AppendMenuA(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(styles), "&Styles");
+        AppendMenuA(menu, MF_STRING, ID_EXIT, "E&xit");
+        m_menu.Attach(menu);
+        m_menu.SetBandText("Tapestrix");
+        m_menu.SetBandColors(RGB(255, 255, 255), RGB(255, 255, 0), RGB(0, 0, 0));
+    }
+
+    // Opens the menu in the middle of the screen with the keys of `steps`,
+    // and then lets the owner's own loop dispatch what was posted to it.
+    BOOL Track(std::vector<std::function<void()>> steps)
+    {
+        m_owner.Reset();
+        m_owner.steps = std::move(steps);
+        SetForegroundWindow(m_owner.GetSafeHwnd());
+        const BOOL shown = m_menu.TrackMenu(0, 300, 200, &m_owner, nullptr);
+        m_owner.log.push_back("returned");
+        m_owner.KillTimer(1);
+        PumpMessages(50);
+        return shown;
+    }
+    std::function<void()> Key(UINT vk)
+    {
+        return [this, vk] { PostMessageA(m_owner.topMenu, WM_KEYDOWN, vk, 0); };
+    }
+    std::function<void()> Check(std::function<void()> check) { return check; }
+    // The real mouse onto item `index` of `menu` (moved there, so that the
+    // item bar sees a movement), and a click there.
+    static void Mouse(const CGradientMenu* menu, int index, bool click)
+    {
+        ASSERT_NE(nullptr, menu);
+        const CGradientMenuBar* bar = menu->GetItemBar();
+        RECT r = bar->GetItemRect(index);
+        MapWindowPoints(bar->GetSafeHwnd(), nullptr, reinterpret_cast<POINT*>(&r), 2);
+        SetCursorPos(r.left + 30, (r.top + r.bottom) / 2);
+        INPUT input[3]{};
+        input[0].type = input[1].type = input[2].type = INPUT_MOUSE;
+        input[0].mi.dwFlags = MOUSEEVENTF_MOVE;
+        input[0].mi.dx = 2;
+        input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+        input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+        SendInput(click ? 3 : 1, input, sizeof(INPUT));
+    }
+    static std::vector<std::function<void()>> Wait(int ticks, std::function<void()> then)
+    {
+        std::vector<std::function<void()>> steps(ticks, [] {});
+        steps.push_back(std::move(then));
+        return steps;
+    }
+    int Hot(const CGradientMenu& menu) const { return menu.GetItemBar() ? menu.GetItemBar()->GetHotItem() : -2; }
+
+    COwner m_owner;
+    CGradientMenu m_menu{24, FALSE};
+};
+
+// A window's client area as 32-bit pixels, painted through WM_PRINTCLIENT.
+class Snapshot {
+public:
+    explicit Snapshot(HWND hwnd)
+    {
+        RECT rc{};
+        GetClientRect(hwnd, &rc);
+        width = rc.right;
+        height = rc.bottom;
+        BITMAPINFO bi{};
+        bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        bi.bmiHeader.biWidth = width;
+        bi.bmiHeader.biHeight = -height;
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
+        void* bits = nullptr;
+        m_bitmap.Reset(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+        m_bits = static_cast<const DWORD*>(bits);
+        CDCHandle dc(CreateCompatibleDC(nullptr));
+        CSelectObjectGuard select(dc.Get(), m_bitmap.Get());
+        PatBlt(dc.Get(), 0, 0, width, height, BLACKNESS);
+        SendMessageA(hwnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.Get()), PRF_CLIENT);
+        GdiFlush();
+    }
+    COLORREF At(int x, int y) const
+    {
+        const DWORD p = m_bits[y * width + x];
+        return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+    }
+    int Count(const RECT& r, COLORREF colour) const
+    {
+        int n = 0;
+        for (int y = r.top; y < r.bottom; ++y)
+            for (int x = r.left; x < r.right; ++x)
+                n += At(x, y) == colour;
+        return n;
+    }
+    int width = 0;
+    int height = 0;
+
+private:
+    CBitmapHandle m_bitmap;
+    const DWORD* m_bits = nullptr;
+};
+
+}  // namespace
+
+TEST(GradientMenuPlacement, FourStrictTestsThenTheFallback)
+{
+    const RECT d{0, 0, 1000, 800};
+    const RECT small{0, 0, 150, 300};
+    const SIZE s{100, 200};
+    const struct {
+        RECT area;
+        POINT anchor;
+        POINT at;
+        BOOL fits;
+    } top[] = {
+        {d, {500, 300}, {500, 300}, TRUE},     // right and down
+        {d, {900, 300}, {800, 300}, TRUE},     // x + W equal to the edge: not right
+        {d, {899, 300}, {899, 300}, TRUE},
+        {d, {500, 600}, {500, 400}, TRUE},     // y + H equal to the edge: up
+        {d, {900, 600}, {800, 400}, TRUE},     // left and up
+        {d, {100, 600}, {100, 400}, TRUE},     // x - W equal to the edge: not left
+        {small, {60, 120}, {60, 120}, FALSE},  // no room anywhere: at the anchor
+    };
+    for (const auto& c : top) {
+        BOOL fits = -1;
+        const POINT at = CGradientMenu::PlaceWindow(c.area, s, c.anchor, nullptr, &fits);
+        EXPECT_EQ(c.at.x, at.x) << c.anchor.x << "," << c.anchor.y;
+        EXPECT_EQ(c.at.y, at.y) << c.anchor.x << "," << c.anchor.y;
+        EXPECT_EQ(c.fits, fits);
+    }
+    const struct {
+        RECT area;
+        RECT item;
+        POINT at;
+        BOOL fits;
+    } sub[] = {
+        {d, {400, 300, 500, 320}, {500, 300}, TRUE},     // right, top level with the item
+        {d, {400, 700, 500, 720}, {500, 520}, TRUE},     // right, bottom level with the item
+        {d, {700, 300, 900, 320}, {600, 300}, TRUE},     // left of the item
+        {d, {700, 700, 900, 720}, {600, 520}, TRUE},     // left and up
+        {small, {40, 90, 110, 110}, {50, 90}, FALSE},    // nowhere: pushed inside the screen
+        {small, {40, 250, 110, 270}, {50, 100}, FALSE},
+    };
+    for (const auto& c : sub) {
+        BOOL fits = -1;
+        const POINT at = CGradientMenu::PlaceWindow(c.area, s, POINT{0, 0}, &c.item, &fits);
+        EXPECT_EQ(c.at.x, at.x) << c.item.left << "," << c.item.top;
+        EXPECT_EQ(c.at.y, at.y) << c.item.left << "," << c.item.top;
+        EXPECT_EQ(c.fits, fits);
+    }
+}
+
+TEST_F(GradientMenu, OwnerHearsEachLevelAndTheCommandOnlyAfterTheMenuClosed)
+{
+    RECT window{};
+    CGradientMenu* sub = nullptr;
+    ASSERT_TRUE(Track({Key(VK_DOWN), Key(VK_DOWN), Key(VK_RIGHT),
+                       Check([&] {
+                           GetWindowRect(m_owner.topMenu, &window);
+                           sub = m_menu.GetOpenSubmenu();
+                           ASSERT_NE(nullptr, sub);
+                           EXPECT_EQ(0, Hot(*sub));   // opened by a key: first item hot
+                           EXPECT_EQ(m_owner.topMenu, GetParent(sub->GetSafeHwnd()));
+                           EXPECT_EQ(sub->GetSafeHwnd(), GetFocus());
+                       }),
+                       Key(VK_DOWN), Key(VK_RETURN)}));
+    EXPECT_EQ((std::vector<std::string>{"init", "enter", "initpopup", "enter", "exit", "exit", "returned",
+                                         "command 102"}),
+              m_owner.log);
+    // Top level beside the anchor, no window left, the submenu's handle still the menu's.
+    EXPECT_EQ(300, window.left);
+    EXPECT_EQ(200, window.top);
+    EXPECT_EQ(nullptr, m_menu.GetSafeHwnd());
+    EXPECT_EQ(nullptr, m_menu.GetItemBar());
+    EXPECT_TRUE(IsMenu(GetSubMenu(m_menu.GetSafeHmenu(), POS_STYLES)));
+}
+
+TEST_F(GradientMenu, EscapeAClickElsewhereAndACancelCloseEveryLevelWithoutACommand)
+{
+    COwner otherWindow;
+    ASSERT_TRUE(otherWindow.Create());
+    const HWND other = otherWindow.GetSafeHwnd();
+    SetWindowPos(other, nullptr, 600, 500, 120, 80, SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    // A window that lets clicks through without taking activation (a
+    // static text): only the click itself can tell the menu.
+    HWND inert = CreateWindowExA(0, "STATIC", "inert", WS_POPUP | WS_VISIBLE, 800, 500, 120, 80, nullptr, nullptr,
+                                 nullptr, nullptr);
+    ASSERT_NE(nullptr, inert);
+    auto clickAt = [](int x, int y) {
+        SetCursorPos(x, y);
+        INPUT input[2]{};
+        input[0].type = input[1].type = INPUT_MOUSE;
+        input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+        input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+        SendInput(2, input, sizeof(INPUT));
+    };
+    const struct {
+        const char* how;
+        std::function<void()> close;
+    } ways[] = {
+        {"escape", [this] { PostMessageA(m_owner.topMenu, WM_KEYDOWN, VK_ESCAPE, 0); }},
+        {"click on the taskbar", [&] {
+             RECT bar{};
+             ASSERT_TRUE(GetWindowRect(FindWindowA("Shell_TrayWnd", nullptr), &bar));
+             clickAt((bar.left + bar.right) / 2, (bar.top + bar.bottom) / 2);
+         }},
+        {"click on the desktop", [&] { clickAt(900, 100); }},
+        {"click into another window", [&] { clickAt(620, 520); }},
+        {"click into a window without activation", [&] { clickAt(820, 520); }},
+        {"system key", [this] { PostMessageA(m_owner.topMenu, WM_SYSKEYDOWN, VK_MENU, 0); }},
+        {"cancel mode", [this] { SendMessageA(m_owner.topMenu, WM_CANCELMODE, 0, 0); }},
+    };
+    for (const auto& way : ways) {
+        m_owner.Reset();
+        ASSERT_TRUE(Track({Key(VK_DOWN), Key(VK_DOWN), Key(VK_RIGHT), way.close}));
+        EXPECT_EQ((std::vector<std::string>{"init", "enter", "initpopup", "enter", "exit", "exit", "returned"}),
+                  m_owner.log)
+            << way.how;
+    }
+    DestroyWindow(inert);
+}
+
+TEST_F(GradientMenu, KeysMoveOverSeparatorsAndGreyedItemsWrapAndChooseByMnemonic)
+{
+    std::vector<int> hot;
+    auto noteHot = [&] { hot.push_back(Hot(m_menu)); };
+    m_owner.menuCharAnswer = 0;   // MNC_IGNORE: the menu stays open
+    ASSERT_TRUE(Track({Key(VK_DOWN), noteHot, Key(VK_DOWN), noteHot, Key(VK_DOWN), noteHot, Key(VK_DOWN), noteHot,
+                       Key(VK_UP), noteHot, Key(VK_SPACE), Key('Q'), Key('G'), noteHot, Key('X')}));
+    // Open, over the separator and the greyed item to Styles, Exit, back
+    // round to Open, and up round to Exit; the greyed item's mnemonic
+    // chooses nothing.
+    EXPECT_EQ((std::vector<int>{POS_OPEN, POS_STYLES, POS_EXIT, POS_OPEN, POS_EXIT, POS_EXIT}), hot);
+    // Space is the control's own press of the hot item: no command of ours.
+    EXPECT_EQ((std::vector<std::string>{"init", "enter", "menuchar   popup", "menuchar Q popup", "exit", "returned",
+                                         "command 3"}),
+              m_owner.log);
+
+    // An owner answering MNC_CLOSE closes the menu.
+    m_owner.menuCharAnswer = MAKELRESULT(0, MNC_CLOSE);
+    ASSERT_TRUE(Track({Key('Q')}));
+    EXPECT_EQ((std::vector<std::string>{"init", "enter", "menuchar Q popup", "exit", "returned"}), m_owner.log);
+}
+
+TEST_F(GradientMenu, OneRunAtATimeAndAnOwnerThatGoesEndsTheRun)
+{
+    COwner none;
+    EXPECT_FALSE(m_menu.TrackMenu(0, 10, 10, &none, nullptr));   // no window
+    EXPECT_FALSE(m_menu.TrackMenu(0, 10, 10, nullptr, nullptr));
+
+    BOOL again = TRUE;
+    const HWND owner = m_owner.GetSafeHwnd();
+    ASSERT_TRUE(Track({Key(VK_DOWN), Key(VK_DOWN), Key(VK_RIGHT),
+                       [&] { again = m_menu.TrackMenu(0, 10, 10, &m_owner, nullptr); },
+                       [&] { m_owner.DestroyWindow(); }}));
+    EXPECT_FALSE(again);
+    EXPECT_FALSE(IsWindow(owner));
+    EXPECT_EQ(nullptr, m_menu.GetSafeHwnd());
+    EXPECT_EQ(nullptr, m_menu.GetItemBar());
+    EXPECT_EQ(nullptr, m_menu.GetOpenSubmenu());
+
+    // The same object opens again for a new owner.
+    ASSERT_TRUE(m_owner.Create());
+    ASSERT_TRUE(Track({Key(VK_DOWN), Key(VK_RETURN)}));
+    EXPECT_EQ((std::vector<std::string>{"init", "enter", "exit", "returned", "command 1"}), m_owner.log);
+}
+
+TEST_F(GradientMenu, BandHotGreyedAndRadioCheckedItemsAsPainted)
+{
+    const COLORREF menuColour = GetSysColor(COLOR_MENU);
+    const COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT);
+    const COLORREF grey = GetSysColor(COLOR_GRAYTEXT);
+    const COLORREF white = GetSysColor(COLOR_BTNHIGHLIGHT);
+    const COLORREF text = GetSysColor(COLOR_MENUTEXT);
+    ASSERT_TRUE(Track({Key(VK_DOWN), [&] {
+        // The band: white at the top to yellow at the bottom, 24 pixels
+        // wide, with the caption upright in it near the bottom.
+        const Snapshot band(m_owner.topMenu);
+        ASSERT_GT(band.height, 60);
+        EXPECT_EQ(RGB(255, 255, 255), band.At(0, 0));
+        const COLORREF bottom = band.At(0, band.height - 1);
+        EXPECT_EQ(RGB(255, 255, 0), bottom & 0xFFFF);
+        EXPECT_LT(GetBValue(bottom), 8);
+        for (int y = 1; y < band.height; ++y) {
+            ASSERT_EQ(0xFFFFu, band.At(23, y) & 0xFFFF) << y;
+            ASSERT_LE(GetBValue(band.At(23, y)), GetBValue(band.At(23, y - 1))) << y;
+        }
+        RECT ink{1000, 1000, -1, -1};
+        for (int y = 0; y < band.height; ++y)
+            for (int x = 0; x < 24; ++x)
+                if (band.At(x, y) == RGB(0, 0, 0)) {
+                    ink = {std::min<LONG>(ink.left, x), std::min<LONG>(ink.top, y), std::max<LONG>(ink.right, x),
+                           std::max<LONG>(ink.bottom, y)};
+                }
+        EXPECT_GT(ink.bottom - ink.top, 3 * (ink.right - ink.left)) << "caption not vertical";
+        EXPECT_GE(ink.left, 2);
+        EXPECT_GT(ink.bottom, band.height - 30);
+
+        // Items: "Open" hot on the highlight, "Greyed" grey with its
+        // embossed shadow and no highlight.
+        CGradientMenuBar* bar = m_menu.GetItemBar();
+        // In the system's menu font.
+        NONCLIENTMETRICSA metrics{};
+        metrics.cbSize = sizeof metrics;
+        ASSERT_TRUE(SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0));
+        LOGFONTA font{};
+        ASSERT_TRUE(GetObjectA(reinterpret_cast<HFONT>(bar->SendMessage(WM_GETFONT)), sizeof font, &font));
+        EXPECT_STREQ(metrics.lfMenuFont.lfFaceName, font.lfFaceName);
+        EXPECT_EQ(metrics.lfMenuFont.lfHeight, font.lfHeight);
+        const Snapshot items(bar->GetSafeHwnd());
+        const RECT open = bar->GetItemRect(POS_OPEN);
+        const RECT greyed = bar->GetItemRect(POS_GREYED);
+        EXPECT_EQ(highlight, items.At(open.right - 30, open.top + 2));
+        EXPECT_EQ(menuColour, items.At(greyed.right - 30, greyed.top + 2));
+        EXPECT_GT(items.Count(greyed, grey), 10);
+        EXPECT_GT(items.Count(greyed, white), 10);
+        EXPECT_EQ(0, items.Count(greyed, highlight));
+        EXPECT_GT(greyed.top, open.bottom);                                   // a row of its own
+        EXPECT_EQ(greyed.bottom, bar->GetItemRect(POS_STYLES).top);
+    }, Key(VK_DOWN), Key(VK_RIGHT), Key(VK_DOWN), [&] {
+        // In the submenu "Center" is radio-checked and hot: the system
+        // check mark in a sunken cell kept flat in the menu colour,
+        // the rest of the row highlighted; "Tile" is plain.
+        CGradientMenu* sub = m_menu.GetOpenSubmenu();
+        ASSERT_NE(nullptr, sub);
+        EXPECT_EQ(1, Hot(*sub));
+        CGradientMenuBar* bar = sub->GetItemBar();
+        const Snapshot items(bar->GetSafeHwnd());
+        const RECT center = bar->GetItemRect(1);
+        const int h = center.bottom - center.top;
+        const RECT cell{center.left + 1, center.top, center.left + 1 + h, center.bottom};
+        EXPECT_EQ(GetSysColor(COLOR_BTNSHADOW), items.At(cell.left, cell.top));
+        EXPECT_GT(items.Count(cell, text), 5);   // the check mark
+        EXPECT_GT(items.Count(cell, menuColour), 20);
+        EXPECT_EQ(0, items.Count({cell.left + 1, cell.top + 1, cell.right - 1, cell.bottom - 1}, highlight));
+        EXPECT_EQ(highlight, items.At(cell.right + 1, cell.top + 1));
+        EXPECT_EQ(highlight, items.At(center.right - 2, center.bottom - 2));
+        const RECT tile = bar->GetItemRect(0);
+        EXPECT_EQ(0, items.Count(tile, highlight));
+        EXPECT_EQ(0, items.Count({tile.left + 1, tile.top, tile.left + 1 + h, tile.bottom}, text));
+    }, Key(VK_ESCAPE)}));
+}
+
+TEST_F(GradientMenu, TheMouseRestingOnASubmenuItemOpensItAndAClickChooses)
+{
+    std::vector<std::function<void()>> steps = {[&] { Mouse(&m_menu, POS_GREYED, true); }};
+    for (auto& step : Wait(10, [&] {
+             EXPECT_NE(nullptr, m_menu.GetSafeHwnd());   // a greyed item is never chosen
+             EXPECT_EQ(nullptr, m_menu.GetOpenSubmenu());
+             Mouse(&m_menu, POS_STYLES, false);
+         }))
+        steps.push_back(step);
+    for (auto& step : Wait(30, [&] {
+             ASSERT_NE(nullptr, m_menu.GetOpenSubmenu());
+             EXPECT_EQ(-1, Hot(*m_menu.GetOpenSubmenu()));   // opened by the mouse: nothing hot
+             Mouse(m_menu.GetOpenSubmenu(), 1, false);
+         }))
+        steps.push_back(step);
+    for (auto& step : Wait(5, [&] { Mouse(m_menu.GetOpenSubmenu(), 1, true); }))
+        steps.push_back(step);
+    ASSERT_TRUE(Track(steps));
+    EXPECT_EQ((std::vector<std::string>{"init", "enter", "initpopup", "enter", "exit", "exit", "returned",
+                                         "command 102"}),
+              m_owner.log);
+}
