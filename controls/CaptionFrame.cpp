@@ -19,6 +19,15 @@ LOGFONTA DefaultCaptionFont()
 
 }  // namespace
 
+LOGFONTA PageCaptionFont()
+{
+    LOGFONTA font = DefaultCaptionFont();
+    font.lfHeight = 90;
+    font.lfWeight = FW_BOLD;
+    lstrcpynA(font.lfFaceName, "Arial", LF_FACESIZE);
+    return font;
+}
+
 CCaptionFrame::CCaptionFrame()
     : m_crShadow(::GetSysColor(COLOR_BTNSHADOW)),
       m_crHighlight(::GetSysColor(COLOR_BTNHIGHLIGHT)),

@@ -11,6 +11,10 @@
 #include "framework/Controls.h"
 #include "framework/String.h"
 
+// The caption font every settings page gives its frames: bold Arial,
+// 9 points (lfHeight in tenths of a point, as SetCaptionFont reads it).
+LOGFONTA PageCaptionFont();
+
 class CCaptionFrame : public CButton {
 public:
     CCaptionFrame();

@@ -31,13 +31,7 @@ CString AddressOf(const CString& target)
 
 CAboutTapestrixPage::CAboutTapestrixPage() : CPropertyPage(IDD_ABOUT)
 {
-    LOGFONTA caption{};
-    caption.lfHeight = 90;
-    caption.lfWeight = FW_BOLD;
-    caption.lfOutPrecision = OUT_STROKE_PRECIS;
-    caption.lfClipPrecision = CLIP_STROKE_PRECIS;
-    caption.lfQuality = PROOF_QUALITY;
-    lstrcpynA(caption.lfFaceName, "Arial", LF_FACESIZE);
+    const LOGFONTA caption = PageCaptionFont();
     m_frameVersion.SetCaptionFont(caption);
     m_frameContact.SetCaptionFont(caption);
 

@@ -24,13 +24,7 @@ const int kSwatchFrame = 2;
 
 CDesktopInformationPage::CDesktopInformationPage() : CPropertyPage(IDD_DESKTOP_INFORMATION)
 {
-    LOGFONTA caption{};
-    caption.lfHeight = 90;
-    caption.lfWeight = FW_BOLD;
-    caption.lfOutPrecision = OUT_STROKE_PRECIS;
-    caption.lfClipPrecision = CLIP_STROKE_PRECIS;
-    caption.lfQuality = PROOF_QUALITY;
-    lstrcpynA(caption.lfFaceName, "Arial", LF_FACESIZE);
+    const LOGFONTA caption = PageCaptionFont();
     m_frameNormal.SetCaptionFont(caption);
     m_frameActive.SetCaptionFont(caption);
     m_frameDisplay.SetCaptionFont(caption);

@@ -41,13 +41,7 @@ int DigitsOf(DWORD number)
 
 CTapestrixOptionsPage::CTapestrixOptionsPage() : CPropertyPage(IDD_OPTIONS)
 {
-    LOGFONTA caption{};
-    caption.lfHeight = 90;
-    caption.lfWeight = FW_BOLD;
-    caption.lfOutPrecision = OUT_STROKE_PRECIS;
-    caption.lfClipPrecision = CLIP_STROKE_PRECIS;
-    caption.lfQuality = PROOF_QUALITY;
-    lstrcpynA(caption.lfFaceName, "Arial", LF_FACESIZE);
+    const LOGFONTA caption = PageCaptionFont();
     m_frameSelection.SetCaptionFont(caption);
     m_frameMiscellaneous.SetCaptionFont(caption);
 }
