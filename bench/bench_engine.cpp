@@ -37,25 +37,9 @@
 #include "engine/WallpaperSelection.h"
 #include "settings/Settings.h"
 
+#include "bench/BenchClock.h"
+
 namespace {
-
-double Now()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 // Runs `a` and `b` alternately `runs` times after a warm-up; medians in ms.
 std::pair<double, double> Compare(int runs, const std::function<void()>& a, const std::function<void()>& b)

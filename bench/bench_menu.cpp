@@ -17,27 +17,11 @@
 #include "framework/Handles.h"
 #include "res/resource.h"
 
+#include "bench/BenchClock.h"
+
 namespace {
 
 const UINT WM_BENCH_TRAY = WM_APP + 1;
-
-double Now()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 // What the hooks watch for in the current run.  Kinds of window: 1 the
 // menu's window, 2 the gradient menu's item bar.
