@@ -32,12 +32,11 @@
 
 #include <FreeImage.h>  // after windows.h
 
+#include "bench/BenchClock.h"
 #include "engine/Conversion.h"
 #include "engine/WallpaperChanger.h"
 #include "engine/WallpaperSelection.h"
 #include "settings/Settings.h"
-
-#include "bench/BenchClock.h"
 
 namespace {
 

@@ -13,11 +13,10 @@
 #include <cstdio>
 #include <vector>
 
+#include "bench/BenchClock.h"
 #include "controls/GradientMenu.h"
 #include "framework/Handles.h"
 #include "res/resource.h"
-
-#include "bench/BenchClock.h"
 
 namespace {
 
