@@ -331,6 +331,10 @@ LRESULT CWallpaperBrowserPage::OnItemChangedFileList(const NMLISTVIEW* change)
         ::EnableWindow(m_btnSetNormal, TRUE);
         ++m_nPreviewRequest;
         m_strPreviewPath = JoinFolderPath(folder, name);
+        // The previous picture goes now, as its load would free it: drawing
+        // a large one again under "Loading..." would cost each arrow step
+        // what the settling saves.
+        m_picture.FreePicture();
         m_bLoadPending = TRUE;
         m_bShowLoading = TRUE;
         RedrawPreview();
