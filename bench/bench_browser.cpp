@@ -13,8 +13,11 @@
 //      selected (target: far below the load, the load waiting until the
 //      selection settles).
 //
-// The program's registry values it needs are set for the run and put back
-// afterwards; the folder is made under %TEMP% and removed.
+// One run of each side after a warm-up sheet (each takes minutes under
+// Wine, most of it the shell's icon look-ups); "thumbnail" as the argument
+// runs only the second measurement.  The program's registry values it needs
+// are set for the run and put back afterwards; the folders are made under
+// %TEMP% and removed.
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>

@@ -11,11 +11,6 @@ BOOL CImageList::SetImageCount(UINT count)
     return m_list && ImageList_SetImageCount(m_list.Get(), count);
 }
 
-int CImageList::GetImageCount() const
-{
-    return m_list ? ImageList_GetImageCount(m_list.Get()) : 0;
-}
-
 int CImageList::Replace(int index, HICON icon)
 {
     return m_list ? ImageList_ReplaceIcon(m_list.Get(), index, icon) : -1;
@@ -96,19 +91,6 @@ void CListCtrl::SetItemCount(int count)
 int CListCtrl::GetNextItem(int item, UINT flags) const
 {
     return static_cast<int>(SendMessage(LVM_GETNEXTITEM, static_cast<WPARAM>(item), MAKELPARAM(flags, 0)));
-}
-
-UINT CListCtrl::GetItemState(int item, UINT mask) const
-{
-    return static_cast<UINT>(SendMessage(LVM_GETITEMSTATE, static_cast<WPARAM>(item), static_cast<LPARAM>(mask)));
-}
-
-BOOL CListCtrl::SetItemState(int item, UINT state, UINT mask)
-{
-    LVITEMA lvi{};
-    lvi.state = state;
-    lvi.stateMask = mask;
-    return SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&lvi)) != 0;
 }
 
 HIMAGELIST CListCtrl::SetImageList(HIMAGELIST list, int kind)

@@ -25,7 +25,6 @@ public:
     void DeleteImageList() { m_list.Reset(); }
     // Makes room for exactly `count` images (new ones blank).
     BOOL SetImageCount(UINT count);
-    int GetImageCount() const;
     // Copies `icon` into the list at `index` (-1 appends); the caller keeps
     // the icon.  The image's index, or -1.
     int Replace(int index, HICON icon);
@@ -50,8 +49,6 @@ public:
     // Room for `count` items before they are inserted.
     void SetItemCount(int count);
     int GetNextItem(int item, UINT flags) const;
-    UINT GetItemState(int item, UINT mask) const;
-    BOOL SetItemState(int item, UINT state, UINT mask);
     HIMAGELIST SetImageList(HIMAGELIST list, int kind);
     HIMAGELIST GetImageList(int kind) const;
 };

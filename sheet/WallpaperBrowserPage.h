@@ -41,9 +41,6 @@ public:
     CImageList m_imageList;
     CPicture m_picture;
 
-    // TRUE while the list is still being filled.
-    BOOL IsFilling() const { return m_bFilling; }
-
 protected:
     void DoDataExchange(CDataExchange* dx) override;
     BOOL OnInitDialog() override;

@@ -8,6 +8,7 @@
 #include "GuiCounts.h"
 #include "TestSupport.h"
 #include <commctrl.h>
+#include <shlobj.h>
 #include <FreeImage.h>
 
 #include <functional>
@@ -100,7 +101,7 @@ protected:
                 return 0;
             m_seen.push_back(seen);
             if (m_onDialog)
-                m_onDialog();
+                m_onDialog(dialog);
             return m_answer;
         });
     }
@@ -179,7 +180,7 @@ protected:
     CTapestrixDlg m_dlg;
     DialogAnswerer m_answerer;
     std::vector<DialogSeen> m_seen;
-    std::function<void()> m_onDialog;
+    std::function<void(HWND)> m_onDialog;
     int m_answer = IDOK;
 };
 
@@ -227,6 +228,37 @@ TEST_F(BrowserPage, ListsEveryFileBelowTheFolderDepthFirstWithItsCount)
         }});
         EXPECT_EQ(*c.folder, GetRegString(HKEY_CURRENT_USER, kAppKey, "WallpaperFolder").value_or(""));
     }
+}
+
+TEST_F(BrowserPage, BrowseListsTheChosenFolderAndCancelChangesNothing)
+{
+    TempDir first, chosen;
+    ASSERT_TRUE(WriteSolidBmp(first / "a.bmp", 4, 4, RGB(0, 0, 255)));
+    ASSERT_TRUE(WriteSolidBmp(chosen / "x.bmp", 4, 4, RGB(0, 0, 255)));
+    ASSERT_TRUE(WriteFileText(chosen / "y.txt", "x"));
+    m_registry.Set("WallpaperFolder", first.Path());
+    const struct {
+        int answer;
+        const std::string* shown;
+        const char* count;
+    } cases[] = {{IDCANCEL, &first.Path(), "1"}, {IDOK, &chosen.Path(), "2"}};
+    Run({[&](HWND sheet) {
+        const HWND page = Browser(sheet);
+        EXPECT_EQ("1", CountWhenFilled(page));
+        for (const auto& c : cases) {
+            m_answer = c.answer;
+            m_onDialog = [&](HWND dialog) {
+                SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(chosen.Path().c_str()));
+            };
+            SendDlgItemMessageA(page, IDC_BROWSE_FOLDER, BM_CLICK, 0, 0);
+            m_onDialog = nullptr;
+            EXPECT_TRUE(WaitFor([&] { return TextOf(GetDlgItem(page, IDC_FILE_COUNT)) == c.count; }))
+                << c.answer << ": " << TextOf(GetDlgItem(page, IDC_FILE_COUNT));
+            EXPECT_EQ(*c.shown, TextOf(GetDlgItem(page, IDC_FOLDER_PATH)));
+            EXPECT_EQ(*c.shown, GetRegString(HKEY_CURRENT_USER, kAppKey, "WallpaperFolder").value_or(""));
+        }
+        EXPECT_EQ(2u, m_seen.size());
+    }});
 }
 
 TEST_F(BrowserPage, SelectionSetsTheButtonsTheSizeAndTheThumbnail)
@@ -304,7 +336,7 @@ TEST_F(BrowserPage, SetAsNormalConvertsAndSetAsActiveDoesNot)
         Select(page, ItemOf(page, "sea.jpg"));
         // The question comes while this change holds the engine: a timer
         // tick meanwhile is skipped, it does not set a.bmp under it.
-        m_onDialog = [&] {
+        m_onDialog = [&](HWND) {
             SendMessageA(m_dlg.GetSafeHwnd(), WM_TIMER, IDT_AUTO_CHANGE, 0);
             wallpaperDuringQuestion = GetRegString(HKEY_CURRENT_USER, kDesktopKey, "Wallpaper").value_or("");
         };
