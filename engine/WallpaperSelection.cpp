@@ -43,19 +43,12 @@ struct DirectoryId {
     }
 };
 
-class CWallpaperScan {
+class CFolderWalk {
 public:
-    CWallpaperScan(CStringArray* list, BOOL acceptAllFiles)
-        : m_list(list), m_acceptAllFiles(acceptAllFiles), m_convertPictures(FALSE),
+    CFolderWalk(const FolderFileVisitor& visit, const FolderFileFilter& accept, BOOL shortNamesForUnmappable)
+        : m_visit(visit), m_accept(accept), m_bShortNames(shortNamesForUnmappable),
           m_codePage(AreFileApisANSI() ? GetACP() : GetOEMCP()), m_buffer(8192)
     {
-        // Read once for the whole scan: the list reflects the setting as it
-        // is at the moment of the change.
-        if (!acceptAllFiles) {
-            DWORD convert = 0;
-            ReadSettingDword(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_CONVERT_TO_BMP, &convert);
-            m_convertPictures = convert != 0;
-        }
     }
 
     void ScanTop(const CString& folder)
@@ -84,10 +77,12 @@ private:
         // A folder text ending in a backslash (a drive's root) gets no second one.
         const CString prefix = folder.Right(1) == "\\" ? folder : folder + "\\";
         for (const FolderEntry& entry : entries) {
-            const CString path = prefix + entry.name;
             if (!entry.isDirectory) {
-                m_list->Add(path);
-            } else if (!entry.isLink && IsKnownIndex(entry.fileId)) {
+                m_visit(folder, entry.name);
+                continue;
+            }
+            const CString path = prefix + entry.name;
+            if (!entry.isLink && IsKnownIndex(entry.fileId)) {
                 // An ordinary sub-folder lies on this volume; its listing gave
                 // its identity.
                 if (m_visited.insert(DirectoryId{volume, entry.fileId}).second)
@@ -169,7 +164,16 @@ private:
         if (!Narrow(name, length, &entry.name))
             return;
         entry.isDirectory = (info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        if (!entry.isDirectory && !Accepts(entry.name))
+        // A character the code page lacks comes back as "?", which no file
+        // name holds: the long name opens nothing, its short name does.
+        if (m_bShortNames && info.ShortNameLength && entry.name.Find('?') >= 0 &&
+            std::find(name, name + length, L'?') == name + length) {
+            CString shortName;
+            if (Narrow(info.ShortName, static_cast<int>(info.ShortNameLength / sizeof(WCHAR)), &shortName) &&
+                shortName.Find('?') < 0)
+                entry.name = shortName;
+        }
+        if (!entry.isDirectory && m_accept && !m_accept(entry.name))
             return;
         entry.isLink = (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
         entry.fileId = info.FileId.QuadPart;
@@ -193,22 +197,30 @@ private:
         return TRUE;
     }
 
-    BOOL Accepts(const CString& name) const
-    {
-        if (m_acceptAllFiles || HasFileEnding(name, ".bmp"))
-            return TRUE;
-        return m_convertPictures && (HasFileEnding(name, ".jpg") || HasFileEnding(name, ".gif"));
-    }
-
-    CStringArray* m_list;
-    BOOL m_acceptAllFiles;
-    BOOL m_convertPictures;
+    const FolderFileVisitor& m_visit;
+    const FolderFileFilter& m_accept;
+    BOOL m_bShortNames;
     UINT m_codePage;
     std::vector<LONGLONG> m_buffer;  // 64 KB listing buffer, 8-byte aligned
     std::set<DirectoryId> m_visited;
 };
 
 }  // namespace
+
+CString JoinFolderPath(const CString& folder, const CString& name)
+{
+    // A folder text ending in a backslash (a drive's root) gets no second one.
+    return folder.Right(1) == "\\" ? folder + name : folder + "\\" + name;
+}
+
+void WalkFolderTree(const CString& folder, const FolderFileVisitor& visit, const FolderFileFilter& accept,
+                    BOOL shortNamesForUnmappable)
+{
+    if (folder.IsEmpty() || !visit)
+        return;
+    CFolderWalk walk(visit, accept, shortNamesForUnmappable);
+    walk.ScanTop(folder);
+}
 
 void CollectWallpapers(CString folder, CStringArray* list, BOOL acceptAllFiles)
 {
@@ -222,6 +234,20 @@ void CollectWallpapers(CString folder, CStringArray* list, BOOL acceptAllFiles)
     const DWORD length = GetFullPathNameA(folder, sizeof fullPath, fullPath, nullptr);
     if (length == 0 || length >= sizeof fullPath)
         return;
-    CWallpaperScan scan(list, acceptAllFiles);
-    scan.ScanTop(fullPath);
+    // Read once for the whole scan: the list reflects the setting as it is
+    // at the moment of the change.
+    BOOL convertPictures = FALSE;
+    if (!acceptAllFiles) {
+        DWORD convert = 0;
+        ReadSettingDword(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_CONVERT_TO_BMP, &convert);
+        convertPictures = convert != 0;
+    }
+    const FolderFileFilter accept = [acceptAllFiles, convertPictures](const CString& name) {
+        if (acceptAllFiles || HasFileEnding(name, ".bmp"))
+            return true;
+        return convertPictures && (HasFileEnding(name, ".jpg") || HasFileEnding(name, ".gif"));
+    };
+    WalkFolderTree(CString(fullPath),
+                   [list](const CString& holder, const CString& name) { list->Add(JoinFolderPath(holder, name)); },
+                   accept);
 }

@@ -23,7 +23,27 @@
 // converted is left out.
 #pragma once
 
+#include <functional>
+
 #include "framework/String.h"
+
+// One file the walk found: the folder that holds it, as the walk reached it
+// (the folder given, or a sub-folder's path joined from it, without a
+// trailing backslash of its own), and its name.
+using FolderFileVisitor = std::function<void(const CString& folder, const CString& name)>;
+// Whether a file name counts; files it refuses are not visited.
+using FolderFileFilter = std::function<bool(const CString& name)>;
+
+// The walk the scan is made of, for every listing of a folder tree: every
+// file below `folder` in the order above, every directory once, links that
+// lead back ending there.  With `shortNamesForUnmappable`, a name holding a
+// character the code page lacks (it would come back with "?" and open
+// nothing) is given as the file's short name when the file system keeps one.
+void WalkFolderTree(const CString& folder, const FolderFileVisitor& visit, const FolderFileFilter& accept = nullptr,
+                    BOOL shortNamesForUnmappable = FALSE);
+
+// A file's path from its folder and name, one backslash between them.
+CString JoinFolderPath(const CString& folder, const CString& name);
 
 // Appends to `list` the full paths of the wallpaper candidates in `folder`
 // and all its sub-folders: every file when `acceptAllFiles` (Active Desktop

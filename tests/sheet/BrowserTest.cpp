@@ -1,0 +1,392 @@
+// The Wallpaper Browser page in the real sheet, opened by the main dialog in
+// this process and driven from inside the sheet's loop: the listing and its
+// count, what a selection does to the buttons, the size and the thumbnail,
+// the two Set buttons against the real Active Desktop provider, and that
+// opening and closing the sheet gives back every GDI and USER object.
+#include <gtest/gtest.h>
+
+#include "GuiCounts.h"
+#include "TestSupport.h"
+#include <commctrl.h>
+#include <shlobj.h>
+#include <FreeImage.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/TapestrixDlg.h"
+#include "engine/WallpaperChanger.h"
+#include "framework/App.h"
+#include "res/resource.h"
+
+using namespace tpx::test;
+
+CWallpaperChanger theWallpaperChanger;
+
+namespace {
+
+using Step = std::function<void(HWND sheet)>;
+
+std::string TextOf(HWND hwnd)
+{
+    char text[512] = "";
+    GetWindowTextA(hwnd, text, sizeof text);
+    return text;
+}
+
+HWND OpenSheet()
+{
+    for (HWND hwnd : WindowsOfProcess(GetCurrentProcessId(), "#32770", nullptr, true))
+        if (TextOf(hwnd).rfind("Tapestrix - ", 0) == 0)
+            return hwnd;
+    return nullptr;
+}
+
+HWND Browser(HWND sheet)
+{
+    return reinterpret_cast<HWND>(SendMessageA(sheet, PSM_INDEXTOHWND, 2, 0));
+}
+
+struct Driver {
+    std::vector<Step> steps;
+    size_t next = 0;
+    bool closed = false;
+    bool busy = false;   // a step that waits pumps this timer's ticks too
+};
+Driver* g_driver;
+
+void CALLBACK DriverTick(HWND, UINT, UINT_PTR, DWORD)
+{
+    Driver* d = g_driver;
+    const HWND sheet = OpenSheet();
+    if (!d || d->closed || d->busy || !sheet)
+        return;
+    if (d->next < d->steps.size()) {
+        Step step = d->steps[d->next++];
+        d->busy = true;
+        step(sheet);
+        d->busy = false;
+    } else {
+        d->closed = true;
+        PostMessageA(sheet, WM_CLOSE, 0, 0);
+    }
+}
+
+bool WriteJpeg(const std::string& path, int width, int height, COLORREF colour)
+{
+    FIBITMAP* dib = FreeImage_Allocate(width, height, 24);
+    const RGBQUAD quad{GetBValue(colour), GetGValue(colour), GetRValue(colour), 0};
+    const bool ok = dib && FreeImage_FillBackground(dib, &quad) &&
+                    FreeImage_Save(FIF_JPEG, dib, path.c_str(), JPEG_QUALITYSUPERB);
+    FreeImage_Unload(dib);
+    return ok;
+}
+
+class BrowserPage : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        FreeImage_Initialise(TRUE);
+        theWallpaperChanger.Initialize();
+    }
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dlg.Create(IDD_TAPESTRIX_DIALOG));
+        m_app.m_pMainWnd = &m_dlg;
+        m_dlg.InitTrayIconData();
+        m_registry.Set("CurrentActivePage", DWORD{2});
+        m_answerer.SetHandler([this](HWND dialog, const DialogSeen& seen) {
+            if (CWnd::FromHandlePermanent(dialog))
+                return 0;
+            m_seen.push_back(seen);
+            if (m_onDialog)
+                m_onDialog(dialog);
+            return m_answer;
+        });
+    }
+    void TearDown() override
+    {
+        m_dlg.DestroyWindow();
+        MSG quit;
+        PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+        m_app.m_pMainWnd = nullptr;
+    }
+
+    void Run(std::vector<Step> steps)
+    {
+        Driver driver{std::move(steps)};
+        g_driver = &driver;
+        const UINT_PTR timer = SetTimer(nullptr, 0, 100, DriverTick);
+        SendMessageA(m_dlg.GetSafeHwnd(), WM_COMMAND, ID_OPEN_SETTINGS, 0);
+        KillTimer(nullptr, timer);
+        g_driver = nullptr;
+        EXPECT_EQ(driver.steps.size(), driver.next) << "the sheet closed before its steps ran";
+    }
+
+    // The list is complete once the count shows.
+    static std::string CountWhenFilled(HWND page)
+    {
+        const HWND count = GetDlgItem(page, IDC_FILE_COUNT);
+        WaitFor([&] { return !TextOf(count).empty(); }, 20000);
+        return TextOf(count);
+    }
+    static int ItemOf(HWND page, const std::string& name)
+    {
+        const HWND list = GetDlgItem(page, IDC_FILE_LIST);
+        for (int i = 0; i < ListView_GetItemCount(list); ++i)
+            if (Cell(page, i, 0) == name)
+                return i;
+        return -1;
+    }
+    static std::string Cell(HWND page, int item, int column)
+    {
+        char text[MAX_PATH + 1] = "";
+        ListView_GetItemText(GetDlgItem(page, IDC_FILE_LIST), item, column, text, sizeof text);
+        return text;
+    }
+    // Selects an item the way Ctrl+arrows and Space do: focus first, then
+    // the selection.
+    static void Select(HWND page, int item)
+    {
+        const HWND list = GetDlgItem(page, IDC_FILE_LIST);
+        ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
+        ListView_SetItemState(list, item, LVIS_FOCUSED, LVIS_FOCUSED);
+        ListView_SetItemState(list, item, LVIS_SELECTED, LVIS_SELECTED);
+    }
+    // The thumbnail's middle as the page paints it.
+    static COLORREF ThumbnailPixel(HWND page)
+    {
+        RECT frame{}, client{};
+        GetWindowRect(GetDlgItem(page, IDC_PREVIEW_FRAME), &frame);
+        MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&frame), 2);
+        GetClientRect(page, &client);
+        HDC screen = GetDC(page);
+        HDC dc = CreateCompatibleDC(screen);
+        HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
+        HGDIOBJ old = SelectObject(dc, bitmap);
+        PatBlt(dc, 0, 0, client.right, client.bottom, BLACKNESS);
+        SendMessageA(page, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+        const COLORREF pixel = GetPixel(dc, (frame.left + frame.right) / 2, frame.top + 4);
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+        ReleaseDC(page, screen);
+        return pixel;
+    }
+
+    AppRegistryScope m_registry;
+    CWinApp m_app{"Tapestrix"};
+    CTapestrixDlg m_dlg;
+    DialogAnswerer m_answerer;
+    std::vector<DialogSeen> m_seen;
+    std::function<void(HWND)> m_onDialog;
+    int m_answer = IDOK;
+};
+
+}  // namespace
+
+TEST_F(BrowserPage, ListsEveryFileBelowTheFolderDepthFirstWithItsCount)
+{
+    TempDir dir, empty;
+    for (const char* name : {"a.bmp", "b.jpg", "c.gif", "notes.txt", "sub\\d.bmp", "sub\\e.jpg"}) {
+        MakeDirs((dir / name).substr(0, (dir / name).rfind('\\')));
+        ASSERT_TRUE(WriteSolidBmp(dir / name, 4, 4, RGB(0, 0, 255)));
+    }
+    // A link back to the folder ends there (Wine's CreateSymbolicLink does
+    // nothing: the host's shell makes it).
+    char command[] = "sh -c \"ln -s .. sub/back\"";
+    STARTUPINFOA startup{};
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessA("Z:\\bin\\sh", command, nullptr, nullptr, 0, 0, nullptr, dir.Path().c_str(), &startup,
+                               &process));
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    ASSERT_TRUE(WaitFor([&] { return FileExists(dir / "sub\\back\\a.bmp"); }));
+
+    const struct {
+        const std::string* folder;
+        const char* count;
+    } cases[] = {{&dir.Path(), "6"}, {&empty.Path(), "0"}};
+    for (const auto& c : cases) {
+        m_registry.Set("WallpaperFolder", *c.folder);
+        Run({[&](HWND sheet) {
+            const HWND page = Browser(sheet);
+            EXPECT_EQ(c.count, CountWhenFilled(page));
+            EXPECT_EQ(*c.folder, TextOf(GetDlgItem(page, IDC_FOLDER_PATH)));
+            const HWND list = GetDlgItem(page, IDC_FILE_LIST);
+            ASSERT_EQ(std::stoi(c.count), ListView_GetItemCount(list));
+            if (c.count != std::string("6"))
+                return;
+            const std::vector<std::pair<std::string, std::string>> expected = {
+                {"a.bmp", dir.Path()},      {"b.jpg", dir.Path()},      {"c.gif", dir.Path()},
+                {"notes.txt", dir.Path()},  {"d.bmp", dir / "sub"},     {"e.jpg", dir / "sub"}};
+            for (int i = 0; i < 6; ++i) {
+                EXPECT_EQ(expected[i].first, Cell(page, i, 0)) << i;
+                EXPECT_EQ(expected[i].second, Cell(page, i, 1)) << i;
+            }
+        }});
+        EXPECT_EQ(*c.folder, GetRegString(HKEY_CURRENT_USER, kAppKey, "WallpaperFolder").value_or(""));
+    }
+}
+
+TEST_F(BrowserPage, BrowseListsTheChosenFolderAndCancelChangesNothing)
+{
+    TempDir first, chosen;
+    ASSERT_TRUE(WriteSolidBmp(first / "a.bmp", 4, 4, RGB(0, 0, 255)));
+    ASSERT_TRUE(WriteSolidBmp(chosen / "x.bmp", 4, 4, RGB(0, 0, 255)));
+    ASSERT_TRUE(WriteFileText(chosen / "y.txt", "x"));
+    m_registry.Set("WallpaperFolder", first.Path());
+    const struct {
+        int answer;
+        const std::string* shown;
+        const char* count;
+    } cases[] = {{IDCANCEL, &first.Path(), "1"}, {IDOK, &chosen.Path(), "2"}};
+    Run({[&](HWND sheet) {
+        const HWND page = Browser(sheet);
+        EXPECT_EQ("1", CountWhenFilled(page));
+        for (const auto& c : cases) {
+            m_answer = c.answer;
+            m_onDialog = [&](HWND dialog) {
+                SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(chosen.Path().c_str()));
+            };
+            SendDlgItemMessageA(page, IDC_BROWSE_FOLDER, BM_CLICK, 0, 0);
+            m_onDialog = nullptr;
+            EXPECT_TRUE(WaitFor([&] { return TextOf(GetDlgItem(page, IDC_FILE_COUNT)) == c.count; }))
+                << c.answer << ": " << TextOf(GetDlgItem(page, IDC_FILE_COUNT));
+            EXPECT_EQ(*c.shown, TextOf(GetDlgItem(page, IDC_FOLDER_PATH)));
+            EXPECT_EQ(*c.shown, GetRegString(HKEY_CURRENT_USER, kAppKey, "WallpaperFolder").value_or(""));
+        }
+        EXPECT_EQ(2u, m_seen.size());
+    }});
+}
+
+TEST_F(BrowserPage, SelectionSetsTheButtonsTheSizeAndTheThumbnail)
+{
+    TempDir dir;
+    ASSERT_TRUE(WriteJpeg(dir / "Photo.JPG", 1024, 768, RGB(255, 0, 0)));
+    for (const char* name : {"page.html", "Readme.TXT", "bmp"})
+        ASSERT_TRUE(WriteFileText(dir / name, "x"));
+    // A name the ANSI code page cannot hold: listed by its short name, so it
+    // opens like any other.
+    const bool unmappable = GetACP() != CP_UTF8;
+    if (unmappable) {
+        ASSERT_TRUE(WriteSolidBmp(dir / "plain.bmp", 40, 30, RGB(0, 255, 0)));
+        const std::wstring wideDir(dir.Path().begin(), dir.Path().end());
+        ASSERT_TRUE(MoveFileW((wideDir + L"\\plain.bmp").c_str(), (wideDir + L"\\wide\x4E2D.bmp").c_str()));
+    }
+    m_registry.Set("WallpaperFolder", dir.Path());
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    const struct {
+        const char* name;
+        bool normal, active;
+        const char* size;
+        COLORREF thumbnail;
+    } cases[] = {{"Photo.JPG", true, true, "1024 x  768", RGB(255, 0, 0)},
+                 {"page.html", false, true, "1024 x  768", RGB(255, 0, 0)},
+                 {"Readme.TXT", false, false, "??? x ???", face},
+                 {"Photo.JPG", true, true, "1024 x  768", RGB(255, 0, 0)},
+                 {"bmp", false, false, "??? x ???", face}};
+    Run({[&](HWND sheet) {
+        const HWND page = Browser(sheet);
+        ASSERT_EQ(unmappable ? "5" : "4", CountWhenFilled(page));
+        const HWND size = GetDlgItem(page, IDC_PREVIEW_SIZE);
+        for (const auto& c : cases) {
+            const int item = ItemOf(page, c.name);
+            ASSERT_GE(item, 0) << c.name;
+            Select(page, item);
+            EXPECT_EQ(c.normal, IsWindowEnabled(GetDlgItem(page, IDC_SET_AS_NORMAL)) != FALSE) << c.name;
+            EXPECT_EQ(c.active, IsWindowEnabled(GetDlgItem(page, IDC_SET_AS_ACTIVE)) != FALSE) << c.name;
+            EXPECT_TRUE(WaitFor([&] { return TextOf(size) == c.size; })) << c.name << ": " << TextOf(size);
+            PumpMessages(300);   // nothing else arrives once the selection has settled
+            EXPECT_EQ(c.size, TextOf(size)) << c.name;
+            EXPECT_TRUE(ColourNear(c.thumbnail, ThumbnailPixel(page), 8))
+                << c.name << ": " << std::hex << ThumbnailPixel(page);
+        }
+        if (unmappable) {
+            int wide = -1;
+            for (int i = 0; i < 5; ++i)
+                if (Cell(page, i, 0).find('~') != std::string::npos)
+                    wide = i;
+            ASSERT_GE(wide, 0) << "no short name listed";
+            EXPECT_EQ(std::string::npos, Cell(page, wide, 0).find('?'));
+            Select(page, wide);
+            EXPECT_TRUE(WaitFor([&] { return TextOf(size) == "  40 x   30"; })) << TextOf(size);
+        }
+    }});
+    EXPECT_TRUE(m_seen.empty()) << m_seen[0].text;
+}
+
+TEST_F(BrowserPage, SetAsNormalConvertsAndSetAsActiveDoesNot)
+{
+    TempDir dir, out;
+    ASSERT_TRUE(WriteJpeg(dir / "sea.jpg", 1024, 768, RGB(0, 160, 0)));
+    ASSERT_TRUE(WriteSolidBmp(dir / "a.bmp", 8, 8, RGB(0, 0, 255)));
+    const std::string converted = out / "converted.bmp";
+    m_registry.Set("WallpaperFolder", dir.Path());
+    m_registry.Set("ConvertedBmpPath", converted);
+    m_registry.Set("ConvertToBmp", DWORD{0});
+    m_registry.Set("EnableAutoChange", DWORD{1});
+    const bool active = theWallpaperChanger.IsActiveDesktopEnabled() != FALSE;
+    ASSERT_TRUE(theWallpaperChanger.EnableActiveDesktop(FALSE));
+    std::string wallpaperDuringQuestion;
+    Run({[&](HWND sheet) {
+        const HWND page = Browser(sheet);
+        CountWhenFilled(page);
+        Select(page, ItemOf(page, "sea.jpg"));
+        // The question comes while this change holds the engine: a timer
+        // tick meanwhile is skipped, it does not set a.bmp under it.
+        m_onDialog = [&](HWND) {
+            SendMessageA(m_dlg.GetSafeHwnd(), WM_TIMER, IDT_AUTO_CHANGE, 0);
+            wallpaperDuringQuestion = GetRegString(HKEY_CURRENT_USER, kDesktopKey, "Wallpaper").value_or("");
+        };
+        m_answer = IDYES;
+        SendDlgItemMessageA(page, IDC_SET_AS_NORMAL, BM_CLICK, 0, 0);
+        m_onDialog = nullptr;
+        ASSERT_EQ(1u, m_seen.size());
+        EXPECT_EQ("This is not a windows bitmap. Convert it so that you can display on your normal desktop?",
+                  m_seen[0].text);
+        EXPECT_NE(dir / "a.bmp", wallpaperDuringQuestion);
+        EXPECT_EQ(converted, GetRegString(HKEY_CURRENT_USER, kDesktopKey, "Wallpaper").value_or(""));
+        EXPECT_EQ(dir / "sea.jpg", GetRegString(HKEY_CURRENT_USER, kAppKey, "BmpConvertedFrom").value_or(""));
+        EXPECT_TRUE(ColourNear(RGB(0, 160, 0), ReadBmpPixel(converted, 10, 10), 8));
+        HDC screen = GetDC(nullptr);
+        EXPECT_TRUE(WaitFor([&] { return ColourNear(RGB(0, 160, 0), GetPixel(screen, 1015, 8), 12); }, 10000))
+            << std::hex << GetPixel(screen, 1015, 8);
+        ReleaseDC(nullptr, screen);
+
+        // The Active Desktop takes the picture itself.
+        DeleteFileA(converted.c_str());
+        SendDlgItemMessageA(page, IDC_SET_AS_ACTIVE, BM_CLICK, 0, 0);
+        EXPECT_EQ(dir / "sea.jpg", GetRegString(HKEY_CURRENT_USER, kGeneralKey, "Wallpaper").value_or(""));
+        EXPECT_FALSE(FileExists(converted));
+        EXPECT_EQ(1u, m_seen.size());
+    }});
+    KillTimer(m_dlg.GetSafeHwnd(), IDT_AUTO_CHANGE);
+    theWallpaperChanger.EnableActiveDesktop(active);
+}
+
+TEST_F(BrowserPage, OpeningAndClosingGivesBackEveryGdiAndUserObject)
+{
+    TempDir dir;
+    const char* endings[] = {".bmp", ".txt", ".exe", ".html", ".ico", ".lnk", ".dat"};
+    for (int i = 0; i < 300; ++i)
+        ASSERT_TRUE(WriteFileText(dir / ("f" + std::to_string(i) + endings[i % 7]), "x"));
+    m_registry.Set("WallpaperFolder", dir.Path());
+    HIMAGELIST images = nullptr;
+    auto filled = [&](HWND sheet) {
+        const HWND page = Browser(sheet);
+        EXPECT_EQ("300", CountWhenFilled(page));
+        images = ListView_GetImageList(GetDlgItem(page, IDC_FILE_LIST), LVSIL_SMALL);
+    };
+    Run({filled});   // the shell's own caches are made once per process
+    const int gdi = CountGdiObjects(), user = CountUserObjects();
+    ASSERT_GT(gdi, 0);
+    Run({filled, [&](HWND sheet) {
+        // The page owns the image list: the list view leaves it alone.
+        DestroyWindow(GetDlgItem(Browser(sheet), IDC_FILE_LIST));
+        EXPECT_EQ(300, ImageList_GetImageCount(images));
+    }});
+    EXPECT_EQ(gdi, CountGdiObjects());
+    EXPECT_EQ(user, CountUserObjects());
+}
