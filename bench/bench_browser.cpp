@@ -29,6 +29,7 @@
 
 #include <FreeImage.h>  // after windows.h
 
+#include "bench/BenchClock.h"
 #include "GuiCounts.h"
 #include "app/TapestrixDlg.h"
 #include "engine/Picture.h"
@@ -43,18 +44,6 @@ namespace {
 
 const int kFiles = 10000;
 const char* const kEndings[] = {".bmp", ".jpg", ".gif", ".txt", ".html", ".dat", ".ini", ".log"};
-
-double Now()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
 
 std::string Text(HWND hwnd)
 {

@@ -46,14 +46,7 @@ CWallpaperBrowserPage::CWallpaperBrowserPage() : CPropertyPage(IDD_WALLPAPER_BRO
 {
     ReadSettingString(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_WALLPAPER_FOLDER, &m_strFolder);
 
-    LOGFONTA caption{};
-    caption.lfHeight = 90;
-    caption.lfWeight = FW_BOLD;
-    caption.lfOutPrecision = OUT_STROKE_PRECIS;
-    caption.lfClipPrecision = CLIP_STROKE_PRECIS;
-    caption.lfQuality = PROOF_QUALITY;
-    lstrcpynA(caption.lfFaceName, "Arial", LF_FACESIZE);
-    m_frameFolder.SetCaptionFont(caption);
+    m_frameFolder.SetCaptionFont(PageCaptionFont());
 
     LOGFONTA loading{};
     loading.lfHeight = 16;
