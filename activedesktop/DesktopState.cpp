@@ -106,30 +106,40 @@ DWORD GetShellStateFlags(const std::vector<BYTE>& state)
 BOOL CALLBACK RepaintWindow(HWND window, LPARAM)
 {
     if (IsWindowVisible(window)) {
+        // Both only queue work for the window's own thread: a window whose
+        // thread hangs, in any process, never holds up a change.
         RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
         // Wine repaints another program's frame only when told it changed.
         SetWindowPos(window, nullptr, 0, 0, 0, 0,
-                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER | SWP_FRAMECHANGED);
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER |
+                         SWP_FRAMECHANGED | SWP_ASYNCWINDOWPOS);
     }
     return TRUE;
 }
 
+// Longest wait for Wine's desktop to paint; its thread is the shell's, which
+// answers at once unless it is itself hung.
+constexpr UINT kDesktopPaintTimeoutMs = 500;
+
 HRESULT ShowBitmap(LPCWSTR bitmap)
 {
     // Wine's desktop reloads the file on this even when its name is the one
-    // it shows already, which is how a rewritten bitmap gets shown.
-    if (SystemParametersInfoW(SPI_SETDESKWALLPAPER, 0, const_cast<LPWSTR>(bitmap),
-                              SPIF_UPDATEINIFILE | SPIF_SENDCHANGE)) {
-        // It then paints the new wallpaper over the windows in front of it
-        // (the taskbar included) without telling them: once it has painted
-        // (within a moment), they paint again.
-        for (int waited = 0; waited < 500 && GetUpdateRect(GetDesktopWindow(), nullptr, FALSE); waited += 10)
-            Sleep(10);
-        EnumWindows(RepaintWindow, 0);
-        return S_OK;
+    // it shows already, which is how a rewritten bitmap gets shown.  The
+    // desktop is told directly; no broadcast to every window (SPIF_SENDCHANGE
+    // waits seconds on each hung one).
+    if (!SystemParametersInfoW(SPI_SETDESKWALLPAPER, 0, const_cast<LPWSTR>(bitmap), SPIF_UPDATEINIFILE)) {
+        const DWORD error = GetLastError();
+        return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
     }
-    const DWORD error = GetLastError();
-    return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
+    // The desktop paints the new wallpaper over the windows in front of it
+    // (the taskbar included) without telling them, so they must paint again
+    // after it.  A sent WM_PAINT returns once the desktop's own thread has
+    // painted what it had pending: no guessing how long that takes.
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutW(GetDesktopWindow(), WM_PAINT, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, kDesktopPaintTimeoutMs,
+                        &answer);
+    EnumWindows(RepaintWindow, 0);
+    return S_OK;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "activedesktop/ShownBitmap.h"
 
 #include "activedesktop/DesktopState.h"
+#include "engine/BitmapCheck.h"
 #include "framework/Handles.h"
 
 #include <shlobj.h>
@@ -16,8 +17,8 @@ namespace activedesktop {
 namespace {
 
 // Pictures beyond this are refused rather than decoded into memory whole.
-constexpr uint64_t kMaxSourcePixels = 64ull * 1024 * 1024;
-constexpr UINT kMaxSide = 1u << 16;
+constexpr uint64_t kMaxSourcePixels = TPX_MAX_PICTURE_PIXELS;
+constexpr UINT kMaxSide = TPX_MAX_PICTURE_SIDE;
 // Rows converted per step: the output is written in bands, never held whole.
 constexpr size_t kBandBytes = 4u * 1024 * 1024;
 
@@ -47,12 +48,20 @@ bool GetProviderBitmapPath(LPWSTR path, bool create)
     return true;
 }
 
-// What Wine's desktop loads it draws; this is the loader it uses.
-bool DesktopCanDraw(LPCWSTR path)
+// The kinds the platform's imaging decodes with its own bounds (libjpeg,
+// libpng, a GIF reader); bitmaps go through the checker instead, and no other
+// kind (icons, TIFF, ...) reaches a decoder at all.
+bool IsDecodablePicture(LPCWSTR path)
 {
-    const CBitmapHandle bitmap(static_cast<HBITMAP>(
-        LoadImageW(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION)));
-    return bitmap.IsValid();
+    const CFileHandle file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    BYTE magic[8] = {};
+    DWORD read = 0;
+    if (!file.IsValid() || !ReadFile(file.Get(), magic, sizeof magic, &read, nullptr) || read != sizeof magic)
+        return false;
+    static const BYTE kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    return (magic[0] == 0xFF && magic[1] == 0xD8 && magic[2] == 0xFF) || memcmp(magic, "GIF87a", 6) == 0 ||
+           memcmp(magic, "GIF89a", 6) == 0 || memcmp(magic, kPng, 8) == 0;
 }
 
 // Where the picture lands in the bitmap: scaled to scaledWidth x scaledHeight,
@@ -267,8 +276,15 @@ HRESULT PrepareShownBitmap(LPCWSTR wallpaper, DWORD style, LPWSTR shown)
     shown[0] = L'\0';
     if (!wallpaper[0])
         return S_OK;
+    // Wine's desktop loads what it is given with a loader that believes the
+    // file's headers: only a checked bitmap may go there as it is.  A damaged
+    // one is shown like a missing file, as the plain desktop.
+    const BitmapVerdict verdict = CheckBitmapFile(wallpaper);
     const bool ownSize = style == WPSTYLE_CENTER || style == WPSTYLE_TILE;
-    if (ownSize && DesktopCanDraw(wallpaper)) {
+    if (verdict == BITMAP_DAMAGED ||
+        (verdict == BITMAP_NOT_A_BITMAP && (!IsDecodablePicture(wallpaper) || IsOversizedGifFile(wallpaper))))
+        return S_OK;
+    if (ownSize && verdict == BITMAP_SOUND) {
         wcscpy(shown, wallpaper);
         return S_OK;
     }

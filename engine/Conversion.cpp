@@ -7,6 +7,7 @@
 
 #include <FreeImage.h>  // after windows.h: it defines windows.h's own guard
 
+#include "engine/BitmapCheck.h"
 #include "engine/Picture.h"
 #include "framework/App.h"
 #include "settings/Settings.h"
@@ -66,9 +67,31 @@ private:
     CString m_temp;
 };
 
+// A picture whose header announces more pixels than any wallpaper has is
+// refused before the library allocates them; where the library can read the
+// header alone, it is asked first.
+BOOL HasSaneSize(FREE_IMAGE_FORMAT format, const CString& source)
+{
+    if (format == FIF_GIF) {
+        WCHAR wide[MAX_PATH] = {};
+        return MultiByteToWideChar(CP_ACP, 0, source, -1, wide, MAX_PATH) > 0 && !IsOversizedGifFile(wide);
+    }
+    if (!FreeImage_FIFSupportsNoPixels(format))
+        return TRUE;
+    FIBITMAP* header = FreeImage_Load(format, source, FIF_LOAD_NOPIXELS);
+    if (!header)
+        return FALSE;
+    const unsigned long long width = FreeImage_GetWidth(header), height = FreeImage_GetHeight(header);
+    FreeImage_Unload(header);
+    return width > 0 && height > 0 && width <= TPX_MAX_PICTURE_SIDE && height <= TPX_MAX_PICTURE_SIDE &&
+           width * height <= TPX_MAX_PICTURE_PIXELS;
+}
+
 BOOL WriteWithFreeImage(FREE_IMAGE_FORMAT format, const CString& source, const CString& target)
 {
     EnsureFreeImage();
+    if (!HasSaneSize(format, source))
+        return FALSE;
     FIBITMAP* picture = FreeImage_Load(format, source, 0);
     if (!picture)
         return FALSE;

@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 
+#include "engine/BitmapCheck.h"
 #include "framework/App.h"
 #include "framework/File.h"
 #include "framework/Handles.h"
@@ -106,6 +107,17 @@ BOOL CPicture::LoadFromBuffer(BYTE* bytes, int size)
 {
     if (!bytes || size <= 0)
         return FALSE;
+    // The picture service reads a bitmap wherever its headers point, and
+    // allocates whatever size a GIF announces: such files are refused here,
+    // silently, like any picture it cannot read.
+    if (CheckBitmapBytes(bytes, static_cast<size_t>(size)) == BITMAP_DAMAGED ||
+        IsOversizedGif(bytes, static_cast<size_t>(size))) {
+        if (m_pPicture) {
+            m_pPicture->Release();
+            m_pPicture = nullptr;
+        }
+        return FALSE;
+    }
 
     CGlobalHandle memory(GlobalAlloc(GMEM_MOVEABLE, static_cast<SIZE_T>(size)));
     void* copy = memory ? GlobalLock(memory.Get()) : nullptr;

@@ -6,9 +6,11 @@
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "engine/Conversion.h"
 #include "framework/App.h"
+#include "framework/Handles.h"
 #include "framework/Wnd.h"
 #include "settings/Settings.h"
 
@@ -45,6 +47,34 @@ BOOL MarkActiveDesktop(IActiveDesktop* desktop, BOOL enable, COMPONENTSOPT* opti
 BOOL ApplyWallpaper(IActiveDesktop* desktop, LPCSTR path, DWORD flags)
 {
     return SUCCEEDED(desktop->SetWallpaper(Widen(path).c_str(), 0)) && SUCCEEDED(desktop->ApplyChanges(flags));
+}
+
+// A value of the shell read whole, whatever its length: the Active Desktop
+// wallpaper may be a long address, well beyond the 260 bytes the settings
+// store accepts for the program's own values.  Text up to the first NUL,
+// whatever the stored type; empty when missing.
+CString ReadWholeShellText(LPCSTR subKey, LPCSTR name)
+{
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, subKey, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS)
+        return CString();
+    const CRegKeyHandle key(opened);
+    std::vector<char> buffer(MAX_PATH + 1);
+    // Another program may make the value longer between the two reads.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        DWORD size = static_cast<DWORD>(buffer.size() - 1);
+        const LONG rc = RegQueryValueExA(key.Get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()),
+                                         &size);
+        if (rc == ERROR_MORE_DATA) {
+            buffer.assign(static_cast<size_t>(size) + 1, '\0');
+            continue;
+        }
+        if (rc != ERROR_SUCCESS)
+            break;
+        buffer[size] = '\0';
+        return CString(buffer.data());
+    }
+    return CString();
 }
 
 HWND MainWindow()
@@ -247,8 +277,7 @@ BOOL CWallpaperChanger::SetNormalWallpaper(CString path)
     // The shell keeps one "Wallpaper" value for both desktops; the normal
     // change below overwrites it, and the Active Desktop wallpaper must
     // survive, so it is put back at the end.
-    CString savedWallpaper;
-    ReadSettingString(HKEY_CURRENT_USER, TPX_KEY_GENERAL, TPX_VAL_WALLPAPER, &savedWallpaper);
+    const CString savedWallpaper = ReadWholeShellText(TPX_KEY_GENERAL, TPX_VAL_WALLPAPER);
 
     if (ReadAppDword(TPX_VAL_MINIMIZE_ALL_WINDOWS, 0) != 0)
         MinimizeAll(1);

@@ -394,6 +394,63 @@ TEST_F(DesktopTest, WindowsInFrontOfTheDesktopStayPainted)
     EXPECT_DESKTOP(Centre(kRed), {100, 100, kOrange});
 }
 
+// A damaged bitmap is a missing picture: the plain desktop, its path kept.
+// Wine's desktop and this process's loaders never see it, in either of the
+// object's ways to the desktop (as it is, or through the screen-sized copy).
+TEST_F(DesktopTest, DamagedBitmapsShowThePlainDesktopAndKeepTheirPath)
+{
+    const std::string good = m_dir / "good.bmp", path = m_dir / "case.bmp";
+    ASSERT_TRUE(WriteSolidBmp(good, 64, 64, kGreen));
+    for (const BitmapCase& c : DamagedBitmaps()) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(WriteFileBytes(path, c.bytes.data(), c.bytes.size()));
+        ASSERT_EQ(S_OK, Apply(m_object.Get(), good, WPSTYLE_CENTER, AD_APPLY_SAVE));
+        EXPECT_DESKTOP(Centre(kGreen));
+        EXPECT_EQ(S_OK, Apply(m_object.Get(), path, WPSTYLE_CENTER, AD_APPLY_SAVE));
+        EXPECT_DESKTOP(Centre(m_plain));
+        EXPECT_EQ(path + "|", Value(kGeneralKey, "BackupWallpaper") + "|" + SpiWallpaper());
+    }
+    for (const BitmapCase& c : BitmapHeaderCases()) {
+        ASSERT_TRUE(WriteFileBytes(path, c.bytes.data(), c.bytes.size()));
+        for (DWORD style : {WPSTYLE_TILE, WPSTYLE_STRETCH}) {
+            EXPECT_EQ(S_OK, Apply(m_object.Get(), path, style, AD_APPLY_SAVE)) << c.name;
+            const std::string shown = SpiWallpaper();
+            EXPECT_EQ(c.sound, !shown.empty()) << c.name << " " << style;
+            EXPECT_EQ(c.sound && style == WPSTYLE_TILE, shown == path) << c.name;
+        }
+    }
+    EXPECT_EQ(Wide(path), Wallpaper(New().Get()));
+}
+
+// Windows in front of the desktop are told to repaint, never waited for.
+TEST_F(DesktopTest, AWindowWhoseThreadNeverAnswersHoldsNothingUp)
+{
+    CKernelHandle created(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    CKernelHandle release(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    struct Hung {
+        HANDLE created, release;
+    } hung{created.Get(), release.Get()};
+    CKernelHandle thread(CreateThread(nullptr, 0, [](void* p) -> DWORD {
+        const Hung* h = static_cast<Hung*>(p);
+        CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", "hung", WS_POPUP | WS_VISIBLE, 600, 40, 80, 80, nullptr,
+                        nullptr, nullptr, nullptr);
+        SetEvent(h->created);
+        WaitForSingleObject(h->release, 4000);  // no messages meanwhile; bounded, so a failure is a time
+        return 0;
+    }, &hung, 0, nullptr));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(created.Get(), 5000));
+    const std::string path = m_dir / "red.bmp";
+    ASSERT_TRUE(WriteSolidBmp(path, 32, 32, kRed));
+    for (DWORD style : {WPSTYLE_TILE, WPSTYLE_STRETCH}) {
+        const DWORD start = GetTickCount();
+        ASSERT_EQ(S_OK, Apply(m_object.Get(), path, style, AD_APPLY_SAVE));
+        EXPECT_GT(1000u, GetTickCount() - start) << style;
+    }
+    EXPECT_DESKTOP(Centre(kRed));
+    SetEvent(release.Get());
+    WaitForSingleObject(thread.Get(), 5000);
+}
+
 TEST_F(DesktopTest, StretchedTwoByTwoBitmapFillsTheCornersThroughAScreenSizedCopy)
 {
     const std::string two = m_dir / "two.bmp";

@@ -231,7 +231,9 @@ TEST(Provider, NormalChangeShowsTheBitmapAndKeepsTheActiveDesktopWallpaper)
     CWallpaperChanger changer;
     ASSERT_TRUE(changer.Initialize()) << "tpxactivedesktop.dll is not registered in the prefix";
     ASSERT_TRUE(changer.EnableActiveDesktop(FALSE) && changer.SetDisplayStyle(DISPLAY_STYLE_TILE));
-    SetRegString(HKEY_CURRENT_USER, kGeneralKey, "Wallpaper", "C:\\pages\\active.htm");
+    // An Active Desktop address of 300 characters: longer than the program's own values may be.
+    const std::string page = "http://pages.example/" + std::string(279, 'p');
+    SetRegString(HKEY_CURRENT_USER, kGeneralKey, "Wallpaper", page);
     const COLORREF colour = RGB(40, 170, 110);  // no other test shows it, so no earlier picture can pass
     ASSERT_TRUE(WriteSolidBmp(dir / "tile.bmp", 32, 32, colour));
     ASSERT_TRUE(changer.SetNormalWallpaper((dir / "tile.bmp").c_str()));
@@ -240,7 +242,7 @@ TEST(Provider, NormalChangeShowsTheBitmapAndKeepsTheActiveDesktopWallpaper)
         return ColourNear(GetPixel(screen, 3, 3), colour, 40) && ColourNear(GetPixel(screen, 500, 400), colour, 40);
     }, 10000)) << "the desktop does not show the bitmap";
     ReleaseDC(nullptr, screen);
-    EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, kGeneralKey, "Wallpaper"), "C:\\pages\\active.htm");
+    EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, kGeneralKey, "Wallpaper"), page);
     EXPECT_FALSE(changer.IsActiveDesktopEnabled());
 }
 

@@ -1,8 +1,10 @@
 // Bitmap conversion with the real FreeImage library, failures never harming
 // the bitmap the desktop shows, and the picture loader.
+#include <algorithm>
 #include <filesystem>
 
 #include "EngineTest.h"
+#include "engine/BitmapCheck.h"
 #include "engine/Conversion.h"
 #include "engine/Picture.h"
 #include "framework/File.h"
@@ -146,6 +148,91 @@ TEST_F(Conversion, PictureReportsItsSizeSavesARealBitmapAndRefusesBadFiles)
     EXPECT_EQ(answerer.Seen()[1].text, "Can not allocate enough memory\t");
     for (const DialogSeen& seen : answerer.Seen())
         EXPECT_EQ(seen.caption, "CPicture Error");
+}
+
+TEST_F(Conversion, DamagedBitmapsAreJudgedBeforeAnyLoaderAndRefusedSilently)
+{
+    std::vector<BitmapCase> cases = DamagedBitmaps();
+    for (const BitmapCase& c : BitmapHeaderCases())
+        cases.push_back(c);
+    const std::string path = dir / "case.bmp";
+    for (const BitmapCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const BitmapVerdict expected = c.sound ? BITMAP_SOUND : BITMAP_DAMAGED;
+        ASSERT_TRUE(WriteFileBytes(path, c.bytes.data(), c.bytes.size()));
+        EXPECT_EQ(CheckBitmapBytes(c.bytes.data(), c.bytes.size()), expected);
+        WCHAR wide[MAX_PATH];
+        MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+        EXPECT_EQ(CheckBitmapFile(wide), expected);
+        CPicture picture;
+        EXPECT_EQ(picture.Load(path.c_str()), c.sound ? TRUE : FALSE);
+        EXPECT_EQ(picture.m_pPicture != nullptr, c.sound);
+        // What passes is what the desktop's own loader reads.
+        if (c.sound) {
+            EXPECT_TRUE(ReadBmpInfo(path).ok);
+        }
+        CString same = path.c_str();
+        EXPECT_EQ(ConvertToBitmap(same), CONVERT_IS_BITMAP);
+    }
+    EXPECT_EQ(CheckBitmapBytes("GIF89a", 6), BITMAP_NOT_A_BITMAP);
+    EXPECT_EQ(CheckBitmapFile(L"C:\\no such folder\\a.bmp"), BITMAP_NOT_A_BITMAP);
+    EXPECT_TRUE(answerer.Seen().empty()) << answerer.Seen()[0].text;
+}
+
+// JPEG and GIF with the same kinds of damage go through FreeImage, and the
+// picture loader reads them: no fault, and a bitmap only when the picture
+// could be read.
+TEST_F(Conversion, DamagedJpegsAndGifsConvertOrAreRefusedWithoutFault)
+{
+    registry.Set("ConvertToBmp", 1);
+    ASSERT_TRUE(WritePicture(dir / "big.jpg", 320, 200) && WritePicture(dir / "big.gif", 320, 200));
+    const std::vector<uint8_t> jpeg = ReadFileBytes(dir / "big.jpg"), gif = ReadFileBytes(dir / "big.gif");
+    auto find = [](const std::vector<uint8_t>& bytes, std::initializer_list<uint8_t> marker) {
+        return size_t(std::search(bytes.begin(), bytes.end(), marker.begin(), marker.end()) - bytes.begin());
+    };
+    const size_t sof = find(jpeg, {0xFF, 0xC0}), sos = find(jpeg, {0xFF, 0xDA}), image = find(gif, {0x2C, 0, 0, 0, 0});
+    ASSERT_LT(sos, jpeg.size());
+    ASSERT_LT(image, gif.size());
+    auto bent = [](std::vector<uint8_t> bytes, size_t at, std::initializer_list<uint8_t> with) {
+        std::copy(with.begin(), with.end(), bytes.begin() + at);
+        return bytes;
+    };
+    auto cut = [](const std::vector<uint8_t>& bytes, size_t size) { return std::vector<uint8_t>(bytes.begin(), bytes.begin() + size); };
+    const struct {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        int converted;  // the conversion's result
+        BOOL loaded;    // the picture loader's
+    } cases[] = {
+        // libjpeg pads what is missing; the picture service refuses it.
+        {"cut.jpg", cut(jpeg, sos + 12), CONVERT_DONE, FALSE},
+        {"half.jpg", cut(jpeg, jpeg.size() / 2), CONVERT_DONE, FALSE},
+        {"huge.jpg", bent(jpeg, sof + 5, {0xFF, 0xF0, 0xFF, 0xF0}), CONVERT_NOT_USABLE, FALSE},
+        {"zero.jpg", bent(jpeg, sof + 5, {0, 0}), CONVERT_NOT_USABLE, FALSE},
+        {"cut.gif", cut(gif, image + 10), CONVERT_NOT_USABLE, FALSE},
+        {"half.gif", cut(gif, gif.size() / 2), CONVERT_NOT_USABLE, FALSE},
+        // Both read the image, not the screen it claims to sit on.
+        {"screen.gif", bent(gif, 6, {0xFF, 0xFF, 0xFF, 0xFF}), CONVERT_DONE, TRUE},
+        {"huge.gif", bent(gif, image + 5, {0xFF, 0xFF, 0xFF, 0xFF}), CONVERT_NOT_USABLE, FALSE},
+        {"outside.gif", bent(gif, image + 1, {0xF0, 0xFF, 0xF0, 0xFF}), CONVERT_DONE, TRUE},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(WriteFileBytes(dir / c.name, c.bytes.data(), c.bytes.size()));
+        const DWORD start = GetTickCount();
+        EXPECT_EQ(Convert(c.name).first, c.converted);
+        if (c.converted == CONVERT_DONE) {
+            EXPECT_TRUE(ReadBmpInfo(target).ok);
+        }
+        CPicture picture;
+        EXPECT_EQ(picture.Load((dir / c.name).c_str()), c.loaded);
+        // The fallback converter on its own, as with a library that knows neither format.
+        if (c.loaded) {
+            EXPECT_TRUE(picture.SaveToFile((dir / "fallback.bmp").c_str()) && ReadBmpInfo(dir / "fallback.bmp").ok);
+        }
+        EXPECT_GT(5000u, GetTickCount() - start) << "an announced size was believed";
+    }
+    EXPECT_TRUE(answerer.Seen().empty());
 }
 
 }  // namespace

@@ -63,6 +63,25 @@ COLORREF ReadBmpPixel(const std::string& path, int x, int y);  // CLR_INVALID on
 // True when two colours differ by at most `tolerance` in every channel.
 bool ColourNear(COLORREF a, COLORREF b, int tolerance);
 
+// ---------------------------------------------------------------- damaged pictures
+
+// A bitmap file's bytes, made here and never stored, and whether a careful
+// reader may hand it to the system's loaders.
+struct BitmapCase {
+    std::string name;
+    std::vector<uint8_t> bytes;
+    bool sound = false;
+};
+// The bytes of a 24-bit bottom-up bitmap of one colour.
+std::vector<uint8_t> SolidBmpBytes(int width, int height, COLORREF colour);
+// The three damaged files users meet, each made from a 320 x 200 24-bit
+// bitmap: bfOffBits 0x7FFFFFF0, cut right after its 54 bytes of headers, cut
+// at half its size.
+std::vector<BitmapCase> DamagedBitmaps();
+// One bent header field per case (offsets, heights, palettes, RLE streams,
+// sizes that overflow), with sound bitmaps of each kind beside them.
+std::vector<BitmapCase> BitmapHeaderCases();
+
 // ---------------------------------------------------------------- registry
 
 void DeleteKeyTree(HKEY root, const std::string& subKey);
