@@ -6,6 +6,7 @@
 #include <new>
 
 #include "engine/BitmapCheck.h"
+#include "engine/JpegCheck.h"
 #include "framework/App.h"
 #include "framework/File.h"
 #include "framework/Handles.h"
@@ -111,7 +112,7 @@ BOOL CPicture::LoadFromBuffer(BYTE* bytes, int size)
     // allocates whatever size a GIF announces: such files are refused here,
     // silently, like any picture it cannot read.
     if (CheckBitmapBytes(bytes, static_cast<size_t>(size)) == BITMAP_DAMAGED ||
-        IsOversizedGif(bytes, static_cast<size_t>(size))) {
+        IsOversizedGif(bytes, static_cast<size_t>(size)) || IsOversizedJpeg(bytes, static_cast<size_t>(size))) {
         if (m_pPicture) {
             m_pPicture->Release();
             m_pPicture = nullptr;
