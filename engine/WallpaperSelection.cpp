@@ -83,10 +83,14 @@ private:
 
         // A folder text ending in a backslash (a drive's root) gets no second one.
         const CString prefix = folder.Right(1) == "\\" ? folder : folder + "\\";
+        const size_t prefixLength = WideLength(prefix);
         for (const FolderEntry& entry : entries) {
             const CString path = prefix + entry.name;
             if (!entry.isDirectory) {
-                m_list->Add(path);
+                // A path with no room for its NUL in MAX_PATH reaches neither
+                // the ANSI file functions nor the shell's wallpaper: no candidate.
+                if (prefixLength + entry.wideName.size() < MAX_PATH)
+                    m_list->Add(path);
             } else if (!entry.isLink && IsKnownIndex(entry.fileId)) {
                 // An ordinary sub-folder lies on this volume; its listing gave
                 // its identity.
@@ -191,6 +195,13 @@ private:
             return FALSE;
         *narrow = CString(buffer.data(), count);
         return TRUE;
+    }
+
+    // Characters of a path as the file functions count them, in UTF-16.
+    size_t WideLength(const CString& path) const
+    {
+        const int length = MultiByteToWideChar(m_codePage, 0, path, -1, nullptr, 0);
+        return length > 0 ? static_cast<size_t>(length - 1) : static_cast<size_t>(path.GetLength());
     }
 
     BOOL Accepts(const CString& name) const
