@@ -5,6 +5,8 @@
 
 #include <cstring>
 #include <cwchar>
+#include <mutex>
+#include <string>
 #include <vector>
 
 namespace activedesktop {
@@ -142,6 +144,58 @@ HRESULT ShowBitmap(LPCWSTR bitmap)
     return S_OK;
 }
 
+// What this process last had Wine's desktop load, and in which style.
+// Loading the very same file again changes nothing on screen but costs the
+// desktop a reload and a repaint of a screen-sized bitmap, and the refresh
+// that follows every conversion asks for exactly that.  The file is known by
+// its identity and its last write, so a rewritten or replaced file is shown
+// again; the shell's record must still name it, so a change by anybody else
+// is shown over.
+struct ShownFile {
+    std::wstring path;
+    DWORD style = 0;
+    BY_HANDLE_FILE_INFORMATION file{};
+};
+std::mutex g_shownLock;
+ShownFile g_shown;  // empty path: nothing known
+
+bool Identify(LPCWSTR path, BY_HANDLE_FILE_INFORMATION* info)
+{
+    const CFileHandle file(CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.IsValid() && GetFileInformationByHandle(file.Get(), info);
+}
+
+bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b)
+{
+    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+           a.nFileIndexLow == b.nFileIndexLow && a.nFileSizeHigh == b.nFileSizeHigh &&
+           a.nFileSizeLow == b.nFileSizeLow && CompareFileTime(&a.ftLastWriteTime, &b.ftLastWriteTime) == 0;
+}
+
+bool IsShownAlready(LPCWSTR bitmap, DWORD style, const BY_HANDLE_FILE_INFORMATION& file)
+{
+    WCHAR recorded[MAX_PATH];
+    CRegKeyHandle desktop;
+    if (OpenKey(HKEY_CURRENT_USER, kDesktopKey, &desktop) != ERROR_SUCCESS ||
+        !QueryString(desktop.Get(), L"Wallpaper", recorded, MAX_PATH) || lstrcmpiW(recorded, bitmap) != 0)
+        return false;
+    const std::lock_guard<std::mutex> lock(g_shownLock);
+    return !g_shown.path.empty() && lstrcmpiW(g_shown.path.c_str(), bitmap) == 0 && g_shown.style == style &&
+           SameFile(g_shown.file, file);
+}
+
+void RememberShown(LPCWSTR bitmap, DWORD style, const BY_HANDLE_FILE_INFORMATION* file)
+{
+    const std::lock_guard<std::mutex> lock(g_shownLock);
+    g_shown = ShownFile{};
+    if (file) {
+        g_shown.path = bitmap;
+        g_shown.style = style;
+        g_shown.file = *file;
+    }
+}
+
 }  // namespace
 
 COMPONENTSOPT ReadItemOptions()
@@ -239,7 +293,13 @@ HRESULT SaveWallpaper(LPCWSTR path, DWORD style)
     if (rc != ERROR_SUCCESS)
         return FromWin32(rc);
 
-    return ShowBitmap(shown);
+    BY_HANDLE_FILE_INFORMATION file{};
+    const bool known = shown[0] && Identify(shown, &file);
+    if (known && IsShownAlready(shown, style, file))
+        return S_OK;
+    hr = ShowBitmap(shown);
+    RememberShown(shown, style, SUCCEEDED(hr) && known ? &file : nullptr);
+    return hr;
 }
 
 HRESULT ShowSavedWallpaper()
@@ -249,6 +309,7 @@ HRESULT ShowSavedWallpaper()
     if (OpenKey(HKEY_CURRENT_USER, kDesktopKey, &desktop) != ERROR_SUCCESS ||
         !QueryString(desktop.Get(), L"Wallpaper", shown, MAX_PATH))
         shown[0] = L'\0';
+    RememberShown(shown, 0, nullptr);  // shown afresh, whatever it is
     return ShowBitmap(shown);
 }
 

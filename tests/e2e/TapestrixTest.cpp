@@ -255,3 +255,48 @@ TEST_F(Tapestrix, DesktopIconsComeBackOnePeriodAfterTheLastChange)
     EXPECT_FALSE(visible());
     DestroyWindow(desktop);
 }
+
+TEST_F(Tapestrix, DamagedBitmapsNeverStopAClickASentClickOrATick)
+{
+    // In name order: each damaged file, then a good one of its own colour.
+    std::vector<std::pair<std::string, COLORREF>> walk;
+    const COLORREF colours[] = {RGB(200, 30, 30), RGB(30, 180, 30), RGB(30, 30, 200)};
+    const std::vector<BitmapCase> damaged = DamagedBitmaps();
+    for (size_t i = 0; i < damaged.size(); ++i) {
+        const std::string bad = Picture(std::string(1, char('a' + i)) + "0.bmp");
+        const std::string good = Picture(std::string(1, char('a' + i)) + "1.bmp");
+        ASSERT_TRUE(WriteFileBytes(bad, damaged[i].bytes.data(), damaged[i].bytes.size()));
+        ASSERT_TRUE(WriteSolidBmp(good, 64, 64, colours[i]));
+        walk.push_back({bad, GetSysColor(COLOR_DESKTOP)});
+        walk.push_back({good, colours[i]});
+    }
+    m_registry.Set("Selection", 2);
+    m_registry.Set("AutoChangeSelection", 1);
+    m_registry.Set("AutoChangeTimer", 2);
+    auto centre = [] {
+        const HDC screen = GetDC(nullptr);
+        const COLORREF c = GetPixel(screen, GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2);
+        ReleaseDC(nullptr, screen);
+        return c;
+    };
+    enum Way { kPosted, kSent, kTimer };
+    for (Way way : {kPosted, kSent, kTimer}) {
+        SCOPED_TRACE(way);
+        m_registry.Set("EnableAutoChange", way == kTimer ? 1 : 0);
+        SetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper", "");
+        ASSERT_TRUE(Start());
+        for (const auto& [path, colour] : walk) {
+            if (way == kPosted) {
+                DoubleClick();
+            } else if (way == kSent) {  // as the shell sends it: a fault inside would be swallowed
+                DWORD_PTR answer = 0;
+                EXPECT_TRUE(SendMessageTimeoutA(m_dialog, WM_USER + 100, 128, WM_LBUTTONDBLCLK, SMTO_NORMAL, 10000,
+                                                &answer));
+            }
+            ASSERT_TRUE(WaitForWallpaper(path)) << path << " expected, the shell has " << NormalWallpaper();
+            EXPECT_TRUE(WaitFor([&] { return ColourNear(centre(), colour, 12); }, 1500)) << path << ": " << centre();
+        }
+        EXPECT_TRUE(WindowsOfProcess(m_process.Pid(), nullptr, nullptr, true).empty()) << "a message on screen";
+        EXPECT_TRUE(Exit());
+    }
+}
