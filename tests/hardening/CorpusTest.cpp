@@ -103,7 +103,8 @@ TEST(PictureCorpus, EveryFileConvertsSoundlyOrLeavesThePreviousBitmapAndPreviews
     ReleaseDC(nullptr, screen);
     const HGDIOBJ old = SelectObject(memory, canvas);
 
-    const std::set<std::string> loaderTexts = {"Can not allocate enough memory\t", "IPicture interface is not supported\t"};
+    const std::set<std::string> loaderTexts = {"Can not allocate enough memory\t",
+                                               "IPicture interface is not supported\t"};
 
     Tally tally;
     std::map<std::string, int> results;
@@ -156,7 +157,8 @@ TEST(PictureCorpus, EveryFileConvertsSoundlyOrLeavesThePreviousBitmapAndPreviews
         for (size_t i = seenBefore; i < answerer.Seen().size(); ++i) {
             const DialogSeen& seen = answerer.Seen()[i];
             EXPECT_EQ("CPicture Error", seen.caption);
-            EXPECT_TRUE(loaderTexts.count(seen.text) || (folder && seen.text.find(name) != std::string::npos)) << "[" << seen.text << "]";
+            EXPECT_TRUE(loaderTexts.count(seen.text) || (folder && seen.text.find(name) != std::string::npos))
+                << "[" << seen.text << "]";
         }
         EXPECT_EQ(folder ? 1u : 0u, answerer.Seen().size() - seenBefore) << "messages for one file";
 

@@ -55,7 +55,8 @@ std::vector<Damage> Damages()
 {
     const std::string big(64 * 1024, 'x');
     return {
-        {"a string for a number, a number for a string", REG_SZ, std::string("1", 2), REG_DWORD, std::string("\x01\0\0\0", 4)},
+        {"a string for a number, a number for a string", REG_SZ, std::string("1", 2), REG_DWORD,
+         std::string("\x01\0\0\0", 4)},
         {"binary", REG_BINARY, std::string("\x01\0\0\0", 4), REG_BINARY, std::string("C:\\", 3)},
         {"a list of strings", REG_MULTI_SZ, std::string("1\0\0", 3), REG_MULTI_SZ, std::string("C:\\\0\0", 5)},
         {"a 64 KB string", REG_SZ, big, REG_SZ, big},
@@ -124,15 +125,17 @@ TEST_F(Starts, SettingsOfTheWrongTypeFallBackToTheDefaults)
             ChildProcess process;
             ASSERT_TRUE(process.Start(ExeDir() + "\\Tapestrix.exe"));
             HWND dialog = nullptr;
-            ASSERT_TRUE(WaitFor([&] { return (dialog = MainDialogOf(process.Pid())) || !process.IsRunning(); }, 15000) &&
-                        dialog) << "did not start";
+            auto started = [&] { return (dialog = MainDialogOf(process.Pid())) || !process.IsRunning(); };
+            ASSERT_TRUE(WaitFor(started, 15000) && dialog) << "did not start";
             EXPECT_TRUE(TrayHasIcon(dialog));
             PostMessageA(dialog, WM_USER + 100, 128, WM_LBUTTONDBLCLK);
             if (!selectionToo) {
-                EXPECT_TRUE(WaitFor([&] { return NormalWallpaper() == m_pictures / "b.bmp"; }, 8000)) << NormalWallpaper();
+                EXPECT_TRUE(WaitFor([&] { return NormalWallpaper() == m_pictures / "b.bmp"; }, 8000))
+                    << NormalWallpaper();
                 PumpMessages(300);
                 EXPECT_TRUE(IsWindowVisible(icons)) << "the icons were hidden";
-                EXPECT_EQ(nullptr, WaitForDialogOf(process.Pid(), 200)) << ReadDialog(WaitForDialogOf(process.Pid(), 0)).text;
+                const HWND box = WaitForDialogOf(process.Pid(), 200);
+                EXPECT_EQ(nullptr, box) << ReadDialog(box).text;
             } else {
                 const HWND chooser = WaitForDialogOf(process.Pid(), 8000);
                 ASSERT_NE(nullptr, chooser) << "no manual choice";

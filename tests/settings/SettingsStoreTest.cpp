@@ -68,8 +68,11 @@ TEST_F(SettingsStore, ValuesOfTheWrongTypeOrSizeKeepTheDefault)
         const char* name;
         DWORD type;
         std::string bytes;
-    } numbers[] = {{"Text", REG_SZ, std::string("1\0\0", 4)}, {"Binary", REG_BINARY, std::string("\x05\x01\x00\x00", 4)},
-                   {"Short", REG_DWORD, "\x05"}, {"Empty", REG_DWORD, ""}, {"List", REG_MULTI_SZ, std::string("1\0\0", 4)},
+    } numbers[] = {{"Text", REG_SZ, std::string("1\0\0", 4)},
+                   {"Binary", REG_BINARY, std::string("\x05\x01\x00\x00", 4)},
+                   {"Short", REG_DWORD, "\x05"},
+                   {"Empty", REG_DWORD, ""},
+                   {"List", REG_MULTI_SZ, std::string("1\0\0", 4)},
                    {"Wide", REG_QWORD, std::string(8, '\x01')}};
     for (const auto& n : numbers) {
         SetRaw(n.name, n.type, n.bytes);
@@ -81,7 +84,9 @@ TEST_F(SettingsStore, ValuesOfTheWrongTypeOrSizeKeepTheDefault)
         const char* name;
         DWORD type;
         std::string bytes;
-    } texts[] = {{"Number", REG_DWORD, std::string("ABC\0", 4)}, {"Binary", REG_BINARY, "C:\\x"}, {"List", REG_MULTI_SZ, std::string("C:\\x\0\0", 6)},
+    } texts[] = {{"Number", REG_DWORD, std::string("ABC\0", 4)},
+                 {"Binary", REG_BINARY, "C:\\x"},
+                 {"List", REG_MULTI_SZ, std::string("C:\\x\0\0", 6)},
                  {"Empty", REG_SZ, ""}};
     for (const auto& t : texts) {
         SetRaw(t.name, t.type, t.bytes);
