@@ -41,6 +41,24 @@ std::string NormalWallpaper()
     return GetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper").value_or("(none)");
 }
 
+// A value's stored type and bytes.
+std::pair<DWORD, std::string> RawValue(const char* key, const char* name)
+{
+    HKEY opened = nullptr;
+    std::pair<DWORD, std::string> value{REG_NONE, std::string(128 * 1024, '\0')};
+    DWORD size = DWORD(value.second.size());
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS)
+        return {};
+    if (RegQueryValueExA(opened, name, nullptr, &value.first, reinterpret_cast<BYTE*>(&value.second[0]), &size))
+        value = {};
+    value.second.resize(size);
+    RegCloseKey(opened);
+    // Wine's ANSI registry functions add a NUL to text stored without one.
+    if (value.first == REG_SZ && !value.second.empty() && value.second.back() == '\0')
+        value.second.pop_back();
+    return value;
+}
+
 // One way of writing a value wrongly: the raw type and bytes put where the
 // program reads a number, and where it reads a text.
 struct Damage {
@@ -134,6 +152,11 @@ TEST_F(Starts, SettingsOfTheWrongTypeFallBackToTheDefaults)
                     << NormalWallpaper();
                 PumpMessages(300);
                 EXPECT_TRUE(IsWindowVisible(icons)) << "the icons were hidden";
+                // The Active Desktop wallpaper survives the normal change exactly as another program left it.
+                std::string text = damage.text;
+                if (damage.textType == REG_SZ && !text.empty() && text.back() == '\0')
+                    text.pop_back();
+                EXPECT_TRUE(RawValue(kGeneralKey, "Wallpaper") == std::make_pair(damage.textType, text));
                 const HWND box = WaitForDialogOf(process.Pid(), 200);
                 EXPECT_EQ(nullptr, box) << ReadDialog(box).text;
             } else {
