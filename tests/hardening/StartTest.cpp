@@ -79,7 +79,7 @@ std::vector<Damage> Damages()
         {"a list of strings", REG_MULTI_SZ, std::string("1\0\0", 3), REG_MULTI_SZ, std::string("C:\\\0\0", 5)},
         {"a 64 KB string", REG_SZ, big, REG_SZ, big},
         {"empty", REG_DWORD, "", REG_SZ, ""},
-        {"no terminating NUL", REG_SZ, "1", REG_SZ, "C:\\"},
+        {"no terminating NUL", REG_SZ, "1", REG_SZ, "C:\\missing"},
     };
 }
 
@@ -118,7 +118,8 @@ protected:
 // Every value but the four that drive the change written wrongly, in each of
 // the ways: the defaults make a sequential change to the one bitmap (no
 // conversion, so the JPEG is no candidate), and leave the icons shown.  Then
-// "Selection" itself written wrongly: its default is the manual choice.
+// "Selection" itself written wrongly: its default is the manual choice; then
+// the folder and the bitmap's path: no folder, no change, no message.
 TEST_F(Starts, SettingsOfTheWrongTypeFallBackToTheDefaults)
 {
     WNDCLASSA wc{0, DefWindowProcA, 0, 0, GetModuleHandleA(nullptr), nullptr, nullptr, nullptr, nullptr, "Progman"};
@@ -129,11 +130,17 @@ TEST_F(Starts, SettingsOfTheWrongTypeFallBackToTheDefaults)
     ASSERT_TRUE(WriteFileText(m_pictures / "a.jpg", "not read: no conversion by default"));
     for (const Damage& damage : Damages()) {
         SCOPED_TRACE(damage.what);
-        for (const bool selectionToo : {false, true}) {
+        enum { kRest, kSelectionToo, kFolderToo };
+        for (const int variant : {kRest, kSelectionToo, kFolderToo}) {
             for (const char* name : kNumbers)
                 Put(HKEY_CURRENT_USER, kAppKey, name, damage.numberType, damage.number);
-            if (!selectionToo)
+            if (variant != kSelectionToo)
                 m_registry.Set("Selection", 2);
+            m_registry.Set("WallpaperFolder", m_pictures.Path());
+            m_registry.Set("ConvertedBmpPath", m_work / "Converted.bmp");
+            if (variant == kFolderToo)
+                for (const char* name : {"WallpaperFolder", "ConvertedBmpPath"})
+                    Put(HKEY_CURRENT_USER, kAppKey, name, damage.textType, damage.text);
             for (const char* name : kTexts)
                 Put(HKEY_CURRENT_USER, kAppKey, name, damage.textType, damage.text);
             for (const char* name : {"Wallpaper", "BackupWallpaper"})
@@ -147,15 +154,21 @@ TEST_F(Starts, SettingsOfTheWrongTypeFallBackToTheDefaults)
             ASSERT_TRUE(WaitFor(started, 15000) && dialog) << "did not start";
             EXPECT_TRUE(TrayHasIcon(dialog));
             PostMessageA(dialog, WM_USER + 100, 128, WM_LBUTTONDBLCLK);
-            if (!selectionToo) {
+            std::string text = damage.text;  // as Wine's ANSI registry functions give it back
+            if (damage.textType == REG_SZ && !text.empty() && text.back() == '\0')
+                text.pop_back();
+            if (variant == kFolderToo) {
+                PumpMessages(1500);
+                EXPECT_TRUE(RawValue(kGeneralKey, "BackupWallpaper") == std::make_pair(damage.textType, text))
+                    << "the wallpaper changed";
+                const HWND box = WaitForDialogOf(process.Pid(), 200);
+                EXPECT_EQ(nullptr, box) << ReadDialog(box).text;
+            } else if (variant == kRest) {
                 EXPECT_TRUE(WaitFor([&] { return NormalWallpaper() == m_pictures / "b.bmp"; }, 8000))
                     << NormalWallpaper();
                 PumpMessages(300);
                 EXPECT_TRUE(IsWindowVisible(icons)) << "the icons were hidden";
                 // The Active Desktop wallpaper survives the normal change exactly as another program left it.
-                std::string text = damage.text;
-                if (damage.textType == REG_SZ && !text.empty() && text.back() == '\0')
-                    text.pop_back();
                 EXPECT_TRUE(RawValue(kGeneralKey, "Wallpaper") == std::make_pair(damage.textType, text));
                 const HWND box = WaitForDialogOf(process.Pid(), 200);
                 EXPECT_EQ(nullptr, box) << ReadDialog(box).text;
