@@ -281,8 +281,7 @@ HRESULT PrepareShownBitmap(LPCWSTR wallpaper, DWORD style, LPWSTR shown)
     // one is shown like a missing file, as the plain desktop.
     const BitmapVerdict verdict = CheckBitmapFile(wallpaper);
     const bool ownSize = style == WPSTYLE_CENTER || style == WPSTYLE_TILE;
-    if (verdict == BITMAP_DAMAGED ||
-        (verdict == BITMAP_NOT_A_BITMAP && (!IsDecodablePicture(wallpaper) || IsOversizedGifFile(wallpaper))))
+    if (verdict == BITMAP_DAMAGED || (verdict == BITMAP_NOT_A_BITMAP && !IsDecodablePicture(wallpaper)))
         return S_OK;
     if (ownSize && verdict == BITMAP_SOUND) {
         wcscpy(shown, wallpaper);

@@ -89,8 +89,12 @@ BitmapVerdict CheckHeaders(const BYTE* head, size_t headSize, uint64_t fileSize,
         rows > TPX_MAX_PICTURE_SIDE || static_cast<uint64_t>(width) * rows > TPX_MAX_PICTURE_PIXELS)
         return BITMAP_DAMAGED;
 
-    const uint64_t paletteEnd = kFileHeaderSize + headerSize + masks + colours * entrySize;
-    if (paletteEnd > fileSize || paletteEnd > headSize || file.bfOffBits < paletteEnd || file.bfOffBits > fileSize)
+    // Loaders copy the header and the whole palette; the pixels come after
+    // the palette, or after the masks when the palette is only a hint.
+    const uint64_t headersEnd = kFileHeaderSize + headerSize + masks;
+    const uint64_t paletteEnd = headersEnd + colours * entrySize;
+    const uint64_t pixelsFrom = bits <= 8 ? paletteEnd : headersEnd;
+    if (paletteEnd > fileSize || paletteEnd > headSize || file.bfOffBits < pixelsFrom || file.bfOffBits > fileSize)
         return BITMAP_DAMAGED;
     const uint64_t available = fileSize - file.bfOffBits;
 

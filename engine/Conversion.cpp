@@ -67,24 +67,15 @@ private:
     CString m_temp;
 };
 
-// A picture whose header announces more pixels than any wallpaper has is
-// refused before the library allocates them; where the library can read the
-// header alone, it is asked first.
+// The library's GIF reader allocates the whole first image, whatever size
+// it announces, and then decodes for as long as that takes: such a GIF is
+// refused before it is handed over.
 BOOL HasSaneSize(FREE_IMAGE_FORMAT format, const CString& source)
 {
-    if (format == FIF_GIF) {
-        WCHAR wide[MAX_PATH] = {};
-        return MultiByteToWideChar(CP_ACP, 0, source, -1, wide, MAX_PATH) > 0 && !IsOversizedGifFile(wide);
-    }
-    if (!FreeImage_FIFSupportsNoPixels(format))
+    if (format != FIF_GIF)
         return TRUE;
-    FIBITMAP* header = FreeImage_Load(format, source, FIF_LOAD_NOPIXELS);
-    if (!header)
-        return FALSE;
-    const unsigned long long width = FreeImage_GetWidth(header), height = FreeImage_GetHeight(header);
-    FreeImage_Unload(header);
-    return width > 0 && height > 0 && width <= TPX_MAX_PICTURE_SIDE && height <= TPX_MAX_PICTURE_SIDE &&
-           width * height <= TPX_MAX_PICTURE_PIXELS;
+    WCHAR wide[MAX_PATH] = {};
+    return MultiByteToWideChar(CP_ACP, 0, source, -1, wide, MAX_PATH) > 0 && !IsOversizedGifFile(wide);
 }
 
 BOOL WriteWithFreeImage(FREE_IMAGE_FORMAT format, const CString& source, const CString& target)

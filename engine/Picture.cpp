@@ -108,11 +108,12 @@ BOOL CPicture::LoadFromBuffer(BYTE* bytes, int size)
 {
     if (!bytes || size <= 0)
         return FALSE;
-    // The picture service reads a bitmap wherever its headers point, and
-    // allocates whatever size a GIF announces: such files are refused here,
-    // silently, like any picture it cannot read.
+    // The picture service reads a bitmap wherever its headers point: a
+    // damaged one is refused here, silently, like any picture it cannot read.
+    // It decodes a JPEG whole at the size its header announces: a giant is
+    // refused the same way.
     if (CheckBitmapBytes(bytes, static_cast<size_t>(size)) == BITMAP_DAMAGED ||
-        IsOversizedGif(bytes, static_cast<size_t>(size)) || IsOversizedJpeg(bytes, static_cast<size_t>(size))) {
+        IsOversizedJpeg(bytes, static_cast<size_t>(size))) {
         if (m_pPicture) {
             m_pPicture->Release();
             m_pPicture = nullptr;

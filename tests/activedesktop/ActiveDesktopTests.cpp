@@ -329,13 +329,19 @@ TEST_F(AdTest, ApplyFlagsAreTestedBitByBit)
 
 TEST_F(AdTest, NothingToShowMeansThePlainDesktopButThePathIsKept)
 {
-    const auto page = m_dir / "page.htm", missing = m_dir / "missing.bmp", broken = m_dir / "broken.bmp";
+    const auto page = m_dir / "page.htm", missing = m_dir / "missing.bmp", broken = m_dir / "broken.bmp",
+               icon = m_dir / "icon.ico";
     ASSERT_TRUE(WriteFileText(page, "<html></html>") && WriteFileText(broken, "BM no bitmap"));
+    // A 1 x 1 icon: a picture the platform's imaging reads, but no kind of wallpaper, so no decoder sees it.
+    const char iconBytes[] = "\0\0\1\0\1\0\1\1\0\0\1\0\x20\0\x30\0\0\0\x16\0\0\0"
+                             "\x28\0\0\0\1\0\0\0\2\0\0\0\1\0\x20\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0"
+                             "\x20\x20\xE0\xFF\0\0\0";
+    ASSERT_TRUE(WriteFileBytes(icon, iconBytes, sizeof iconBytes));
     ASSERT_EQ(1, Active(New().Get(), 1));
     ASSERT_EQ(S_OK, Apply(New().Get(), page, WPSTYLE_CENTER, AD_APPLY_SAVE | AD_APPLY_HTMLGEN));
     EXPECT_EQ(page + "|", Value(kGeneralKey, "Wallpaper") + "|" + Value(kDesktopKey, "Wallpaper"));
     ASSERT_EQ(0, Active(New().Get(), 0));
-    for (const std::string& path : {missing, broken}) {
+    for (const std::string& path : {missing, broken, icon}) {
         EXPECT_EQ(S_OK, Apply(New().Get(), path, WPSTYLE_STRETCH, AD_APPLY_SAVE)) << path;
         EXPECT_EQ("", Value(kDesktopKey, "Wallpaper") + SpiWallpaper()) << path;
         EXPECT_EQ(path, Value(kGeneralKey, "BackupWallpaper"));
@@ -420,6 +426,29 @@ TEST_F(DesktopTest, DamagedBitmapsShowThePlainDesktopAndKeepTheirPath)
         }
     }
     EXPECT_EQ(Wide(path), Wallpaper(New().Get()));
+}
+
+// JPEGs and GIFs with the same kinds of damage reach the platform's decoder
+// only when their size is sane: each is shown or is the plain desktop, at once.
+TEST_F(DesktopTest, DamagedJpegsAndGifsAreShownOrThePlainDesktop)
+{
+    const std::string jpeg = m_dir / "good.jpg", gif = m_dir / "good.gif";
+    ASSERT_TRUE(WriteJpeg(jpeg, 320, 200, kOrange));
+    FIBITMAP* dib = FreeImage_Allocate(320, 200, 8);
+    ASSERT_TRUE(dib && FreeImage_Save(FIF_GIF, dib, gif.c_str(), 0));
+    FreeImage_Unload(dib);
+    for (const BitmapCase& c : DamagedJpegsAndGifs(ReadFileBytes(jpeg), ReadFileBytes(gif))) {
+        const std::string path = m_dir / c.name;
+        ASSERT_TRUE(WriteFileBytes(path, c.bytes.data(), c.bytes.size()));
+        for (DWORD style : {WPSTYLE_CENTER, WPSTYLE_STRETCH}) {
+            const DWORD start = GetTickCount();
+            EXPECT_EQ(S_OK, Apply(m_object.Get(), path, style, AD_APPLY_SAVE)) << c.name;
+            EXPECT_GT(5000u, GetTickCount() - start) << c.name << ": an announced size was believed";
+            // The imaging reads neither a cut JPEG nor a cut GIF; a GIF image off its screen it does.
+            EXPECT_EQ(c.name == "screen.gif" || c.name == "outside.gif", !SpiWallpaper().empty()) << c.name;
+            EXPECT_EQ(path, Value(kGeneralKey, "BackupWallpaper"));
+        }
+    }
 }
 
 // Windows in front of the desktop are told to repaint, never waited for.

@@ -186,46 +186,36 @@ TEST_F(Conversion, DamagedJpegsAndGifsConvertOrAreRefusedWithoutFault)
 {
     registry.Set("ConvertToBmp", 1);
     ASSERT_TRUE(WritePicture(dir / "big.jpg", 320, 200) && WritePicture(dir / "big.gif", 320, 200));
-    const std::vector<uint8_t> jpeg = ReadFileBytes(dir / "big.jpg"), gif = ReadFileBytes(dir / "big.gif");
-    auto find = [](const std::vector<uint8_t>& bytes, std::initializer_list<uint8_t> marker) {
-        return size_t(std::search(bytes.begin(), bytes.end(), marker.begin(), marker.end()) - bytes.begin());
-    };
-    const size_t sof = find(jpeg, {0xFF, 0xC0}), sos = find(jpeg, {0xFF, 0xDA}), image = find(gif, {0x2C, 0, 0, 0, 0});
-    ASSERT_LT(sos, jpeg.size());
-    ASSERT_LT(image, gif.size());
-    auto bent = [](std::vector<uint8_t> bytes, size_t at, std::initializer_list<uint8_t> with) {
-        std::copy(with.begin(), with.end(), bytes.begin() + at);
-        return bytes;
-    };
-    auto cut = [](const std::vector<uint8_t>& bytes, size_t size) { return std::vector<uint8_t>(bytes.begin(), bytes.begin() + size); };
+    const std::vector<BitmapCase> pictures =
+        DamagedJpegsAndGifs(ReadFileBytes(dir / "big.jpg"), ReadFileBytes(dir / "big.gif"));
     const struct {
-        const char* name;
-        std::vector<uint8_t> bytes;
         int converted;  // the conversion's result
         BOOL loaded;    // the picture loader's
-    } cases[] = {
+    } expected[] = {
         // libjpeg pads what is missing; the picture service refuses it.
-        {"cut.jpg", cut(jpeg, sos + 12), CONVERT_DONE, FALSE},
-        {"half.jpg", cut(jpeg, jpeg.size() / 2), CONVERT_DONE, FALSE},
-        {"huge.jpg", bent(jpeg, sof + 5, {0xFF, 0xF0, 0xFF, 0xF0}), CONVERT_NOT_USABLE, FALSE},
-        {"zero.jpg", bent(jpeg, sof + 5, {0, 0}), CONVERT_NOT_USABLE, FALSE},
-        {"cut.gif", cut(gif, image + 10), CONVERT_NOT_USABLE, FALSE},
-        {"half.gif", cut(gif, gif.size() / 2), CONVERT_NOT_USABLE, FALSE},
-        // Both read the image, not the screen it claims to sit on.
-        {"screen.gif", bent(gif, 6, {0xFF, 0xFF, 0xFF, 0xFF}), CONVERT_DONE, TRUE},
-        {"huge.gif", bent(gif, image + 5, {0xFF, 0xFF, 0xFF, 0xFF}), CONVERT_NOT_USABLE, FALSE},
-        {"outside.gif", bent(gif, image + 1, {0xF0, 0xFF, 0xF0, 0xFF}), CONVERT_DONE, TRUE},
+        {CONVERT_DONE, FALSE},        // cut.jpg
+        {CONVERT_DONE, FALSE},        // half.jpg
+        {CONVERT_NOT_USABLE, FALSE},  // huge.jpg
+        {CONVERT_NOT_USABLE, FALSE},  // zero.jpg
+        {CONVERT_NOT_USABLE, FALSE},  // cut.gif
+        {CONVERT_NOT_USABLE, FALSE},  // half.gif
+        {CONVERT_DONE, TRUE},         // screen.gif: both read the image, not the screen it claims
+        {CONVERT_NOT_USABLE, FALSE},  // huge.gif
+        {CONVERT_DONE, TRUE},         // outside.gif
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        ASSERT_TRUE(WriteFileBytes(dir / c.name, c.bytes.data(), c.bytes.size()));
+    ASSERT_EQ(pictures.size(), std::size(expected));
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        const std::string& name = pictures[i].name;
+        const auto& c = expected[i];
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(WriteFileBytes(dir / name, pictures[i].bytes.data(), pictures[i].bytes.size()));
         const DWORD start = GetTickCount();
-        EXPECT_EQ(Convert(c.name).first, c.converted);
+        EXPECT_EQ(Convert(name).first, c.converted);
         if (c.converted == CONVERT_DONE) {
             EXPECT_TRUE(ReadBmpInfo(target).ok);
         }
         CPicture picture;
-        EXPECT_EQ(picture.Load((dir / c.name).c_str()), c.loaded);
+        EXPECT_EQ(picture.Load((dir / name).c_str()), c.loaded);
         // The fallback converter on its own, as with a library that knows neither format.
         if (c.loaded) {
             EXPECT_TRUE(picture.SaveToFile((dir / "fallback.bmp").c_str()) && ReadBmpInfo(dir / "fallback.bmp").ok);

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -774,7 +775,39 @@ std::vector<BitmapCase> BitmapHeaderCases()
         b.info.biSizeImage = 0x10000;
         add("RLE size past the end", b.Bytes(), false);
     }
+    {
+        BmpBuilder b = Rle(8, {0, 1});  // ends at once: only the pixel limit stands between it and 4 GB
+        b.info.biWidth = b.info.biHeight = 0x10000;
+        add("RLE 65536 x 65536 in two bytes", b.Bytes(), false);
+    }
     return cases;
+}
+
+std::vector<BitmapCase> DamagedJpegsAndGifs(const std::vector<uint8_t>& jpeg, const std::vector<uint8_t>& gif)
+{
+    auto find = [](const std::vector<uint8_t>& bytes, std::initializer_list<uint8_t> marker) {
+        return size_t(std::search(bytes.begin(), bytes.end(), marker.begin(), marker.end()) - bytes.begin());
+    };
+    auto bent = [](std::vector<uint8_t> bytes, size_t at, std::initializer_list<uint8_t> with) {
+        if (at + with.size() <= bytes.size())
+            std::copy(with.begin(), with.end(), bytes.begin() + at);
+        return bytes;
+    };
+    auto cut = [](const std::vector<uint8_t>& bytes, size_t size) {
+        return std::vector<uint8_t>(bytes.begin(), bytes.begin() + std::min(size, bytes.size()));
+    };
+    const size_t sof = find(jpeg, {0xFF, 0xC0}), sos = find(jpeg, {0xFF, 0xDA}), image = find(gif, {0x2C, 0, 0, 0, 0});
+    return {
+        {"cut.jpg", cut(jpeg, sos + 12)},
+        {"half.jpg", cut(jpeg, jpeg.size() / 2)},
+        {"huge.jpg", bent(jpeg, sof + 5, {0xFF, 0xF0, 0xFF, 0xF0})},
+        {"zero.jpg", bent(jpeg, sof + 5, {0, 0})},
+        {"cut.gif", cut(gif, image + 10)},
+        {"half.gif", cut(gif, gif.size() / 2)},
+        {"screen.gif", bent(gif, 6, {0xFF, 0xFF, 0xFF, 0xFF})},
+        {"huge.gif", bent(gif, image + 5, {0xFF, 0xFF, 0xFF, 0xFF})},
+        {"outside.gif", bent(gif, image + 1, {0xF0, 0xFF, 0xF0, 0xFF})},
+    };
 }
 
 }  // namespace tpx::test

@@ -82,6 +82,12 @@ std::vector<BitmapCase> DamagedBitmaps();
 // sizes that overflow), with sound bitmaps of each kind beside them.
 std::vector<BitmapCase> BitmapHeaderCases();
 
+// The same kinds of damage in a JPEG and a GIF made from `jpeg` and `gif`
+// (whole pictures): cut after the headers and at half, sizes bent to absurd
+// or zero, a GIF image placed far outside its screen.  Names end in .jpg or
+// .gif; the order is fixed, so callers may pair them with expectations.
+std::vector<BitmapCase> DamagedJpegsAndGifs(const std::vector<uint8_t>& jpeg, const std::vector<uint8_t>& gif);
+
 // ---------------------------------------------------------------- registry
 
 void DeleteKeyTree(HKEY root, const std::string& subKey);
