@@ -2,7 +2,8 @@
 # Tapestrix on Linux: build with mingw-w64, run and test under Wine.
 #
 #   ./tapestrix.sh run                 build and start Tapestrix in the Wine desktop
-#   ./tapestrix.sh test                build and run every test (CTest through Wine)
+#   ./tapestrix.sh test                build and run every test but the soak (CTest through Wine)
+#   ./tapestrix.sh soak                the long run: ten minutes of changes (TPX_SOAK_SECONDS)
 #   ./tapestrix.sh wine PROGRAM [ARGS] run a Windows program in the project's prefix
 #   ./tapestrix.sh shot FILE.png       screenshot of the project's Wine desktop
 #   ./tapestrix.sh package             build/dist/Tapestrix-<version>-setup.exe (NSIS)
@@ -28,7 +29,7 @@ PACKAGES=(cmake ninja-build nasm dpkg-dev patch xz-utils
           g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
           mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 libz-mingw-w64-dev
           googletest wine wine64 xvfb x11-apps x11-utils imagemagick
-          fp-utils p7zip-full nsis)
+          fp-utils p7zip-full nsis zzuf python3)
 
 install_packages() {
   local missing=() p
@@ -112,7 +113,17 @@ cmd_test() {
   setup
   register_provider
   local rc=0
-  (cd "$TPX_BUILD" && ctest --output-on-failure --timeout 600 "$@") || rc=$?
+  # The soak runs for minutes: only `soak` runs it.
+  (cd "$TPX_BUILD" && ctest --output-on-failure --timeout 600 -LE soak "$@") || rc=$?
+  return $rc
+}
+
+cmd_soak() {
+  build
+  setup
+  register_provider
+  local rc=0
+  (cd "$TPX_BUILD" && ctest --output-on-failure -V -L soak "$@") || rc=$?
   return $rc
 }
 
@@ -156,6 +167,7 @@ cmd_package() {
 
 case "${1:-}" in
   test)  shift; cmd_test "$@" ;;
+  soak)  shift; cmd_soak "$@" ;;
   run)   shift; cmd_run "$@" ;;
   wine)  shift; cmd_wine "$@" ;;
   shot)  shift; cmd_shot "$@" ;;

@@ -67,13 +67,29 @@ private:
     CString m_temp;
 };
 
+// A JPEG of 20000 x 20000 pixels fits in 5 MB and would become a bitmap of
+// 1.2 GB that no desktop shows: a picture whose header announces more than
+// the picture limits is refused, its header read alone.
+BOOL HasSaneHeaderSize(FREE_IMAGE_FORMAT format, const CString& source)
+{
+    if (!FreeImage_FIFSupportsNoPixels(format))
+        return TRUE;
+    FIBITMAP* header = FreeImage_Load(format, source, FIF_LOAD_NOPIXELS);
+    if (!header)
+        return FALSE;
+    const unsigned long long width = FreeImage_GetWidth(header), height = FreeImage_GetHeight(header);
+    FreeImage_Unload(header);
+    return width > 0 && height > 0 && width <= TPX_MAX_PICTURE_SIDE && height <= TPX_MAX_PICTURE_SIDE &&
+           width * height <= TPX_MAX_PICTURE_PIXELS;
+}
+
 // The library's GIF reader allocates the whole first image, whatever size
 // it announces, and then decodes for as long as that takes: such a GIF is
 // refused before it is handed over.
 BOOL HasSaneSize(FREE_IMAGE_FORMAT format, const CString& source)
 {
     if (format != FIF_GIF)
-        return TRUE;
+        return HasSaneHeaderSize(format, source);
     WCHAR wide[MAX_PATH] = {};
     return MultiByteToWideChar(CP_ACP, 0, source, -1, wide, MAX_PATH) > 0 && !IsOversizedGifFile(wide);
 }

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "engine/BitmapCheck.h"
+#include "engine/JpegCheck.h"
 #include "framework/App.h"
 #include "framework/File.h"
 #include "framework/Handles.h"
@@ -109,7 +110,10 @@ BOOL CPicture::LoadFromBuffer(BYTE* bytes, int size)
         return FALSE;
     // The picture service reads a bitmap wherever its headers point: a
     // damaged one is refused here, silently, like any picture it cannot read.
-    if (CheckBitmapBytes(bytes, static_cast<size_t>(size)) == BITMAP_DAMAGED) {
+    // It decodes a JPEG whole at the size its header announces: a giant is
+    // refused the same way.
+    if (CheckBitmapBytes(bytes, static_cast<size_t>(size)) == BITMAP_DAMAGED ||
+        IsOversizedJpeg(bytes, static_cast<size_t>(size))) {
         if (m_pPicture) {
             m_pPicture->Release();
             m_pPicture = nullptr;

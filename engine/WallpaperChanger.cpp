@@ -49,32 +49,50 @@ BOOL ApplyWallpaper(IActiveDesktop* desktop, LPCSTR path, DWORD flags)
     return SUCCEEDED(desktop->SetWallpaper(Widen(path).c_str(), 0)) && SUCCEEDED(desktop->ApplyChanges(flags));
 }
 
-// A value of the shell read whole, whatever its length: the Active Desktop
-// wallpaper may be a long address, well beyond the 260 bytes the settings
-// store accepts for the program's own values.  Text up to the first NUL,
-// whatever the stored type; empty when missing.
-CString ReadWholeShellText(LPCSTR subKey, LPCSTR name)
+// A value of the shell read whole, whatever its length and type: the Active
+// Desktop wallpaper may be a long address, well beyond the 260 bytes the
+// settings store accepts for the program's own values, or whatever another
+// program stored there; it is put back exactly as it was.
+struct CShellValue {
+    bool exists = false;
+    DWORD type = REG_SZ;
+    std::vector<BYTE> bytes;
+};
+
+CShellValue ReadWholeShellValue(LPCSTR subKey, LPCSTR name)
 {
+    CShellValue value;
     HKEY opened = nullptr;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, subKey, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS)
-        return CString();
+        return value;
     const CRegKeyHandle key(opened);
-    std::vector<char> buffer(MAX_PATH + 1);
+    value.bytes.resize(MAX_PATH);
     // Another program may make the value longer between the two reads.
     for (int attempt = 0; attempt < 8; ++attempt) {
-        DWORD size = static_cast<DWORD>(buffer.size() - 1);
-        const LONG rc = RegQueryValueExA(key.Get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()),
-                                         &size);
+        DWORD size = static_cast<DWORD>(value.bytes.size());
+        const LONG rc = RegQueryValueExA(key.Get(), name, nullptr, &value.type, value.bytes.data(), &size);
         if (rc == ERROR_MORE_DATA) {
-            buffer.assign(static_cast<size_t>(size) + 1, '\0');
+            value.bytes.resize(size);
             continue;
         }
-        if (rc != ERROR_SUCCESS)
-            break;
-        buffer[size] = '\0';
-        return CString(buffer.data());
+        value.exists = rc == ERROR_SUCCESS;
+        value.bytes.resize(value.exists ? size : 0);
+        break;
     }
-    return CString();
+    return value;
+}
+
+// A value that was missing comes back as the empty text.
+BOOL RestoreShellValue(LPCSTR subKey, LPCSTR name, const CShellValue& value)
+{
+    if (!value.exists)
+        return WriteSettingString(HKEY_CURRENT_USER, subKey, name, CString());
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, subKey, 0, KEY_SET_VALUE, &opened) != ERROR_SUCCESS)
+        return FALSE;
+    const CRegKeyHandle key(opened);
+    return RegSetValueExA(key.Get(), name, 0, value.type, value.bytes.data(),
+                          static_cast<DWORD>(value.bytes.size())) == ERROR_SUCCESS;
 }
 
 HWND MainWindow()
@@ -257,7 +275,7 @@ BOOL CWallpaperChanger::SetNormalWallpaper(CString path)
     // The shell keeps one "Wallpaper" value for both desktops; the normal
     // change below overwrites it, and the Active Desktop wallpaper must
     // survive, so it is put back at the end.
-    const CString savedWallpaper = ReadWholeShellText(TPX_KEY_GENERAL, TPX_VAL_WALLPAPER);
+    const CShellValue savedWallpaper = ReadWholeShellValue(TPX_KEY_GENERAL, TPX_VAL_WALLPAPER);
 
     if (ReadAppDword(TPX_VAL_MINIMIZE_ALL_WINDOWS, 0) != 0)
         MinimizeAll(1);
@@ -291,7 +309,7 @@ BOOL CWallpaperChanger::SetNormalWallpaper(CString path)
         }
     }
 
-    WriteSettingString(HKEY_CURRENT_USER, TPX_KEY_GENERAL, TPX_VAL_WALLPAPER, savedWallpaper);
+    RestoreShellValue(TPX_KEY_GENERAL, TPX_VAL_WALLPAPER, savedWallpaper);
     return TRUE;
 }
 

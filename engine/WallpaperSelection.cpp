@@ -76,9 +76,13 @@ private:
 
         // A folder text ending in a backslash (a drive's root) gets no second one.
         const CString prefix = folder.Right(1) == "\\" ? folder : folder + "\\";
+        const size_t prefixLength = WideLength(prefix);
         for (const FolderEntry& entry : entries) {
             if (!entry.isDirectory) {
-                m_visit(folder, entry.name);
+                // A path with no room for its NUL in MAX_PATH reaches neither
+                // the ANSI file functions nor the shell's wallpaper: not listed.
+                if (prefixLength + entry.wideName.size() < MAX_PATH)
+                    m_visit(folder, entry.name);
                 continue;
             }
             const CString path = prefix + entry.name;
@@ -195,6 +199,13 @@ private:
             return FALSE;
         *narrow = CString(buffer.data(), count);
         return TRUE;
+    }
+
+    // Characters of a path as the file functions count them, in UTF-16.
+    size_t WideLength(const CString& path) const
+    {
+        const int length = MultiByteToWideChar(m_codePage, 0, path, -1, nullptr, 0);
+        return length > 0 ? static_cast<size_t>(length - 1) : static_cast<size_t>(path.GetLength());
     }
 
     const FolderFileVisitor& m_visit;

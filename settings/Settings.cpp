@@ -55,10 +55,15 @@ BOOL ReadSettingDword(HKEY root, LPCSTR subKey, LPCSTR name, DWORD* value)
     CRegKeyHandle key = OpenKey(root, subKey);
     if (!key)
         return FALSE;
+    // Only a whole REG_DWORD is a number: the bytes of a string or of binary
+    // data read as one would turn "30" seconds into 12339, so any other
+    // value counts as missing and the caller's default stands.
     DWORD data = 0;
     DWORD size = sizeof(data);
-    if (RegQueryValueExA(key.Get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(&data),
-                         &size) != ERROR_SUCCESS)
+    DWORD type = REG_NONE;
+    if (RegQueryValueExA(key.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&data),
+                         &size) != ERROR_SUCCESS ||
+        type != REG_DWORD || size != sizeof(data))
         return FALSE;
     *value = data;
     return TRUE;
@@ -73,10 +78,14 @@ BOOL ReadSettingString(HKEY root, LPCSTR subKey, LPCSTR name, CString* value)
         return FALSE;
     // One byte beyond what the query may fill stays NUL, so text without
     // a terminator (binary data, a string stored without its NUL) still ends.
+    // Only text is text: a number, binary data or a list of strings counts
+    // as missing, and so does a value without a single byte.
     char buffer[TPX_SETTING_STRING_BYTES + 1] = {};
     DWORD size = TPX_SETTING_STRING_BYTES;
-    if (RegQueryValueExA(key.Get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer),
-                         &size) != ERROR_SUCCESS)
+    DWORD type = REG_NONE;
+    if (RegQueryValueExA(key.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buffer),
+                         &size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ) || size == 0)
         return FALSE;
     *value = buffer;
     return TRUE;

@@ -99,10 +99,10 @@ BOOL WriteSettingDword(HKEY root, LPCSTR subKey, LPCSTR name, DWORD value);
 BOOL WriteSettingString(HKEY root, LPCSTR subKey, LPCSTR name, CString value);
 // Stores the first `length` characters of `text` as REG_SZ (NUL counted).
 BOOL WriteSettingText(HKEY root, LPCSTR subKey, LPCSTR name, LPCSTR text, DWORD length);
-// Reads the value's first 4 bytes, whatever its stored type, keeping all
-// 32 bits.  A value shorter than 4 bytes fills the low bytes only.
+// Reads a REG_DWORD of 4 bytes, keeping all 32 bits; a value of any other
+// type or size counts as missing.
 BOOL ReadSettingDword(HKEY root, LPCSTR subKey, LPCSTR name, DWORD* value);
-// Reads a value of at most 260 bytes as text, whatever its stored type; a
-// longer value counts as missing.  The result ends at the first NUL, or
-// after the bytes read when they hold none.
+// Reads a REG_SZ or REG_EXPAND_SZ (unexpanded) of 1 to 260 bytes as text;
+// any other type, an empty or a longer value counts as missing.  The result
+// ends at the first NUL, or after the bytes read when they hold none.
 BOOL ReadSettingString(HKEY root, LPCSTR subKey, LPCSTR name, CString* value);

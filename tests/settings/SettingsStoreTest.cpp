@@ -62,25 +62,42 @@ TEST_F(SettingsStore, DwordKeepsAllThirtyTwoBitsAndAMissingValueKeepsTheDefault)
     EXPECT_EQ(3u, missing);
 }
 
-TEST_F(SettingsStore, WrongTypesAreReadAsRawBytes)
+TEST_F(SettingsStore, ValuesOfTheWrongTypeOrSizeKeepTheDefault)
 {
-    DWORD value = 9;
-    SetRaw("A", REG_SZ, std::string("abc", 4));   // four bytes, NUL included
-    ASSERT_TRUE(ReadDword("A", &value));
-    EXPECT_EQ(0x00636261u, value);
-    SetRaw("B", REG_BINARY, "\x05\x01");           // fewer: none of the default stays
-    value = 0xAAAAAAAA;
-    ASSERT_TRUE(ReadDword("B", &value));
-    EXPECT_EQ(0x0105u, value);
-    SetRaw("C", REG_SZ, std::string("abcdefgh", 9));   // more: does not fit
-    value = 30;
-    EXPECT_FALSE(ReadDword("C", &value));
-    EXPECT_EQ(30u, value);
-
+    const struct {
+        const char* name;
+        DWORD type;
+        std::string bytes;
+    } numbers[] = {{"Text", REG_SZ, std::string("1\0\0", 4)},
+                   {"Binary", REG_BINARY, std::string("\x05\x01\x00\x00", 4)},
+                   {"Short", REG_DWORD, "\x05"},
+                   {"Empty", REG_DWORD, ""},
+                   {"List", REG_MULTI_SZ, std::string("1\0\0", 4)},
+                   {"Wide", REG_QWORD, std::string(8, '\x01')}};
+    for (const auto& n : numbers) {
+        SetRaw(n.name, n.type, n.bytes);
+        DWORD value = 30;
+        EXPECT_FALSE(ReadDword(n.name, &value)) << n.name;
+        EXPECT_EQ(30u, value) << n.name;
+    }
+    const struct {
+        const char* name;
+        DWORD type;
+        std::string bytes;
+    } texts[] = {{"Number", REG_DWORD, std::string("ABC\0", 4)},
+                 {"Binary", REG_BINARY, "C:\\x"},
+                 {"List", REG_MULTI_SZ, std::string("C:\\x\0\0", 6)},
+                 {"Empty", REG_SZ, ""}};
+    for (const auto& t : texts) {
+        SetRaw(t.name, t.type, t.bytes);
+        CString text("default");
+        EXPECT_FALSE(ReadString(t.name, &text)) << t.name;
+        EXPECT_STREQ("default", text) << t.name;
+    }
+    SetRaw("Expand", REG_EXPAND_SZ, std::string("%TEMP%\\x", 10));
     CString text;
-    ASSERT_TRUE(SetRegDword(HKEY_CURRENT_USER, kAppKey, "D", 0x00434241));
-    ASSERT_TRUE(ReadString("D", &text));
-    EXPECT_STREQ("ABC", text);
+    ASSERT_TRUE(ReadString("Expand", &text));
+    EXPECT_STREQ("%TEMP%\\x", text);
 }
 
 TEST_F(SettingsStore, StringsUpToTwoHundredSixtyBytesReadWholeAndTerminated)
@@ -100,10 +117,10 @@ TEST_F(SettingsStore, StringsUpToTwoHundredSixtyBytesReadWholeAndTerminated)
     EXPECT_FALSE(ReadString("TooLong", &read));
     EXPECT_STREQ("default", read);
 
-    // Data without any NUL still ends where the data ends.
-    SetRaw("Bytes", REG_BINARY, std::string(260, 'b'));
+    // Text without any NUL still ends where the data ends.
+    SetRaw("Bytes", REG_SZ, std::string(259, 'b'));
     ASSERT_TRUE(ReadString("Bytes", &read));
-    EXPECT_EQ(std::string(260, 'b'), std::string(read));
+    EXPECT_EQ(std::string(259, 'b'), std::string(read));
     SetRaw("NoNul", REG_SZ, "abc");
     ASSERT_TRUE(ReadString("NoNul", &read));
     EXPECT_STREQ("abc", read);
