@@ -121,7 +121,6 @@ protected:
     {
         return [this, vk] { PostMessageA(m_owner.topMenu, WM_KEYDOWN, vk, 0); };
     }
-    std::function<void()> Check(std::function<void()> check) { return check; }
     // The real mouse onto item `index` of `menu` (moved there, so that the
     // item bar sees a movement), and a click there.
     static void Mouse(const CGradientMenu* menu, int index, bool click)
@@ -161,11 +160,7 @@ public:
         width = rc.right;
         height = rc.bottom;
         BITMAPINFO bi{};
-        bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        bi.bmiHeader.biWidth = width;
-        bi.bmiHeader.biHeight = -height;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
+        bi.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};  // top-down
         void* bits = nullptr;
         m_bitmap.Reset(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
         m_bits = static_cast<const DWORD*>(bits);
@@ -188,8 +183,7 @@ public:
                 n += At(x, y) == colour;
         return n;
     }
-    int width = 0;
-    int height = 0;
+    int width = 0, height = 0;
 
 private:
     CBitmapHandle m_bitmap;
@@ -251,14 +245,14 @@ TEST_F(GradientMenu, OwnerHearsEachLevelAndTheCommandOnlyAfterTheMenuClosed)
     RECT window{};
     CGradientMenu* sub = nullptr;
     ASSERT_TRUE(Track({Key(VK_DOWN), Key(VK_DOWN), Key(VK_RIGHT),
-                       Check([&] {
+                       [&] {
                            GetWindowRect(m_owner.topMenu, &window);
                            sub = m_menu.GetOpenSubmenu();
                            ASSERT_NE(nullptr, sub);
                            EXPECT_EQ(0, Hot(*sub));   // opened by a key: first item hot
                            EXPECT_EQ(m_owner.topMenu, GetParent(sub->GetSafeHwnd()));
                            EXPECT_EQ(sub->GetSafeHwnd(), GetFocus());
-                       }),
+                       },
                        Key(VK_DOWN), Key(VK_RETURN)}));
     EXPECT_EQ((std::vector<std::string>{"init", "enter", "initpopup", "enter", "exit", "exit", "returned",
                                          "command 102"}),
