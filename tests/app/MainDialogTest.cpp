@@ -275,7 +275,7 @@ TEST_F(MainDialog, RightClickWithoutTheMenuSaysSo)
     EXPECT_EQ("Popup menu not available due to error occured during loading", m_seen[0].text);
 }
 
-TEST_F(MainDialog, TaskbarRestartBringsTheIconBackOnlyWhileItIsShown)
+TEST_F(MainDialog, TaskbarRestartBringsTheIconBackOnlyWhileItIsShownAndExitTakesItFirst)
 {
     const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
     const HWND hwnd = m_dlg.GetSafeHwnd();
@@ -288,13 +288,7 @@ TEST_F(MainDialog, TaskbarRestartBringsTheIconBackOnlyWhileItIsShown)
     m_dlg.RemoveTrayIcon();   // away on purpose while the settings are open
     Send(taskbarCreated, 0);
     EXPECT_FALSE(Tray(NIM_MODIFY, hwnd));
-}
-
-TEST_F(MainDialog, ExitTakesTheIconAwayBeforeTheWindow)
-{
-    const HWND hwnd = m_dlg.GetSafeHwnd();
     m_dlg.AddTrayIcon();
-    ASSERT_TRUE(Tray(NIM_MODIFY, hwnd));
     bool iconAtDestroy = true;
     m_dlg.atDestroy = [&] { iconAtDestroy = Tray(NIM_MODIFY, hwnd); };
     Send(WM_COMMAND, ID_EXIT);

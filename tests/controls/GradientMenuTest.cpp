@@ -138,11 +138,11 @@ protected:
         input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
         SendInput(click ? 3 : 1, input, sizeof(INPUT));
     }
-    static std::vector<std::function<void()>> Wait(int ticks, std::function<void()> then)
+    // `ticks` idle steps, then `then`.
+    static void Wait(std::vector<std::function<void()>>& steps, int ticks, std::function<void()> then)
     {
-        std::vector<std::function<void()>> steps(ticks, [] {});
+        steps.insert(steps.end(), ticks, std::function<void()>([] {}));
         steps.push_back(std::move(then));
-        return steps;
     }
     int Hot(const CGradientMenu& menu) const { return menu.GetItemBar() ? menu.GetItemBar()->GetHotItem() : -2; }
 
@@ -434,20 +434,17 @@ TEST_F(GradientMenu, BandHotGreyedAndRadioCheckedItemsAsPainted)
 TEST_F(GradientMenu, TheMouseRestingOnASubmenuItemOpensItAndAClickChooses)
 {
     std::vector<std::function<void()>> steps = {[&] { Mouse(&m_menu, POS_GREYED, true); }};
-    for (auto& step : Wait(10, [&] {
-             EXPECT_NE(nullptr, m_menu.GetSafeHwnd());   // a greyed item is never chosen
-             EXPECT_EQ(nullptr, m_menu.GetOpenSubmenu());
-             Mouse(&m_menu, POS_STYLES, false);
-         }))
-        steps.push_back(step);
-    for (auto& step : Wait(30, [&] {
-             ASSERT_NE(nullptr, m_menu.GetOpenSubmenu());
-             EXPECT_EQ(-1, Hot(*m_menu.GetOpenSubmenu()));   // opened by the mouse: nothing hot
-             Mouse(m_menu.GetOpenSubmenu(), 1, false);
-         }))
-        steps.push_back(step);
-    for (auto& step : Wait(5, [&] { Mouse(m_menu.GetOpenSubmenu(), 1, true); }))
-        steps.push_back(step);
+    Wait(steps, 10, [&] {
+        EXPECT_NE(nullptr, m_menu.GetSafeHwnd());   // a greyed item is never chosen
+        EXPECT_EQ(nullptr, m_menu.GetOpenSubmenu());
+        Mouse(&m_menu, POS_STYLES, false);
+    });
+    Wait(steps, 30, [&] {
+        ASSERT_NE(nullptr, m_menu.GetOpenSubmenu());
+        EXPECT_EQ(-1, Hot(*m_menu.GetOpenSubmenu()));   // opened by the mouse: nothing hot
+        Mouse(m_menu.GetOpenSubmenu(), 1, false);
+    });
+    Wait(steps, 5, [&] { Mouse(m_menu.GetOpenSubmenu(), 1, true); });
     ASSERT_TRUE(Track(steps));
     EXPECT_EQ((std::vector<std::string>{"init", "enter", "initpopup", "enter", "exit", "exit", "returned",
                                          "command 102"}),
