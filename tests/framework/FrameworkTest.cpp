@@ -1,19 +1,15 @@
 // The framework's promises that the program leans on: double-byte paths in
-// CString, CFileFind's walk order, the window-object link and its lifetime,
-// and the main window ending the loop.  (Message boxes' caption, owner and
-// answer are checked where the program shows them: tests/app, tests/engine.)
+// CString, the window-object link and its lifetime, and the main window
+// ending the loop.  (Message boxes are checked where the program shows them.)
 #include <gtest/gtest.h>
 
 #include <mbctype.h>
 
-#include <set>
 #include <stdexcept>
-#include <string>
 #include <vector>
 
 #include "TestSupport.h"
 #include "framework/App.h"
-#include "framework/File.h"
 #include "framework/String.h"
 #include "framework/Wnd.h"
 
@@ -48,41 +44,6 @@ TEST_F(DoubleByteText, TrailBytesAreNeitherSeparatorsNorLetters)
     EXPECT_EQ(0, CString("C:\\\x83\x41\\A.BMP").CompareNoCase("c:\\\x83\x41\\a.bmp"));
     EXPECT_NE(0, CString("C:\\\x83\x41\\A.BMP").CompareNoCase("c:\\\x83\x61\\a.bmp"));
     EXPECT_NE(0, CString("a.bmp").CompareNoCase("a.bm"));
-}
-
-// ---------------------------------------------------------------- CFileFind
-
-// FindNextFile comes before every entry; the last one is read after it
-// returned FALSE.
-TEST(CFileFind, WalksEveryEntryWithFullPathsTheLastAfterFalse)
-{
-    TempDir dir;
-    ASSERT_TRUE(WriteFileText(dir / "a.bmp", "a"));
-    ASSERT_TRUE(MakeDirs(dir / "sub"));
-    std::set<std::string> names;
-    CFileFind finder;
-    BOOL more = finder.FindFile((dir / "*.*").c_str());
-    while (more) {
-        more = finder.FindNextFile();
-        const std::string name(finder.GetFileName());
-        names.insert(name);
-        EXPECT_EQ(name == "." || name == "..", finder.IsDots() != FALSE) << name;
-        EXPECT_EQ(name != "a.bmp", finder.IsDirectory() != FALSE) << name;
-        if (!finder.IsDots()) {
-            EXPECT_EQ(dir / name, std::string(finder.GetFilePath()));
-        }
-    }
-    EXPECT_EQ((std::set<std::string>{".", "..", "a.bmp", "sub"}), names);
-
-    ASSERT_TRUE(finder.FindFile((dir / "a.bmp").c_str()));
-    EXPECT_TRUE(finder.GetFileName().IsEmpty());   // nothing current yet
-    EXPECT_FALSE(finder.FindNextFile());           // the only entry is the last...
-    EXPECT_STREQ("a.bmp", finder.GetFileName());  // ...and readable
-    EXPECT_FALSE(finder.FindNextFile());
-
-    EXPECT_FALSE(finder.FindFile((dir / "missing\\*.*").c_str()));
-    EXPECT_FALSE(finder.FindNextFile());
-    EXPECT_TRUE(finder.GetFilePath().IsEmpty());
 }
 
 // ---------------------------------------------------------------- windows
