@@ -121,7 +121,6 @@ protected:
     {
         return [this, vk] { PostMessageA(m_owner.topMenu, WM_KEYDOWN, vk, 0); };
     }
-    std::function<void()> Check(std::function<void()> check) { return check; }
     // The real mouse onto item `index` of `menu` (moved there, so that the
     // item bar sees a movement), and a click there.
     static void Mouse(const CGradientMenu* menu, int index, bool click)
@@ -139,11 +138,11 @@ protected:
         input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
         SendInput(click ? 3 : 1, input, sizeof(INPUT));
     }
-    static std::vector<std::function<void()>> Wait(int ticks, std::function<void()> then)
+    // `ticks` idle steps, then `then`.
+    static void Wait(std::vector<std::function<void()>>& steps, int ticks, std::function<void()> then)
     {
-        std::vector<std::function<void()>> steps(ticks, [] {});
+        steps.insert(steps.end(), ticks, std::function<void()>([] {}));
         steps.push_back(std::move(then));
-        return steps;
     }
     int Hot(const CGradientMenu& menu) const { return menu.GetItemBar() ? menu.GetItemBar()->GetHotItem() : -2; }
 
@@ -161,11 +160,7 @@ public:
         width = rc.right;
         height = rc.bottom;
         BITMAPINFO bi{};
-        bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        bi.bmiHeader.biWidth = width;
-        bi.bmiHeader.biHeight = -height;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
+        bi.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};  // top-down
         void* bits = nullptr;
         m_bitmap.Reset(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
         m_bits = static_cast<const DWORD*>(bits);
@@ -188,8 +183,7 @@ public:
                 n += At(x, y) == colour;
         return n;
     }
-    int width = 0;
-    int height = 0;
+    int width = 0, height = 0;
 
 private:
     CBitmapHandle m_bitmap;
@@ -251,14 +245,14 @@ TEST_F(GradientMenu, OwnerHearsEachLevelAndTheCommandOnlyAfterTheMenuClosed)
     RECT window{};
     CGradientMenu* sub = nullptr;
     ASSERT_TRUE(Track({Key(VK_DOWN), Key(VK_DOWN), Key(VK_RIGHT),
-                       Check([&] {
+                       [&] {
                            GetWindowRect(m_owner.topMenu, &window);
                            sub = m_menu.GetOpenSubmenu();
                            ASSERT_NE(nullptr, sub);
                            EXPECT_EQ(0, Hot(*sub));   // opened by a key: first item hot
                            EXPECT_EQ(m_owner.topMenu, GetParent(sub->GetSafeHwnd()));
                            EXPECT_EQ(sub->GetSafeHwnd(), GetFocus());
-                       }),
+                       },
                        Key(VK_DOWN), Key(VK_RETURN)}));
     EXPECT_EQ((std::vector<std::string>{"init", "enter", "initpopup", "enter", "exit", "exit", "returned",
                                          "command 102"}),
@@ -440,20 +434,17 @@ TEST_F(GradientMenu, BandHotGreyedAndRadioCheckedItemsAsPainted)
 TEST_F(GradientMenu, TheMouseRestingOnASubmenuItemOpensItAndAClickChooses)
 {
     std::vector<std::function<void()>> steps = {[&] { Mouse(&m_menu, POS_GREYED, true); }};
-    for (auto& step : Wait(10, [&] {
-             EXPECT_NE(nullptr, m_menu.GetSafeHwnd());   // a greyed item is never chosen
-             EXPECT_EQ(nullptr, m_menu.GetOpenSubmenu());
-             Mouse(&m_menu, POS_STYLES, false);
-         }))
-        steps.push_back(step);
-    for (auto& step : Wait(30, [&] {
-             ASSERT_NE(nullptr, m_menu.GetOpenSubmenu());
-             EXPECT_EQ(-1, Hot(*m_menu.GetOpenSubmenu()));   // opened by the mouse: nothing hot
-             Mouse(m_menu.GetOpenSubmenu(), 1, false);
-         }))
-        steps.push_back(step);
-    for (auto& step : Wait(5, [&] { Mouse(m_menu.GetOpenSubmenu(), 1, true); }))
-        steps.push_back(step);
+    Wait(steps, 10, [&] {
+        EXPECT_NE(nullptr, m_menu.GetSafeHwnd());   // a greyed item is never chosen
+        EXPECT_EQ(nullptr, m_menu.GetOpenSubmenu());
+        Mouse(&m_menu, POS_STYLES, false);
+    });
+    Wait(steps, 30, [&] {
+        ASSERT_NE(nullptr, m_menu.GetOpenSubmenu());
+        EXPECT_EQ(-1, Hot(*m_menu.GetOpenSubmenu()));   // opened by the mouse: nothing hot
+        Mouse(m_menu.GetOpenSubmenu(), 1, false);
+    });
+    Wait(steps, 5, [&] { Mouse(m_menu.GetOpenSubmenu(), 1, true); });
     ASSERT_TRUE(Track(steps));
     EXPECT_EQ((std::vector<std::string>{"init", "enter", "initpopup", "enter", "exit", "exit", "returned",
                                          "command 102"}),

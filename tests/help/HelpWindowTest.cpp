@@ -25,12 +25,6 @@ HWND MainDialogOf(DWORD pid)
     return nullptr;
 }
 
-// The HTML Help viewer's frame window, whichever process shows it.
-HWND FindHelpWindow()
-{
-    return FindWindowA("HH Parent", nullptr);
-}
-
 // Entries of the help project's table of contents, books included.
 LRESULT TocEntries()
 {
@@ -40,13 +34,6 @@ LRESULT TocEntries()
     for (size_t at = text.find("text/sitemap"); at != std::string::npos; at = text.find("text/sitemap", at + 1))
         ++count;
     return count;
-}
-
-std::string TitleOf(HWND hwnd)
-{
-    char title[256] = {};
-    GetWindowTextA(hwnd, title, sizeof title);
-    return title;
 }
 
 // Closes a help window and waits for its process to end.
@@ -67,7 +54,7 @@ void CloseHelp(HWND help)
 TEST(HelpTopics, OpenTheCompiledHelpBesideTheProgram)
 {
     ASSERT_TRUE(FileExists(ExeDir() + "\\Tapestrix.chm")) << "the build puts the help beside the program";
-    if (HWND stale = FindHelpWindow())
+    if (HWND stale = FindWindowA("HH Parent", nullptr))
         CloseHelp(stale);
 
     AppRegistryScope registry;
@@ -81,7 +68,7 @@ TEST(HelpTopics, OpenTheCompiledHelpBesideTheProgram)
 
     PostMessageA(dialog, WM_COMMAND, ID_HELP_TOPICS, 0);
     HWND help = nullptr;
-    EXPECT_TRUE(WaitFor([&] { return (help = FindHelpWindow()) != nullptr; }, 15000)) << "no help window";
+    EXPECT_TRUE(WaitFor([&] { return (help = FindWindowA("HH Parent", nullptr)) != nullptr; }, 15000));
     // The program said nothing: a failure would be a message box of its own.
     const HWND box = WaitForDialogOf(tapestrix.Pid(), help ? 1000 : 100);
     EXPECT_EQ(nullptr, box) << ReadDialog(box).text;
@@ -89,7 +76,9 @@ TEST(HelpTopics, OpenTheCompiledHelpBesideTheProgram)
         PressButton(box, IDOK);
     if (help) {
         // The title comes from the compiled file's own window definition.
-        EXPECT_EQ("Tapestrix Help", TitleOf(help));
+        char title[64] = {};
+        GetWindowTextA(help, title, sizeof title);
+        EXPECT_STREQ("Tapestrix Help", title);
         EXPECT_TRUE(IsWindowVisible(help));
         // The contents pane holds the file's table of contents.
         HWND tree = nullptr;

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "TestSupport.h"
 #include "settings/Settings.h"
@@ -14,15 +13,11 @@ using namespace tpx::test;
 TEST(SettingsStoreMissingKey, ReadersKeepDefaultsAndWritersCreateNothing)
 {
     AppRegistryScope scope(/*createAppKey=*/false);
-    ASSERT_FALSE(KeyExists(HKEY_CURRENT_USER, kAppKey));
-
     DWORD number = 30;
-    EXPECT_FALSE(ReadSettingDword(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_AUTO_CHANGE_TIMER, &number));
-    EXPECT_EQ(30u, number);
     CString text("3.0");
+    EXPECT_FALSE(ReadSettingDword(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_AUTO_CHANGE_TIMER, &number));
     EXPECT_FALSE(ReadSettingString(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_VERSION, &text));
-    EXPECT_STREQ("3.0", text);
-
+    EXPECT_TRUE(number == 30 && text == "3.0");
     EXPECT_FALSE(WriteSettingDword(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_SELECTION, 2));
     EXPECT_FALSE(WriteSettingString(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_WALLPAPER_FOLDER, "C:\\x"));
     EXPECT_FALSE(WriteSettingText(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_WALLPAPER_FOLDER, "C:\\x", 4));
@@ -32,104 +27,64 @@ TEST(SettingsStoreMissingKey, ReadersKeepDefaultsAndWritersCreateNothing)
 // The program's key exists but starts empty; restored afterwards.
 class SettingsStore : public ::testing::Test {
 protected:
-    static BOOL ReadDword(const char* name, DWORD* value)
-    {
-        return ReadSettingDword(HKEY_CURRENT_USER, TPX_KEY_APP, name, value);
-    }
-    static BOOL ReadString(const char* name, CString* value)
-    {
-        return ReadSettingString(HKEY_CURRENT_USER, TPX_KEY_APP, name, value);
-    }
     static void SetRaw(const char* name, DWORD type, const std::string& bytes)
     {
-        ASSERT_TRUE(SetRegBinary(HKEY_CURRENT_USER, kAppKey, name, type, bytes.data(),
-                                 static_cast<DWORD>(bytes.size())));
+        ASSERT_TRUE(SetRegBinary(HKEY_CURRENT_USER, kAppKey, name, type, bytes.data(), DWORD(bytes.size())));
     }
     AppRegistryScope m_scope;
 };
 
-TEST_F(SettingsStore, DwordKeepsAllThirtyTwoBitsAndAMissingValueKeepsTheDefault)
+TEST_F(SettingsStore, NumbersAreWholeDwordsAndAnythingElseKeepsTheDefault)
 {
     for (DWORD stored : {DWORD{0}, DWORD{300}, DWORD{0xFFFFFFFF}}) {
         ASSERT_TRUE(WriteSettingDword(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_AUTO_CHANGE_TIMER, stored));
         EXPECT_EQ(REG_DWORD, GetRegType(HKEY_CURRENT_USER, kAppKey, "AutoChangeTimer").value_or(0));
         DWORD read = 12345;
-        ASSERT_TRUE(ReadDword(TPX_VAL_AUTO_CHANGE_TIMER, &read));
+        ASSERT_TRUE(ReadSettingDword(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_AUTO_CHANGE_TIMER, &read));
         EXPECT_EQ(stored, read);
     }
-    DWORD missing = 3;
-    EXPECT_FALSE(ReadDword(TPX_VAL_HIDE_ITEM_TIMER, &missing));
-    EXPECT_EQ(3u, missing);
-}
-
-TEST_F(SettingsStore, ValuesOfTheWrongTypeOrSizeKeepTheDefault)
-{
+    // "30" stored as text is no 12339 seconds.
     const struct {
-        const char* name;
         DWORD type;
         std::string bytes;
-    } numbers[] = {{"Text", REG_SZ, std::string("1\0\0", 4)},
-                   {"Binary", REG_BINARY, std::string("\x05\x01\x00\x00", 4)},
-                   {"Short", REG_DWORD, "\x05"},
-                   {"Empty", REG_DWORD, ""},
-                   {"List", REG_MULTI_SZ, std::string("1\0\0", 4)},
-                   {"Wide", REG_QWORD, std::string(8, '\x01')}};
-    for (const auto& n : numbers) {
-        SetRaw(n.name, n.type, n.bytes);
+    } wrong[] = {{REG_SZ, std::string("30\0", 3)},     {REG_SZ, std::string("1\0\0", 4)},
+                 {REG_BINARY, "\x05\x01\x00\x00"},     {REG_DWORD, "\x05"},
+                 {REG_DWORD, ""},                      {REG_MULTI_SZ, std::string("1\0\0", 4)},
+                 {REG_QWORD, std::string(8, '\x01')}};
+    for (const auto& w : wrong) {
+        SetRaw("V", w.type, w.bytes);
         DWORD value = 30;
-        EXPECT_FALSE(ReadDword(n.name, &value)) << n.name;
-        EXPECT_EQ(30u, value) << n.name;
+        EXPECT_FALSE(ReadSettingDword(HKEY_CURRENT_USER, TPX_KEY_APP, "V", &value)) << w.type << " " << w.bytes.size();
+        EXPECT_EQ(30u, value) << w.type << " " << w.bytes.size();
     }
-    const struct {
-        const char* name;
-        DWORD type;
-        std::string bytes;
-    } texts[] = {{"Number", REG_DWORD, std::string("ABC\0", 4)},
-                 {"Binary", REG_BINARY, "C:\\x"},
-                 {"List", REG_MULTI_SZ, std::string("C:\\x\0\0", 6)},
-                 {"Empty", REG_SZ, ""}};
-    for (const auto& t : texts) {
-        SetRaw(t.name, t.type, t.bytes);
-        CString text("default");
-        EXPECT_FALSE(ReadString(t.name, &text)) << t.name;
-        EXPECT_STREQ("default", text) << t.name;
-    }
-    SetRaw("Expand", REG_EXPAND_SZ, std::string("%TEMP%\\x", 10));
-    CString text;
-    ASSERT_TRUE(ReadString("Expand", &text));
-    EXPECT_STREQ("%TEMP%\\x", text);
 }
 
-TEST_F(SettingsStore, StringsUpToTwoHundredSixtyBytesReadWholeAndTerminated)
+TEST_F(SettingsStore, TextsUpToTwoHundredSixtyBytesReadWholeAndTerminated)
 {
     ASSERT_TRUE(WriteSettingString(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_WALLPAPER_FOLDER, "C:\\Wallpapers"));
     EXPECT_EQ("C:\\Wallpapers", GetRegString(HKEY_CURRENT_USER, kAppKey, "WallpaperFolder").value_or("?"));
-    CString read;
-    ASSERT_TRUE(ReadString(TPX_VAL_WALLPAPER_FOLDER, &read));
-    EXPECT_STREQ("C:\\Wallpapers", read);
-
-    // 259 characters and the NUL fit; one more counts as missing.
-    ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kAppKey, "Fits", std::string(259, 'w')));
-    ASSERT_TRUE(ReadString("Fits", &read));
-    EXPECT_EQ(std::string(259, 'w'), std::string(read));
-    ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kAppKey, "TooLong", std::string(260, 'w')));
-    read = "default";
-    EXPECT_FALSE(ReadString("TooLong", &read));
-    EXPECT_STREQ("default", read);
-
-    // Text without any NUL still ends where the data ends.
-    SetRaw("Bytes", REG_SZ, std::string(259, 'b'));
-    ASSERT_TRUE(ReadString("Bytes", &read));
-    EXPECT_EQ(std::string(259, 'b'), std::string(read));
-    SetRaw("NoNul", REG_SZ, "abc");
-    ASSERT_TRUE(ReadString("NoNul", &read));
-    EXPECT_STREQ("abc", read);
-}
-
-TEST_F(SettingsStore, TextWriterStoresExactlyTheGivenLengthAndStopsAtTheNul)
-{
+    // The text writer stores exactly the length given, and stops at the NUL.
     ASSERT_TRUE(WriteSettingText(HKEY_CURRENT_USER, TPX_KEY_APP, "A", "D:\\Pictures\\Holidays\\more", 20));
-    EXPECT_EQ("D:\\Pictures\\Holidays", GetRegString(HKEY_CURRENT_USER, kAppKey, "A").value_or("?"));
     ASSERT_TRUE(WriteSettingText(HKEY_CURRENT_USER, TPX_KEY_APP, "B", "E:\\x", 200));
-    EXPECT_EQ("E:\\x", GetRegString(HKEY_CURRENT_USER, kAppKey, "B").value_or("?"));
+    SetRaw("Fits", REG_SZ, std::string(259, 'w') + '\0');
+    SetRaw("TooLong", REG_SZ, std::string(260, 'w') + '\0');  // one more than fits counts as missing
+    SetRaw("NoNul", REG_SZ, "abc");                           // ends where the data ends
+    SetRaw("Expand", REG_EXPAND_SZ, std::string("%TEMP%\\x", 9));
+    SetRaw("Number", REG_DWORD, std::string("ABC\0", 4));
+    SetRaw("Binary", REG_BINARY, "C:\\x");
+    SetRaw("List", REG_MULTI_SZ, std::string("C:\\x\0\0", 6));
+    SetRaw("Empty", REG_SZ, "");
+    const struct {
+        const char* name;
+        BOOL read;
+        std::string text;
+    } cases[] = {{"WallpaperFolder", TRUE, "C:\\Wallpapers"}, {"A", TRUE, "D:\\Pictures\\Holidays"},
+                 {"B", TRUE, "E:\\x"}, {"Fits", TRUE, std::string(259, 'w')}, {"TooLong", FALSE, "default"},
+                 {"NoNul", TRUE, "abc"}, {"Expand", TRUE, "%TEMP%\\x"}, {"Number", FALSE, "default"},
+                 {"Binary", FALSE, "default"}, {"List", FALSE, "default"}, {"Empty", FALSE, "default"}};
+    for (const auto& c : cases) {
+        CString read("default");
+        EXPECT_EQ(c.read, ReadSettingString(HKEY_CURRENT_USER, TPX_KEY_APP, c.name, &read)) << c.name;
+        EXPECT_EQ(c.text, std::string(read)) << c.name;
+    }
 }
