@@ -29,7 +29,7 @@ PACKAGES=(cmake ninja-build nasm dpkg-dev patch xz-utils
           g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
           mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 libz-mingw-w64-dev
           googletest wine wine64 xvfb x11-apps x11-utils imagemagick
-          fp-utils p7zip-full nsis zzuf python3)
+          fp-utils p7zip-full nsis zzuf python3 fonts-wine)
 
 install_packages() {
   local missing=() p
