@@ -77,6 +77,13 @@ ensure_prefix() {
     "$TPX_WINESERVER" -w
     echo "$PREFIX_VERSION" >"$mark"
   fi
+  # Windows draw their caption buttons with Marlett.  Debian ships it in
+  # fonts-wine, but this Wine does not load it from there: without it the
+  # close box shows a letter "r".
+  local fonts=$WINEPREFIX/drive_c/windows/Fonts
+  if [ -f /usr/share/wine/fonts/marlett.ttf ] && [ -d "$fonts" ] && [ ! -f "$fonts/marlett.ttf" ]; then
+    cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
+  fi
   # One long-lived wineserver, so each test process starts quickly.
   "$TPX_WINESERVER" -p 120 </dev/null >/dev/null 2>&1 || true
 }
