@@ -349,7 +349,14 @@ BOOL CWallpaperChanger::RefreshWallpaper()
         return FALSE;
     if (FAILED(m_pActiveDesktop->SetWallpaper(current, 0)))
         return FALSE;
-    return SUCCEEDED(m_pActiveDesktop->ApplyChanges(AD_APPLY_SAVE));
+    // The refresh follows a normal change; saving its bitmap again would
+    // record it as the Active Desktop wallpaper too.  The user's one is kept,
+    // as the normal change itself keeps it.
+    const CShellValue savedWallpaper = ReadWholeShellValue(TPX_KEY_GENERAL, TPX_VAL_WALLPAPER);
+    if (FAILED(m_pActiveDesktop->ApplyChanges(AD_APPLY_SAVE)))
+        return FALSE;
+    RestoreShellValue(TPX_KEY_GENERAL, TPX_VAL_WALLPAPER, savedWallpaper);
+    return TRUE;
 }
 
 void CWallpaperChanger::SelectWallpaperManually()

@@ -243,6 +243,9 @@ TEST(Provider, NormalChangeShowsTheBitmapAndKeepsTheActiveDesktopWallpaper)
     }, 10000)) << "the desktop does not show the bitmap";
     ReleaseDC(nullptr, screen);
     EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, kGeneralKey, "Wallpaper"), page);
+    // The refresh after a conversion saves the normal wallpaper again.
+    ASSERT_TRUE(changer.RefreshWallpaper());
+    EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, kGeneralKey, "Wallpaper"), page);
     EXPECT_FALSE(changer.IsActiveDesktopEnabled());
 }
 
