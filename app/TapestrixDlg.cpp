@@ -6,12 +6,12 @@
 
 #include <cstring>
 
-#include "framework/ProgramPath.h"
 #include "engine/WallpaperChanger.h"
 #include "engine/WallpaperSelection.h"
 #include "framework/App.h"
 #include "framework/Gdi.h"
 #include "framework/Handles.h"
+#include "framework/ProgramPath.h"
 #include "res/resource.h"
 #include "settings/Settings.h"
 #include "sheet/AboutPage.h"
@@ -131,10 +131,9 @@ void CTapestrixDlg::ShowSettingsSheet()
 {
     // One sheet at a time: a command that arrives while it is open (the
     // icon is away, but the command can still be sent) brings it forward.
-    static CTapestrixSheet* openSheet = nullptr;
-    if (openSheet) {
-        if (openSheet->GetSafeHwnd())
-            ::SetForegroundWindow(openSheet->GetSafeHwnd());
+    if (m_pOpenSheet) {
+        if (m_pOpenSheet->GetSafeHwnd())
+            ::SetForegroundWindow(m_pOpenSheet->GetSafeHwnd());
         return;
     }
 
@@ -161,9 +160,9 @@ void CTapestrixDlg::ShowSettingsSheet()
     // The tray icon is away while the sheet is open.
     RemoveTrayIcon();
     struct OpenMark {
-        explicit OpenMark(CTapestrixSheet* open) { openSheet = open; }
-        ~OpenMark() { openSheet = nullptr; }
-    } const mark(&sheet);
+        CTapestrixSheet*& open;
+        ~OpenMark() { open = nullptr; }
+    } const mark{m_pOpenSheet = &sheet};
     sheet.DoModal();
     // Exit may have come while the sheet was open: then there is no window
     // left to own an icon.

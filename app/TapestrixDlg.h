@@ -16,6 +16,8 @@
 #define WM_TRAY_NOTIFY (WM_USER + 100)
 #define TRAY_ICON_ID 128
 
+class CTapestrixSheet;
+
 class CTapestrixDlg : public CDialog {
 public:
     explicit CTapestrixDlg(CWnd* parent = nullptr);
@@ -77,4 +79,6 @@ private:
     // TRUE between AddTrayIcon and RemoveTrayIcon: the icon is meant to be
     // in the notification area.
     BOOL m_bTrayIconShown;
+    // The settings sheet while it is open: one at a time.
+    CTapestrixSheet* m_pOpenSheet = nullptr;
 };
