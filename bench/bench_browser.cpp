@@ -29,7 +29,7 @@
 
 #include <FreeImage.h>  // after windows.h
 
-#include "bench/BenchClock.h"
+#include "bench/BenchSupport.h"
 #include "GuiCounts.h"
 #include "app/TapestrixDlg.h"
 #include "engine/Picture.h"
@@ -59,26 +59,6 @@ void Pump()
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
-}
-
-void RemoveTree(const std::string& folder)
-{
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = data.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            const std::string path = folder + "\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(path);
-            else
-                DeleteFileA(path.c_str());
-        } while (FindNextFileA(find, &data));
-        FindClose(find);
-    }
-    RemoveDirectoryA(folder.c_str());
 }
 
 // 10 folders of 1 000 files of mixed kinds (empty), and the large JPEG.

@@ -32,7 +32,7 @@
 
 #include <FreeImage.h>  // after windows.h
 
-#include "bench/BenchClock.h"
+#include "bench/BenchSupport.h"
 #include "engine/Conversion.h"
 #include "engine/WallpaperChanger.h"
 #include "engine/WallpaperSelection.h"
@@ -104,26 +104,6 @@ private:
 };
 
 // ---------------------------------------------------------------- files
-
-void RemoveTree(const std::string& folder)
-{
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileExA((folder + "\\*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = data.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            const std::string path = folder + "\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(path);
-            else
-                DeleteFileA(path.c_str());
-        } while (FindNextFileA(find, &data));
-        FindClose(find);
-    }
-    RemoveDirectoryA(folder.c_str());
-}
 
 bool MakeTree(const std::string& root)
 {

@@ -13,7 +13,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "bench/BenchClock.h"
+#include "bench/BenchSupport.h"
 #include "controls/GradientMenu.h"
 #include "framework/Handles.h"
 #include "res/resource.h"
