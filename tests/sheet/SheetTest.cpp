@@ -209,37 +209,6 @@ TEST_F(SettingsSheet, OptionsShowThePagesDefaultsStoreNothingButThePageAndOpenAg
     Run({[](HWND sheet) { EXPECT_EQ(3, ActivePageIndex(sheet)); }});
 }
 
-TEST_F(SettingsSheet, CheckBoxesShowAndStoreWhatTheProgramDoesWithAFlag)
-{
-    // Other flags than 0 and 1: the engine hides the desktop items only for
-    // 1 and takes any other set flag as on.  Out-of-range periods stored
-    // earlier do not stop the sheet from opening without a word.
-    const struct {
-        const char* name;
-        int id;
-        DWORD stored;
-        bool shown;
-        DWORD afterClick;
-    } flags[] = {{"HideDesktopItems", IDC_HIDE_DESKTOP_ITEMS, 2, false, 1},
-                 {"MinimizeOnStartup", IDC_MINIMIZE_ON_STARTUP, 7, true, 0},
-                 {"TurnOnSoundEffects", IDC_SOUND_EFFECTS, 0xFFFFFFFF, true, 0},
-                 {"MinimizeAllWindows", IDC_MINIMIZE_ALL_WINDOWS, 1, true, 0},
-                 {"ConvertToBmp", IDC_CONVERT_TO_BMP, 0, false, 1}};
-    for (const auto& f : flags)
-        m_registry.Set(f.name, f.stored);
-    m_registry.Set("HideItemTimer", 50);
-    m_registry.Set("AutoChangeTimer", 0);
-    Run({[&](HWND sheet) {
-        EXPECT_TRUE(m_seen.empty()) << m_seen[0].text;
-        for (const auto& f : flags) {
-            const HWND box = GetDlgItem(Options(sheet), f.id);
-            EXPECT_EQ(f.shown, SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED) << f.name;
-            SendMessageA(box, BM_CLICK, 0, 0);
-            EXPECT_EQ(f.afterClick, GetRegDword(HKEY_CURRENT_USER, kAppKey, f.name)) << f.name;
-        }
-    }});
-}
-
 TEST_F(SettingsSheet, AutoChangeRunsEveryThirtySecondsOrTheTypedSecondsNeverOutOfBounds)
 {
     m_registry.Set("CurrentActivePage", 3);
@@ -343,22 +312,43 @@ TEST_F(SettingsSheet, LeavingOptionsWithANumberOutOfRangeIsRefused)
     Run(steps);
 }
 
-TEST_F(SettingsSheet, EveryChoiceIsStoredOrAppliedAtOnce)
+TEST_F(SettingsSheet, EveryChoiceShowsWhatTheProgramDoesAndIsStoredOrAppliedAtOnce)
 {
     m_registry.Set("CurrentActivePage", 3);
+    // Other flags than 0 and 1: the engine hides the desktop items only for
+    // 1 and takes any other set flag as on.  Out-of-range periods stored
+    // earlier do not stop the sheet from opening without a word.
     const struct {
-        int id;
         const char* name;
+        int id;
         DWORD stored;
-    } radios[] = {{IDC_MANUAL, "Selection", 0}, {IDC_SEQUENTIAL, "Selection", 2}, {IDC_RANDOM, "Selection", 1}};
+        bool shown;
+        DWORD afterClick;
+    } flags[] = {{"HideDesktopItems", IDC_HIDE_DESKTOP_ITEMS, 2, false, 1},
+                 {"MinimizeOnStartup", IDC_MINIMIZE_ON_STARTUP, 7, true, 0},
+                 {"TurnOnSoundEffects", IDC_SOUND_EFFECTS, 0xFFFFFFFF, true, 0},
+                 {"MinimizeAllWindows", IDC_MINIMIZE_ALL_WINDOWS, 1, true, 0},
+                 {"ConvertToBmp", IDC_CONVERT_TO_BMP, 0, false, 1}};
+    for (const auto& f : flags)
+        m_registry.Set(f.name, f.stored);
+    m_registry.Set("HideItemTimer", 50);
+    m_registry.Set("AutoChangeTimer", 0);
+    const std::pair<int, DWORD> radios[] = {{IDC_MANUAL, 0}, {IDC_SEQUENTIAL, 2}, {IDC_RANDOM, 1}};
     IActiveDesktop* shell = nullptr;
     ASSERT_EQ(S_OK, CoCreateInstance(CLSID_ActiveDesktop, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveDesktop,
                                      reinterpret_cast<void**>(&shell)));
     Run({[&](HWND sheet) {
         const HWND page = Options(sheet);
+        EXPECT_TRUE(m_seen.empty()) << m_seen[0].text;
+        for (const auto& f : flags) {
+            const HWND box = GetDlgItem(page, f.id);
+            EXPECT_EQ(f.shown, SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED) << f.name;
+            SendMessageA(box, BM_CLICK, 0, 0);
+            EXPECT_EQ(f.afterClick, GetRegDword(HKEY_CURRENT_USER, kAppKey, f.name)) << f.name;
+        }
         for (const auto& r : radios) {
-            SendDlgItemMessageA(page, r.id, BM_CLICK, 0, 0);
-            EXPECT_EQ(r.stored, GetRegDword(HKEY_CURRENT_USER, kAppKey, r.name)) << r.id;
+            SendDlgItemMessageA(page, r.first, BM_CLICK, 0, 0);
+            EXPECT_EQ(r.second, GetRegDword(HKEY_CURRENT_USER, kAppKey, "Selection")) << r.first;
         }
         // The list as the user leaves it: the selection, then its notice.
         const HWND list = GetDlgItem(page, IDC_AUTO_CHANGE_SELECTION);
