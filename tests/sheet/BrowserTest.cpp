@@ -9,7 +9,6 @@
 #include "MainDialogSheet.h"
 #include <commctrl.h>
 #include <shlobj.h>
-#include <FreeImage.h>
 
 #include <functional>
 #include <string>
@@ -33,23 +32,9 @@ HWND Browser(HWND sheet)
     return PageOf(sheet, 2);
 }
 
-bool WriteJpeg(const std::string& path, int width, int height, COLORREF colour)
-{
-    FIBITMAP* dib = FreeImage_Allocate(width, height, 24);
-    const RGBQUAD quad{GetBValue(colour), GetGValue(colour), GetRValue(colour), 0};
-    const bool ok = dib && FreeImage_FillBackground(dib, &quad) &&
-                    FreeImage_Save(FIF_JPEG, dib, path.c_str(), JPEG_QUALITYSUPERB);
-    FreeImage_Unload(dib);
-    return ok;
-}
-
 class BrowserPage : public MainDialogSheet {
 protected:
-    static void SetUpTestSuite()
-    {
-        FreeImage_Initialise(TRUE);
-        theWallpaperChanger.Initialize();
-    }
+    static void SetUpTestSuite() { theWallpaperChanger.Initialize(); }
     void SetUp() override
     {
         m_registry.Set("CurrentActivePage", DWORD{2});

@@ -11,8 +11,6 @@
 #include <shlobj.h>
 #include <commctrl.h>
 
-#include <FreeImage.h>
-
 #include <functional>
 #include <string>
 #include <vector>
@@ -64,16 +62,6 @@ void PickStyle(HWND sheet, int index)
     SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
     SendMessageA(Page(sheet), WM_COMMAND, MAKEWPARAM(IDC_DISPLAY_STYLE, CBN_SELCHANGE),
                  reinterpret_cast<LPARAM>(list));
-}
-
-bool WriteJpeg(const std::string& path)
-{
-    FreeImage_Initialise(TRUE);
-    FIBITMAP* picture = FreeImage_Allocate(16, 16, 24);
-    const bool ok = picture && FreeImage_Save(FIF_JPEG, picture, path.c_str(), 0);
-    if (picture)
-        FreeImage_Unload(picture);
-    return ok;
 }
 
 // What the dialogs the page opens are answered with.
