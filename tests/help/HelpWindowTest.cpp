@@ -1,8 +1,9 @@
-// The help as the user opens it: "Help Topics" of the tray menu, posted to a
-// running Tapestrix.exe, has the shell open Tapestrix.chm beside the program
-// in the system's help viewer. Wine's viewer has no HTML engine here, so its
-// pages may stay blank; the window, its title from the compiled file and the
-// absence of the program's failure message are what can be seen.
+// The help as the user opens it: "Help Topics" of the tray menu and of the
+// settings sheet, in a running Tapestrix.exe, have the shell open
+// Tapestrix.chm beside the program in the system's help viewer. Wine's
+// viewer has no HTML engine here, so its pages may stay blank; the window,
+// its title from the compiled file and the absence of the program's failure
+// message are what can be seen.
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
@@ -96,6 +97,24 @@ TEST(HelpTopics, OpenTheCompiledHelpBesideTheProgram)
         EXPECT_EQ(TocEntries(), SendMessageA(tree, TVM_GETCOUNT, 0, 0));
         CloseHelp(help);
     }
+
+    // "Help Topics" of the settings sheet opens it too, with no message
+    // of the program's own beside the sheet.
+    PostMessageA(dialog, WM_COMMAND, ID_OPEN_SETTINGS, 0);
+    HWND sheet = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (sheet = WaitForDialogOf(tapestrix.Pid(), 0)) != nullptr; }, 15000));
+    const HWND topics = FindWindowExA(sheet, nullptr, "Button", "Help Topics");
+    ASSERT_TRUE(topics);
+    EXPECT_EQ(IDHELP, GetDlgCtrlID(topics));
+    PostMessageA(topics, BM_CLICK, 0, 0);
+    EXPECT_TRUE(WaitFor([&] { return (help = FindWindowA("HH Parent", nullptr)) != nullptr; }, 15000));
+    PumpMessages(1000);
+    for (HWND shown : WindowsOfProcess(tapestrix.Pid(), "#32770", nullptr, true))
+        EXPECT_EQ(sheet, shown) << ReadDialog(shown).text;
+    if (help)
+        CloseHelp(help);
+    PostMessageA(sheet, WM_CLOSE, 0, 0);
+    PumpMessages(500);
 
     PostMessageA(dialog, WM_COMMAND, ID_EXIT, 0);
     EXPECT_TRUE(tapestrix.WaitExit(10000));

@@ -1,10 +1,11 @@
 // The About page in a settings sheet of its own, driven from inside the
 // sheet's modal loop: the version and the links it shows, the links' look,
 // cursor and clicks (through file associations that start link_recorder,
-// never the host's browser), and "Help Topics" of the real program's sheet.
+// never the host's browser).
 #include <gtest/gtest.h>
 
 #include "GuiCounts.h"
+#include "SheetDriver.h"
 #include "TestSupport.h"
 #include <commctrl.h>
 
@@ -25,39 +26,6 @@ using namespace tpx::test;
 namespace {
 
 using Step = std::function<void(HWND sheet, HWND page)>;
-
-struct Driver {
-    CTapestrixSheet* sheet = nullptr;
-    std::vector<Step> steps;
-    size_t next = 0;
-    bool busy = false;
-    bool closed = false;
-};
-Driver* g_driver;
-
-// One step per tick; a step that pumps messages is not overtaken.
-void CALLBACK DriverTick(HWND, UINT, UINT_PTR, DWORD)
-{
-    Driver* d = g_driver;
-    const HWND sheet = d ? d->sheet->GetSafeHwnd() : nullptr;
-    if (!d || d->busy || d->closed || !sheet || !IsWindowVisible(sheet))
-        return;
-    if (d->next < d->steps.size()) {
-        d->busy = true;
-        d->steps[d->next++](sheet, PropSheet_IndexToHwnd(sheet, 0));
-        d->busy = false;
-    } else {
-        d->closed = true;
-        PostMessageA(sheet, WM_CLOSE, 0, 0);
-    }
-}
-
-std::string TextOf(HWND hwnd)
-{
-    char text[256] = "";
-    GetWindowTextA(hwnd, text, sizeof text);
-    return text;
-}
 
 CHyperlinkLabel* LabelOf(HWND page, int id)
 {
@@ -93,13 +61,10 @@ protected:
         CTapestrixSheet sheet("Tapestrix - About", nullptr, 0);
         CAboutTapestrixPage about;
         sheet.AddPage(&about);
-        Driver driver{&sheet, std::move(steps)};
-        g_driver = &driver;
-        const UINT_PTR timer = SetTimer(nullptr, 0, 100, DriverTick);
-        sheet.DoModal();
-        KillTimer(nullptr, timer);
-        g_driver = nullptr;
-        EXPECT_EQ(driver.steps.size(), driver.next) << "the sheet closed before its steps ran";
+        std::vector<SheetStep> played;
+        for (Step& step : steps)
+            played.push_back([step](HWND window) { step(window, PageOf(window, 0)); });
+        PlayInSheet(std::move(played), [&] { sheet.DoModal(); });
     }
 
     AppRegistryScope m_registry;
@@ -347,59 +312,4 @@ TEST_F(AboutSheet, TheHandShowsOverALinkAndTheArrowBesideIt)
          pointAt(IDC_LINK_WEBSITE, false), [&](HWND, HWND) { beside = GetCursor(); }});
     EXPECT_EQ(hand, overLink);
     EXPECT_EQ(LoadCursorA(nullptr, IDC_ARROW), beside);
-}
-
-TEST(AboutHelp, HelpTopicsOfTheProgramsSheetOpensTheHelpFile)
-{
-    ASSERT_TRUE(FileExists(ExeDir() + "\\Tapestrix.chm")) << "the build puts the help beside the program";
-    if (HWND stale = FindWindowA("HH Parent", nullptr))
-        PostMessageA(stale, WM_CLOSE, 0, 0);
-
-    AppRegistryScope registry;
-    registry.Set("MinimizeOnStartup", 1);
-    // Keeps Wine's desktop, and its tray, alive between programs.
-    const HWND keepAlive = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-    ChildProcess tapestrix;
-    ASSERT_TRUE(tapestrix.Start(ExeDir() + "\\Tapestrix.exe"));
-    HWND main = nullptr;
-    ASSERT_TRUE(WaitFor(
-        [&] {
-            for (HWND hwnd : WindowsOfProcess(tapestrix.Pid(), "#32770", "Tapestrix"))
-                if (!IsWindowVisible(hwnd))
-                    main = hwnd;
-            return main != nullptr;
-        },
-        15000));
-
-    PostMessageA(main, WM_COMMAND, ID_OPEN_SETTINGS, 0);
-    HWND sheet = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (sheet = WaitForDialogOf(tapestrix.Pid(), 0)) != nullptr; }, 15000));
-    EXPECT_EQ(0u, TextOf(sheet).rfind("Tapestrix - ", 0)) << TextOf(sheet);
-    const HWND topics = FindWindowExA(sheet, nullptr, "Button", "Help Topics");
-    ASSERT_TRUE(topics);
-    EXPECT_EQ(IDHELP, GetDlgCtrlID(topics));
-    PostMessageA(topics, BM_CLICK, 0, 0);
-
-    HWND help = nullptr;
-    EXPECT_TRUE(WaitFor([&] { return (help = FindWindowA("HH Parent", nullptr)) != nullptr; }, 15000));
-    // No message of the program's own beside its sheet.
-    PumpMessages(1000);
-    for (HWND dialog : WindowsOfProcess(tapestrix.Pid(), "#32770", nullptr, true))
-        EXPECT_EQ(sheet, dialog) << ReadDialog(dialog).text;
-    if (help) {
-        EXPECT_EQ("Tapestrix Help", TextOf(help));
-        DWORD pid = 0;
-        GetWindowThreadProcessId(help, &pid);
-        HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, pid);
-        PostMessageA(help, WM_CLOSE, 0, 0);
-        if (process && WaitForSingleObject(process, 5000) != WAIT_OBJECT_0)
-            TerminateProcess(process, 1);
-        if (process)
-            CloseHandle(process);
-    }
-    PostMessageA(sheet, WM_CLOSE, 0, 0);
-    PumpMessages(500);
-    PostMessageA(main, WM_COMMAND, ID_EXIT, 0);
-    EXPECT_TRUE(tapestrix.WaitExit(10000));
-    DestroyWindow(keepAlive);
 }

@@ -6,10 +6,9 @@
 #include <gtest/gtest.h>
 
 #include "GuiCounts.h"
-#include "TestSupport.h"
+#include "MainDialogSheet.h"
 #include <commctrl.h>
 #include <shlobj.h>
-#include <FreeImage.h>
 
 #include <functional>
 #include <string>
@@ -26,102 +25,26 @@ CWallpaperChanger theWallpaperChanger;
 
 namespace {
 
-using Step = std::function<void(HWND sheet)>;
-
-std::string TextOf(HWND hwnd)
-{
-    char text[512] = "";
-    GetWindowTextA(hwnd, text, sizeof text);
-    return text;
-}
-
-HWND OpenSheet()
-{
-    for (HWND hwnd : WindowsOfProcess(GetCurrentProcessId(), "#32770", nullptr, true))
-        if (TextOf(hwnd).rfind("Tapestrix - ", 0) == 0)
-            return hwnd;
-    return nullptr;
-}
+using Step = SheetStep;
 
 HWND Browser(HWND sheet)
 {
-    return reinterpret_cast<HWND>(SendMessageA(sheet, PSM_INDEXTOHWND, 2, 0));
+    return PageOf(sheet, 2);
 }
 
-struct Driver {
-    std::vector<Step> steps;
-    size_t next = 0;
-    bool closed = false;
-    bool busy = false;   // a step that waits pumps this timer's ticks too
-};
-Driver* g_driver;
-
-void CALLBACK DriverTick(HWND, UINT, UINT_PTR, DWORD)
-{
-    Driver* d = g_driver;
-    const HWND sheet = OpenSheet();
-    if (!d || d->closed || d->busy || !sheet)
-        return;
-    if (d->next < d->steps.size()) {
-        Step step = d->steps[d->next++];
-        d->busy = true;
-        step(sheet);
-        d->busy = false;
-    } else {
-        d->closed = true;
-        PostMessageA(sheet, WM_CLOSE, 0, 0);
-    }
-}
-
-bool WriteJpeg(const std::string& path, int width, int height, COLORREF colour)
-{
-    FIBITMAP* dib = FreeImage_Allocate(width, height, 24);
-    const RGBQUAD quad{GetBValue(colour), GetGValue(colour), GetRValue(colour), 0};
-    const bool ok = dib && FreeImage_FillBackground(dib, &quad) &&
-                    FreeImage_Save(FIF_JPEG, dib, path.c_str(), JPEG_QUALITYSUPERB);
-    FreeImage_Unload(dib);
-    return ok;
-}
-
-class BrowserPage : public ::testing::Test {
+class BrowserPage : public MainDialogSheet {
 protected:
-    static void SetUpTestSuite()
-    {
-        FreeImage_Initialise(TRUE);
-        theWallpaperChanger.Initialize();
-    }
+    static void SetUpTestSuite() { theWallpaperChanger.Initialize(); }
     void SetUp() override
     {
-        ASSERT_TRUE(m_dlg.Create(IDD_TAPESTRIX_DIALOG));
-        m_app.m_pMainWnd = &m_dlg;
-        m_dlg.InitTrayIconData();
         m_registry.Set("CurrentActivePage", DWORD{2});
-        m_answerer.SetHandler([this](HWND dialog, const DialogSeen& seen) {
-            if (CWnd::FromHandlePermanent(dialog))
-                return 0;
-            m_seen.push_back(seen);
-            if (m_onDialog)
-                m_onDialog(dialog);
-            return m_answer;
-        });
+        MainDialogSheet::SetUp();
     }
-    void TearDown() override
+    int Answer(HWND dialog) override
     {
-        m_dlg.DestroyWindow();
-        MSG quit;
-        PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
-        m_app.m_pMainWnd = nullptr;
-    }
-
-    void Run(std::vector<Step> steps)
-    {
-        Driver driver{std::move(steps)};
-        g_driver = &driver;
-        const UINT_PTR timer = SetTimer(nullptr, 0, 100, DriverTick);
-        SendMessageA(m_dlg.GetSafeHwnd(), WM_COMMAND, ID_OPEN_SETTINGS, 0);
-        KillTimer(nullptr, timer);
-        g_driver = nullptr;
-        EXPECT_EQ(driver.steps.size(), driver.next) << "the sheet closed before its steps ran";
+        if (m_onDialog)
+            m_onDialog(dialog);
+        return m_answer;
     }
 
     // The list is complete once the count shows.
@@ -157,29 +80,12 @@ protected:
     // The thumbnail's middle as the page paints it.
     static COLORREF ThumbnailPixel(HWND page)
     {
-        RECT frame{}, client{};
+        RECT frame{};
         GetWindowRect(GetDlgItem(page, IDC_PREVIEW_FRAME), &frame);
         MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&frame), 2);
-        GetClientRect(page, &client);
-        HDC screen = GetDC(page);
-        HDC dc = CreateCompatibleDC(screen);
-        HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
-        HGDIOBJ old = SelectObject(dc, bitmap);
-        PatBlt(dc, 0, 0, client.right, client.bottom, BLACKNESS);
-        SendMessageA(page, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
-        const COLORREF pixel = GetPixel(dc, (frame.left + frame.right) / 2, frame.top + 4);
-        SelectObject(dc, old);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
-        ReleaseDC(page, screen);
-        return pixel;
+        return PrintedClient(page, RGB(0, 0, 0)).At((frame.left + frame.right) / 2, frame.top + 4);
     }
 
-    AppRegistryScope m_registry;
-    CWinApp m_app{"Tapestrix"};
-    CTapestrixDlg m_dlg;
-    DialogAnswerer m_answerer;
-    std::vector<DialogSeen> m_seen;
     std::function<void(HWND)> m_onDialog;
     int m_answer = IDOK;
 };

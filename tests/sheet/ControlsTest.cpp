@@ -3,6 +3,7 @@
 // against every way of editing.
 #include <gtest/gtest.h>
 
+#include "SheetDriver.h"
 #include "TestSupport.h"
 
 #include <cstring>
@@ -29,40 +30,8 @@ protected:
 };
 
 // What the frame paints into a white memory bitmap of its size.
-struct Rendering {
-    HDC dc = nullptr;
-    HBITMAP bitmap = nullptr;
-    HGDIOBJ old = nullptr;
-    int width = 0, height = 0;
-    Rendering(HWND control)
-    {
-        RECT rect{};
-        GetClientRect(control, &rect);
-        width = rect.right;
-        height = rect.bottom;
-        HDC screen = GetDC(nullptr);
-        dc = CreateCompatibleDC(screen);
-        bitmap = CreateCompatibleBitmap(screen, width, height);
-        ReleaseDC(nullptr, screen);
-        old = SelectObject(dc, bitmap);
-        PatBlt(dc, 0, 0, width, height, WHITENESS);
-        SendMessageA(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
-    }
-    ~Rendering()
-    {
-        SelectObject(dc, old);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
-    }
-    COLORREF At(int x, int y) const { return GetPixel(dc, x, y); }
-    // How many pixels of row y between x0 and x1 (excluded) have `colour`.
-    int CountInRow(int y, int x0, int x1, COLORREF colour) const
-    {
-        int n = 0;
-        for (int x = x0; x < x1; ++x)
-            n += At(x, y) == colour;
-        return n;
-    }
+struct Rendering : PrintedClient {
+    explicit Rendering(HWND control) : PrintedClient(control, RGB(255, 255, 255)) {}
 };
 
 }  // namespace

@@ -6,12 +6,10 @@
 // dialog with the stored "Background" text and the swatch's pixels.
 #include <gtest/gtest.h>
 
-#include "TestSupport.h"
+#include "MainDialogSheet.h"
 #include <wininet.h>  // before shlobj.h, which hides IActiveDesktop otherwise
 #include <shlobj.h>
 #include <commctrl.h>
-
-#include <FreeImage.h>
 
 #include <functional>
 #include <string>
@@ -28,32 +26,16 @@ CWallpaperChanger theWallpaperChanger;
 
 namespace {
 
-using Step = std::function<void(HWND sheet)>;
+using Step = SheetStep;
 
 const char kColorsKey[] = "Control Panel\\Colors";
 // The colour dialog's red, green and blue fields.
 const int kRedField = 706, kGreenField = 707, kBlueField = 708;
 const int kFileTypeList = 0x470;  // cmb1: only the open-file dialog has it
 
-std::string TextOf(HWND hwnd)
-{
-    char text[MAX_PATH + 64] = "";
-    GetWindowTextA(hwnd, text, sizeof text);
-    return text;
-}
-
-std::vector<HWND> Sheets()
-{
-    std::vector<HWND> sheets;
-    for (HWND hwnd : WindowsOfProcess(GetCurrentProcessId(), "#32770", nullptr, true))
-        if (TextOf(hwnd).rfind("Tapestrix - ", 0) == 0)
-            sheets.push_back(hwnd);
-    return sheets;
-}
-
 HWND Page(HWND sheet)
 {
-    return reinterpret_cast<HWND>(SendMessageA(sheet, PSM_INDEXTOHWND, 1, 0));
+    return PageOf(sheet, 1);
 }
 
 std::string Field(HWND sheet, int id)
@@ -80,43 +62,6 @@ void PickStyle(HWND sheet, int index)
     SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
     SendMessageA(Page(sheet), WM_COMMAND, MAKEWPARAM(IDC_DISPLAY_STYLE, CBN_SELCHANGE),
                  reinterpret_cast<LPARAM>(list));
-}
-
-bool WriteJpeg(const std::string& path)
-{
-    FreeImage_Initialise(TRUE);
-    FIBITMAP* picture = FreeImage_Allocate(16, 16, 24);
-    const bool ok = picture && FreeImage_Save(FIF_JPEG, picture, path.c_str(), 0);
-    if (picture)
-        FreeImage_Unload(picture);
-    return ok;
-}
-
-// The steps run one per tick inside the sheet's loop (never inside one
-// another while a step waits in a dialog); the sheet closes after the last.
-struct Driver {
-    std::vector<Step> steps;
-    size_t next = 0;
-    bool busy = false;
-    bool closed = false;
-};
-Driver* g_driver;
-
-void CALLBACK DriverTick(HWND, UINT, UINT_PTR, DWORD)
-{
-    Driver* d = g_driver;
-    const std::vector<HWND> sheets = Sheets();
-    if (!d || d->busy || d->closed || sheets.empty())
-        return;
-    if (d->next < d->steps.size()) {
-        d->busy = true;
-        Step step = d->steps[d->next++];
-        step(sheets.front());
-        d->busy = false;
-    } else {
-        d->closed = true;
-        PostMessageA(sheets.front(), WM_CLOSE, 0, 0);
-    }
 }
 
 // What the dialogs the page opens are answered with.
@@ -148,7 +93,7 @@ BOOL WINAPI RefuseSysColors(int, const INT*, const COLORREF*)
     return FALSE;
 }
 
-class DesktopInformation : public ::testing::Test {
+class DesktopInformation : public MainDialogSheet {
 protected:
     static void SetUpTestSuite() { theWallpaperChanger.Initialize(); }
 
@@ -161,31 +106,21 @@ protected:
         ASSERT_TRUE(theWallpaperChanger.EnableActiveDesktop(FALSE));
         ASSERT_TRUE(theWallpaperChanger.SetDisplayStyle(DISPLAY_STYLE_TILE));
         m_registry.Set("CurrentActivePage", 1);
-
-        ASSERT_TRUE(m_dlg.Create(IDD_TAPESTRIX_DIALOG));
-        m_app.m_pMainWnd = &m_dlg;
-        m_dlg.InitTrayIconData();
-        m_dlg.AddTrayIcon();
-        m_answerer.SetHandler([this](HWND dialog, const DialogSeen& seen) {
-            if (CWnd::FromHandlePermanent(dialog))
-                return 0;   // the sheet and the main dialog themselves
-            m_seen.push_back(seen);
-            m_owners.push_back(GetWindow(dialog, GW_OWNER));
-            if (GetDlgItem(dialog, 0xFFFF))
-                return IDOK;   // a message box
-            // Answered once it shows (the file dialog fills its lists late).
-            g_dialog = dialog;
-            SetTimer(nullptr, 0, 100, AnswerLater);
-            return 0;
-        });
+        MainDialogSheet::SetUp();
+    }
+    // Message boxes at once; the other dialogs once they show (the file
+    // dialog fills its lists late).
+    int Answer(HWND dialog) override
+    {
+        if (GetDlgItem(dialog, 0xFFFF))
+            return IDOK;
+        g_dialog = dialog;
+        SetTimer(nullptr, 0, 100, AnswerLater);
+        return 0;
     }
     void TearDown() override
     {
-        m_dlg.RemoveTrayIcon();
-        m_dlg.DestroyWindow();
-        MSG quit;
-        PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
-        m_app.m_pMainWnd = nullptr;
+        MainDialogSheet::TearDown();
         theWallpaperChanger.Attach(m_shell);
         theWallpaperChanger.EnableActiveDesktop(m_wasActive);
         theWallpaperChanger.SetDisplayStyle(m_style);
@@ -194,22 +129,10 @@ protected:
         m_shell->Release();
     }
 
-    void Run(std::vector<Step> steps)
-    {
-        Driver driver{std::move(steps)};
-        g_driver = &driver;
-        const UINT_PTR timer = SetTimer(nullptr, 0, 150, DriverTick);
-        SendMessageA(m_dlg.GetSafeHwnd(), WM_COMMAND, ID_OPEN_SETTINGS, 0);
-        KillTimer(nullptr, timer);
-        g_driver = nullptr;
-        EXPECT_EQ(driver.steps.size(), driver.next) << "the sheet closed before its steps ran";
-    }
-
     // Clicks a button of the page; the page's dialog is answered from the
     // globals above.
     static void Click(HWND sheet, int id) { SendDlgItemMessageA(Page(sheet), id, BM_CLICK, 0, 0); }
 
-    AppRegistryScope m_registry;
     RegistrySnapshot m_colors{HKEY_CURRENT_USER, kColorsKey};
     RegistrySnapshot m_components{HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer\\Desktop\\Components"};
     const COLORREF m_background = GetSysColor(COLOR_BACKGROUND);
@@ -217,11 +140,6 @@ protected:
     BOOL m_wasActive = FALSE;
     int m_style = DISPLAY_STYLE_TILE;
     TempDir m_dir;
-    CWinApp m_app{"Tapestrix"};
-    CTapestrixDlg m_dlg;
-    DialogAnswerer m_answerer;
-    std::vector<DialogSeen> m_seen;
-    std::vector<HWND> m_owners;
 };
 
 }  // namespace
@@ -234,7 +152,7 @@ TEST_F(DesktopInformation, ShowsWhatTheShellHoldsWhenItBecomesActive)
     ASSERT_TRUE(WriteSolidBmp(tile, 8, 8, RGB(200, 30, 30)));
     m_registry.Set("WallpaperFolder", m_dir.Path());
     Run({[&](HWND sheet) {
-             EXPECT_EQ(1, static_cast<int>(SendMessageA(PropSheet_GetTabControl(sheet), TCM_GETCURSEL, 0, 0)));
+             EXPECT_EQ(1, ActivePageIndex(sheet));
              EXPECT_EQ("C:\\pages\\active.htm", Field(sheet, IDC_ACTIVE_WALLPAPER));
              EXPECT_EQ("C:\\old\\normal.bmp", Field(sheet, IDC_NORMAL_WALLPAPER));
              // The list follows the engine's style; none is selected when the
@@ -368,23 +286,12 @@ TEST_F(DesktopInformation, ColourIsAppliedStoredRedFirstAndShownInTheSwatch)
         POINT inPage = middle, edge{swatch.left, swatch.top};
         ScreenToClient(page, &inPage);
         ScreenToClient(page, &edge);
-        RECT client{};
-        GetClientRect(page, &client);
-        const HDC screenDC = GetDC(nullptr);
-        const HDC memory = CreateCompatibleDC(screenDC);
-        const HBITMAP bitmap = CreateCompatibleBitmap(screenDC, client.right, client.bottom);
-        const HGDIOBJ old = SelectObject(memory, bitmap);
-        const HBRUSH grey = CreateSolidBrush(RGB(1, 2, 3));
-        FillRect(memory, &client, grey);
-        SendMessageA(page, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
-        *printed = GetPixel(memory, inPage.x, inPage.y);
-        *frame = GetPixel(memory, edge.x, edge.y);
+        const PrintedClient printout(page, RGB(1, 2, 3));
+        *printed = printout.At(inPage.x, inPage.y);
+        *frame = printout.At(edge.x, edge.y);
         // The screen catches up with the window's drawing when it does.
+        const HDC screenDC = GetDC(nullptr);
         WaitFor([&] { return (*screen = GetPixel(screenDC, middle.x, middle.y)) == *printed; }, 2000);
-        SelectObject(memory, old);
-        DeleteObject(grey);
-        DeleteObject(bitmap);
-        DeleteDC(memory);
         ReleaseDC(nullptr, screenDC);
     };
     const INT element = COLOR_BACKGROUND;

@@ -4,7 +4,7 @@
 // Enter, and the Options page's loading, writes, timer and range check.
 #include <gtest/gtest.h>
 
-#include "TestSupport.h"
+#include "MainDialogSheet.h"
 #include <wininet.h>  // before shlobj.h, which hides IActiveDesktop otherwise
 #include <shlobj.h>
 #include <commctrl.h>
@@ -24,8 +24,6 @@ using namespace tpx::test;
 CWallpaperChanger theWallpaperChanger;
 
 namespace {
-
-using Step = std::function<void(HWND sheet)>;
 
 // ---------------------------------------------------------------- timer calls
 // The engine is linked into this program: its timer calls on the main
@@ -52,30 +50,9 @@ BOOL WINAPI RecordKillTimer(HWND hwnd, UINT_PTR id)
 
 bool InstallTimerRecorders()
 {
-    if (g_setTimer)
-        return true;
-    const std::pair<const char*, std::pair<void*, void*>> hooks[] = {
-        {"SetTimer", {reinterpret_cast<void*>(RecordSetTimer), &g_setTimer}},
-        {"KillTimer", {reinterpret_cast<void*>(RecordKillTimer), &g_killTimer}}};
-    BYTE* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
-    const auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    const DWORD imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
-    int found = 0;
-    for (auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports); imports && dll->Name; ++dll)
-        for (auto *name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk),
-                  *slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
-             name->u1.AddressOfData; ++name, ++slot)
-            for (const auto& [fn, hook] : hooks)
-                if (!IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal) &&
-                    !std::strcmp(reinterpret_cast<PIMAGE_IMPORT_BY_NAME>(base + name->u1.AddressOfData)->Name, fn)) {
-                    DWORD protect = 0;
-                    VirtualProtect(&slot->u1.Function, sizeof(void*), PAGE_READWRITE, &protect);
-                    std::memcpy(hook.second, &slot->u1.Function, sizeof(void*));
-                    std::memcpy(&slot->u1.Function, &hook.first, sizeof(void*));
-                    VirtualProtect(&slot->u1.Function, sizeof(void*), protect, &protect);
-                    ++found;
-                }
-    return found == 2;
+    return g_setTimer ||
+           (PatchImport("SetTimer", reinterpret_cast<void*>(RecordSetTimer), &g_setTimer) &&
+            PatchImport("KillTimer", reinterpret_cast<void*>(RecordKillTimer), &g_killTimer));
 }
 
 // ---------------------------------------------------------------- the sheet
@@ -89,63 +66,12 @@ bool TrayHolds(HWND owner)
     return Shell_NotifyIconA(NIM_MODIFY, &nid) != FALSE;
 }
 
-std::string TextOf(HWND hwnd)
-{
-    char text[256] = "";
-    GetWindowTextA(hwnd, text, sizeof text);
-    return text;
-}
-
-// The visible sheets of this process.
-std::vector<HWND> Sheets()
-{
-    std::vector<HWND> sheets;
-    for (HWND hwnd : WindowsOfProcess(GetCurrentProcessId(), "#32770", nullptr, true))
-        if (TextOf(hwnd).rfind("Tapestrix - ", 0) == 0)
-            sheets.push_back(hwnd);
-    return sheets;
-}
-
-HWND PageOf(HWND sheet, int index)
-{
-    return reinterpret_cast<HWND>(SendMessageA(sheet, PSM_INDEXTOHWND, static_cast<WPARAM>(index), 0));
-}
-
-int ActiveIndex(HWND sheet)
-{
-    return static_cast<int>(SendMessageA(PropSheet_GetTabControl(sheet), TCM_GETCURSEL, 0, 0));
-}
-
 HWND Options(HWND sheet)
 {
     return PageOf(sheet, 3);
 }
 
-// The steps run one per tick inside the sheet's loop; the sheet is closed
-// after the last one.
-struct Driver {
-    std::vector<Step> steps;
-    size_t next = 0;
-    bool closed = false;
-};
-Driver* g_driver;
-
-void CALLBACK DriverTick(HWND, UINT, UINT_PTR, DWORD)
-{
-    Driver* d = g_driver;
-    const std::vector<HWND> sheets = Sheets();
-    if (!d || d->closed || sheets.empty())
-        return;
-    if (d->next < d->steps.size()) {
-        Step step = d->steps[d->next++];   // a step may pump messages
-        step(sheets.front());
-    } else {
-        d->closed = true;
-        PostMessageA(sheets.front(), WM_CLOSE, 0, 0);
-    }
-}
-
-class SettingsSheet : public ::testing::Test {
+class SettingsSheet : public MainDialogSheet {
 protected:
     static void SetUpTestSuite()
     {
@@ -154,52 +80,19 @@ protected:
     }
     void SetUp() override
     {
-        ASSERT_TRUE(m_dlg.Create(IDD_TAPESTRIX_DIALOG));
-        m_app.m_pMainWnd = &m_dlg;
-        m_dlg.InitTrayIconData();
-        m_dlg.AddTrayIcon();
+        MainDialogSheet::SetUp();
         g_timerOwner = m_dlg.GetSafeHwnd();
         g_timerLog.clear();
-        m_answerer.SetHandler([this](HWND dialog, const DialogSeen& seen) {
-            if (CWnd::FromHandlePermanent(dialog))
-                return 0;   // the sheet and the main dialog themselves
-            m_seen.push_back(seen);
-            m_owners.push_back(GetWindow(dialog, GW_OWNER));
-            return IDOK;
-        });
     }
     void TearDown() override
     {
         g_timerOwner = nullptr;
-        m_dlg.RemoveTrayIcon();
-        m_dlg.DestroyWindow();
-        MSG quit;
-        PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
-        m_app.m_pMainWnd = nullptr;
+        MainDialogSheet::TearDown();
     }
-
-    // Opens the sheet as the tray menu does and plays `steps` in it.
-    void Run(std::vector<Step> steps)
-    {
-        Driver driver{std::move(steps)};
-        g_driver = &driver;
-        const UINT_PTR timer = SetTimer(nullptr, 0, 150, DriverTick);
-        SendMessageA(m_dlg.GetSafeHwnd(), WM_COMMAND, ID_OPEN_SETTINGS, 0);
-        KillTimer(nullptr, timer);
-        g_driver = nullptr;
-        EXPECT_EQ(driver.steps.size(), driver.next) << "the sheet closed before its steps ran";
-    }
-    static Step ToOptions()
+    static SheetStep ToOptions()
     {
         return [](HWND sheet) { ASSERT_TRUE(SendMessageA(sheet, PSM_SETCURSEL, 3, 0)); };
     }
-
-    AppRegistryScope m_registry;
-    CWinApp m_app{"Tapestrix"};
-    CTapestrixDlg m_dlg;
-    DialogAnswerer m_answerer;
-    std::vector<DialogSeen> m_seen;
-    std::vector<HWND> m_owners;
 };
 
 }  // namespace
@@ -212,7 +105,7 @@ TEST_F(SettingsSheet, OpensAloneWithItsTabsAndOnlyHelpTopicsWhileTheIconIsAway)
         EXPECT_EQ(nullptr, GetWindow(sheet, GW_OWNER));
         EXPECT_TRUE(GetWindowLongA(sheet, GWL_EXSTYLE) & WS_EX_APPWINDOW);
         EXPECT_EQ("Tapestrix - Weaving pictures into your desktop", TextOf(sheet));
-        EXPECT_EQ(0, ActiveIndex(sheet));   // nothing remembered: About
+        EXPECT_EQ(0, ActivePageIndex(sheet));   // nothing remembered: About
 
         const HWND tab = PropSheet_GetTabControl(sheet);
         ASSERT_EQ(4, TabCtrl_GetItemCount(tab));
@@ -247,7 +140,7 @@ TEST_F(SettingsSheet, OpensAloneWithItsTabsAndOnlyHelpTopicsWhileTheIconIsAway)
         EXPECT_FALSE(TrayHolds(main));
         // The command again while it is open: no second sheet.
         SendMessageA(main, WM_COMMAND, ID_OPEN_SETTINGS, 0);
-        EXPECT_EQ(1u, Sheets().size());
+        EXPECT_EQ(1u, OpenSheets().size());
 
         // No help file beside this program: the sheet says so over itself.
         const FileSetAside away(ExeDir() + "\\Tapestrix.chm");
@@ -259,15 +152,8 @@ TEST_F(SettingsSheet, OpensAloneWithItsTabsAndOnlyHelpTopicsWhileTheIconIsAway)
         EXPECT_EQ("Tapestrix", m_seen[0].caption);
         EXPECT_EQ(sheet, m_owners[0]);
     }});
-    EXPECT_TRUE(Sheets().empty());
+    EXPECT_TRUE(OpenSheets().empty());
     EXPECT_TRUE(TrayHolds(main));
-}
-
-TEST_F(SettingsSheet, OpensOnThePageLeftLast)
-{
-    Run({ToOptions()});
-    EXPECT_EQ(3u, GetRegDword(HKEY_CURRENT_USER, kAppKey, "CurrentActivePage"));
-    Run({[](HWND sheet) { EXPECT_EQ(3, ActiveIndex(sheet)); }});
 }
 
 TEST_F(SettingsSheet, EnterInAFieldOrOnAButtonDoesNothing)
@@ -290,7 +176,7 @@ TEST_F(SettingsSheet, EnterInAFieldOrOnAButtonDoesNothing)
     EXPECT_TRUE(m_seen.empty()) << m_seen[0].text;   // the help file was not asked for
 }
 
-TEST_F(SettingsSheet, OptionsShowThePagesDefaultsAndStoreNothingButThePage)
+TEST_F(SettingsSheet, OptionsShowThePagesDefaultsStoreNothingButThePageAndOpenAgain)
 {
     Run({ToOptions(), [](HWND sheet) {
         const HWND page = Options(sheet);
@@ -319,40 +205,11 @@ TEST_F(SettingsSheet, OptionsShowThePagesDefaultsAndStoreNothingButThePage)
     EXPECT_EQ(1u, values);
     EXPECT_EQ(3u, GetRegDword(HKEY_CURRENT_USER, kAppKey, "CurrentActivePage"));
     EXPECT_TRUE(m_seen.empty());
+    // The page left last is the page shown next time.
+    Run({[](HWND sheet) { EXPECT_EQ(3, ActivePageIndex(sheet)); }});
 }
 
-TEST_F(SettingsSheet, CheckBoxesShowAndStoreWhatTheProgramDoesWithAFlag)
-{
-    // Other flags than 0 and 1: the engine hides the desktop items only for
-    // 1 and takes any other set flag as on.  Out-of-range periods stored
-    // earlier do not stop the sheet from opening without a word.
-    const struct {
-        const char* name;
-        int id;
-        DWORD stored;
-        bool shown;
-        DWORD afterClick;
-    } flags[] = {{"HideDesktopItems", IDC_HIDE_DESKTOP_ITEMS, 2, false, 1},
-                 {"MinimizeOnStartup", IDC_MINIMIZE_ON_STARTUP, 7, true, 0},
-                 {"TurnOnSoundEffects", IDC_SOUND_EFFECTS, 0xFFFFFFFF, true, 0},
-                 {"MinimizeAllWindows", IDC_MINIMIZE_ALL_WINDOWS, 1, true, 0},
-                 {"ConvertToBmp", IDC_CONVERT_TO_BMP, 0, false, 1}};
-    for (const auto& f : flags)
-        m_registry.Set(f.name, f.stored);
-    m_registry.Set("HideItemTimer", 50);
-    m_registry.Set("AutoChangeTimer", 0);
-    Run({[&](HWND sheet) {
-        EXPECT_TRUE(m_seen.empty()) << m_seen[0].text;
-        for (const auto& f : flags) {
-            const HWND box = GetDlgItem(Options(sheet), f.id);
-            EXPECT_EQ(f.shown, SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED) << f.name;
-            SendMessageA(box, BM_CLICK, 0, 0);
-            EXPECT_EQ(f.afterClick, GetRegDword(HKEY_CURRENT_USER, kAppKey, f.name)) << f.name;
-        }
-    }});
-}
-
-TEST_F(SettingsSheet, TypedSecondsAreStoredAtOnceAndNeverReachATimerOutOfBounds)
+TEST_F(SettingsSheet, AutoChangeRunsEveryThirtySecondsOrTheTypedSecondsNeverOutOfBounds)
 {
     m_registry.Set("CurrentActivePage", 3);
     // Cut to the field's six digits; a minus sign is no number of seconds;
@@ -370,6 +227,10 @@ TEST_F(SettingsSheet, TypedSecondsAreStoredAtOnceAndNeverReachATimerOutOfBounds)
         const HWND field = GetDlgItem(page, IDC_AUTO_CHANGE_TIMER);
         const HWND box = GetDlgItem(page, IDC_AUTO_CHANGE);
         auto stored = [] { return GetRegDword(HKEY_CURRENT_USER, kAppKey, "AutoChangeTimer"); };
+        // Nothing stored yet: every thirty seconds.
+        SendMessageA(box, BM_CLICK, 0, 0);
+        SendMessageA(box, BM_CLICK, 0, 0);
+        EXPECT_EQ((std::vector<std::string>{"Set(101,30000)", "Kill(101)"}), g_timerLog);
 
         // Typed digit by digit, stored digit by digit.
         SetWindowTextA(field, "");
@@ -414,16 +275,6 @@ TEST_F(SettingsSheet, TypedSecondsAreStoredAtOnceAndNeverReachATimerOutOfBounds)
     }});
 }
 
-TEST_F(SettingsSheet, AutoChangeWithoutAStoredPeriodRunsEveryThirtySeconds)
-{
-    m_registry.Set("CurrentActivePage", 3);
-    Run({[](HWND sheet) {
-        SendDlgItemMessageA(Options(sheet), IDC_AUTO_CHANGE, BM_CLICK, 0, 0);
-        EXPECT_EQ((std::vector<std::string>{"Set(101,30000)"}), g_timerLog);
-        EXPECT_TRUE(KillTimer(g_timerOwner, IDT_AUTO_CHANGE));   // still running after the sheet's steps
-    }});
-}
-
 TEST_F(SettingsSheet, LeavingOptionsWithANumberOutOfRangeIsRefused)
 {
     m_registry.Set("CurrentActivePage", 3);
@@ -435,14 +286,14 @@ TEST_F(SettingsSheet, LeavingOptionsWithANumberOutOfRangeIsRefused)
                  {IDC_HIDE_ITEM_TIMER, "11", "Please enter a whole number from 1 to 10."},
                  {IDC_AUTO_CHANGE_TIMER, "0", "Please enter a whole number from 1 to 999999."},
                  {IDC_AUTO_CHANGE_TIMER, "", "Please enter a whole number."}};
-    std::vector<Step> steps;
+    std::vector<SheetStep> steps;
     for (const auto& c : cases)
         steps.push_back([&](HWND sheet) {
             const HWND field = GetDlgItem(Options(sheet), c.id);
             SetWindowTextA(field, c.text);
             m_seen.clear();
             EXPECT_FALSE(SendMessageA(sheet, PSM_SETCURSEL, 0, 0)) << c.text;
-            EXPECT_EQ(3, ActiveIndex(sheet));
+            EXPECT_EQ(3, ActivePageIndex(sheet));
             ASSERT_EQ(1u, m_seen.size()) << c.text;
             EXPECT_EQ("Tapestrix", m_seen[0].caption);
             EXPECT_EQ(c.message, m_seen[0].text);
@@ -461,22 +312,43 @@ TEST_F(SettingsSheet, LeavingOptionsWithANumberOutOfRangeIsRefused)
     Run(steps);
 }
 
-TEST_F(SettingsSheet, EveryChoiceIsStoredOrAppliedAtOnce)
+TEST_F(SettingsSheet, EveryChoiceShowsWhatTheProgramDoesAndIsStoredOrAppliedAtOnce)
 {
     m_registry.Set("CurrentActivePage", 3);
+    // Other flags than 0 and 1: the engine hides the desktop items only for
+    // 1 and takes any other set flag as on.  Out-of-range periods stored
+    // earlier do not stop the sheet from opening without a word.
     const struct {
-        int id;
         const char* name;
+        int id;
         DWORD stored;
-    } radios[] = {{IDC_MANUAL, "Selection", 0}, {IDC_SEQUENTIAL, "Selection", 2}, {IDC_RANDOM, "Selection", 1}};
+        bool shown;
+        DWORD afterClick;
+    } flags[] = {{"HideDesktopItems", IDC_HIDE_DESKTOP_ITEMS, 2, false, 1},
+                 {"MinimizeOnStartup", IDC_MINIMIZE_ON_STARTUP, 7, true, 0},
+                 {"TurnOnSoundEffects", IDC_SOUND_EFFECTS, 0xFFFFFFFF, true, 0},
+                 {"MinimizeAllWindows", IDC_MINIMIZE_ALL_WINDOWS, 1, true, 0},
+                 {"ConvertToBmp", IDC_CONVERT_TO_BMP, 0, false, 1}};
+    for (const auto& f : flags)
+        m_registry.Set(f.name, f.stored);
+    m_registry.Set("HideItemTimer", 50);
+    m_registry.Set("AutoChangeTimer", 0);
+    const std::pair<int, DWORD> radios[] = {{IDC_MANUAL, 0}, {IDC_SEQUENTIAL, 2}, {IDC_RANDOM, 1}};
     IActiveDesktop* shell = nullptr;
     ASSERT_EQ(S_OK, CoCreateInstance(CLSID_ActiveDesktop, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveDesktop,
                                      reinterpret_cast<void**>(&shell)));
     Run({[&](HWND sheet) {
         const HWND page = Options(sheet);
+        EXPECT_TRUE(m_seen.empty()) << m_seen[0].text;
+        for (const auto& f : flags) {
+            const HWND box = GetDlgItem(page, f.id);
+            EXPECT_EQ(f.shown, SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED) << f.name;
+            SendMessageA(box, BM_CLICK, 0, 0);
+            EXPECT_EQ(f.afterClick, GetRegDword(HKEY_CURRENT_USER, kAppKey, f.name)) << f.name;
+        }
         for (const auto& r : radios) {
-            SendDlgItemMessageA(page, r.id, BM_CLICK, 0, 0);
-            EXPECT_EQ(r.stored, GetRegDword(HKEY_CURRENT_USER, kAppKey, r.name)) << r.id;
+            SendDlgItemMessageA(page, r.first, BM_CLICK, 0, 0);
+            EXPECT_EQ(r.second, GetRegDword(HKEY_CURRENT_USER, kAppKey, "Selection")) << r.first;
         }
         // The list as the user leaves it: the selection, then its notice.
         const HWND list = GetDlgItem(page, IDC_AUTO_CHANGE_SELECTION);

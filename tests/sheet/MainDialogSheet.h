@@ -1,0 +1,74 @@
+// The fixture of the sheet tests that open the settings sheet as the
+// program does: the hidden main dialog of this process with its tray icon,
+// an empty application key, and every message box or common dialog recorded
+// with its owner and answered through Answer; and a JPEG of one colour
+// written by the decoder the program links.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "SheetDriver.h"
+#include "TestSupport.h"
+#include <FreeImage.h>
+
+#include <string>
+#include <vector>
+
+#include "app/TapestrixDlg.h"
+#include "framework/App.h"
+#include "res/resource.h"
+
+namespace tpx::test {
+
+inline bool WriteJpeg(const std::string& path, int width = 16, int height = 16, COLORREF colour = RGB(0, 0, 0))
+{
+    FreeImage_Initialise(TRUE);
+    FIBITMAP* dib = FreeImage_Allocate(width, height, 24);
+    const RGBQUAD quad{GetBValue(colour), GetGValue(colour), GetRValue(colour), 0};
+    const bool ok = dib && FreeImage_FillBackground(dib, &quad) &&
+                    FreeImage_Save(FIF_JPEG, dib, path.c_str(), JPEG_QUALITYSUPERB);
+    FreeImage_Unload(dib);
+    return ok;
+}
+
+class MainDialogSheet : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dlg.Create(IDD_TAPESTRIX_DIALOG));
+        m_app.m_pMainWnd = &m_dlg;
+        m_dlg.InitTrayIconData();
+        m_dlg.AddTrayIcon();
+        m_answerer.SetHandler([this](HWND dialog, const DialogSeen& seen) {
+            if (CWnd::FromHandlePermanent(dialog))
+                return 0;   // the sheet and the main dialog themselves
+            m_seen.push_back(seen);
+            m_owners.push_back(GetWindow(dialog, GW_OWNER));
+            return Answer(dialog);
+        });
+    }
+    void TearDown() override
+    {
+        m_dlg.RemoveTrayIcon();
+        m_dlg.DestroyWindow();
+        MSG quit;
+        PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+        m_app.m_pMainWnd = nullptr;
+    }
+    virtual int Answer(HWND) { return IDOK; }
+
+    // Opens the sheet as the tray menu does and plays `steps` in it.
+    void Run(std::vector<SheetStep> steps)
+    {
+        PlayInSheet(std::move(steps), [this] { SendMessageA(m_dlg.GetSafeHwnd(), WM_COMMAND, ID_OPEN_SETTINGS, 0); });
+    }
+
+    AppRegistryScope m_registry;
+    CWinApp m_app{"Tapestrix"};
+    CTapestrixDlg m_dlg;
+    DialogAnswerer m_answerer;
+    std::vector<DialogSeen> m_seen;
+    std::vector<HWND> m_owners;
+};
+
+}  // namespace tpx::test

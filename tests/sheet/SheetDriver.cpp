@@ -1,0 +1,110 @@
+// The sheet test programs' shared driver and WM_PRINTCLIENT capture.
+#include "SheetDriver.h"
+
+#include <gtest/gtest.h>
+#include <commctrl.h>
+
+#include "TestSupport.h"
+
+namespace tpx::test {
+
+namespace {
+
+struct Driver {
+    std::vector<SheetStep> steps;
+    size_t next = 0;
+    bool busy = false;   // a step that waits pumps this timer's ticks too
+    bool closed = false;
+};
+Driver* g_driver;
+
+void CALLBACK DriverTick(HWND, UINT, UINT_PTR, DWORD)
+{
+    Driver* d = g_driver;
+    const std::vector<HWND> sheets = OpenSheets();
+    if (!d || d->busy || d->closed || sheets.empty())
+        return;
+    if (d->next < d->steps.size()) {
+        d->busy = true;
+        SheetStep step = d->steps[d->next++];
+        step(sheets.front());
+        d->busy = false;
+    } else {
+        d->closed = true;
+        PostMessageA(sheets.front(), WM_CLOSE, 0, 0);
+    }
+}
+
+}  // namespace
+
+std::string TextOf(HWND hwnd)
+{
+    char text[MAX_PATH + 64] = "";
+    GetWindowTextA(hwnd, text, sizeof text);
+    return text;
+}
+
+std::vector<HWND> OpenSheets()
+{
+    std::vector<HWND> sheets;
+    for (HWND hwnd : WindowsOfProcess(GetCurrentProcessId(), "#32770", nullptr, true))
+        if (TextOf(hwnd).rfind("Tapestrix - ", 0) == 0)
+            sheets.push_back(hwnd);
+    return sheets;
+}
+
+HWND PageOf(HWND sheet, int index)
+{
+    return reinterpret_cast<HWND>(SendMessageA(sheet, PSM_INDEXTOHWND, static_cast<WPARAM>(index), 0));
+}
+
+int ActivePageIndex(HWND sheet)
+{
+    return static_cast<int>(SendMessageA(PropSheet_GetTabControl(sheet), TCM_GETCURSEL, 0, 0));
+}
+
+bool PlayInSheet(std::vector<SheetStep> steps, const std::function<void()>& open)
+{
+    Driver driver{std::move(steps)};
+    g_driver = &driver;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 100, DriverTick);
+    open();
+    KillTimer(nullptr, timer);
+    g_driver = nullptr;
+    EXPECT_EQ(driver.steps.size(), driver.next) << "the sheet closed before its steps ran";
+    return driver.steps.size() == driver.next;
+}
+
+PrintedClient::PrintedClient(HWND window, COLORREF background)
+{
+    RECT client{};
+    GetClientRect(window, &client);
+    width = client.right;
+    height = client.bottom;
+    HDC screen = GetDC(nullptr);
+    m_dc = CreateCompatibleDC(screen);
+    m_bitmap = CreateCompatibleBitmap(screen, width, height);
+    ReleaseDC(nullptr, screen);
+    m_old = SelectObject(m_dc, m_bitmap);
+    HBRUSH fill = CreateSolidBrush(background);
+    FillRect(m_dc, &client, fill);
+    DeleteObject(fill);
+    SendMessageA(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(m_dc), PRF_CLIENT);
+}
+
+PrintedClient::~PrintedClient()
+{
+    SelectObject(m_dc, m_old);
+    DeleteObject(m_bitmap);
+    DeleteDC(m_dc);
+}
+
+int PrintedClient::CountInRow(int y, int x0, int x1, COLORREF colour) const
+{
+    int n = 0;
+    for (int x = x0; x < x1; ++x)
+        n += At(x, y) == colour;
+    return n;
+}
+
+}  // namespace tpx::test
