@@ -15,27 +15,6 @@ using namespace tpx::test;
 
 namespace {
 
-// The hidden main dialog of a running copy; its message boxes carry the
-// same title but are shown.
-HWND MainDialogOf(DWORD pid)
-{
-    for (HWND hwnd : WindowsOfProcess(pid, "#32770", "Tapestrix"))
-        if (!IsWindowVisible(hwnd))
-            return hwnd;
-    return nullptr;
-}
-
-// Waits for the shell to hold `owner`'s icon: NIM_MODIFY changing nothing
-// succeeds only then.
-bool TrayHasIcon(HWND owner, DWORD timeoutMs = 5000)
-{
-    NOTIFYICONDATAA nid{};
-    nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
-    nid.hWnd = owner;
-    nid.uID = 128;
-    return WaitFor([&] { return Shell_NotifyIconA(NIM_MODIFY, &nid) != FALSE; }, timeoutMs);
-}
-
 // The settings sheet of a running copy: its visible top-level dialog whose
 // title starts with "Tapestrix - ".
 HWND SettingsSheetOf(DWORD pid)
@@ -47,11 +26,6 @@ HWND SettingsSheetOf(DWORD pid)
             return hwnd;
     }
     return nullptr;
-}
-
-std::string NormalWallpaper()
-{
-    return GetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper").value_or("(none)");
 }
 
 bool WaitForWallpaper(const std::string& path)

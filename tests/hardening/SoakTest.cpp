@@ -253,9 +253,8 @@ TEST(Soak, TenMinutesOfChangesEveryOneShownNothingLeaksNoMessageBoxesPileUp)
     EXPECT_LE(last.handles, settled.handles + 16);
     EXPECT_LE(last.privateBytes, settled.privateBytes + 8 * 1024 * 1024);
 
-    for (HWND hwnd : WindowsOfProcess(process.Pid(), "#32770", "Tapestrix"))
-        if (!IsWindowVisible(hwnd))
-            PostMessageA(hwnd, WM_COMMAND, ID_EXIT, 0);
+    if (const HWND dialog = MainDialogOf(process.Pid()))
+        PostMessageA(dialog, WM_COMMAND, ID_EXIT, 0);
     EXPECT_TRUE(process.WaitExit(15000));
     DestroyWindow(keepAlive);
 }

@@ -19,28 +19,6 @@ namespace {
 
 const char kColorsKey[] = "Control Panel\\Colors";
 
-HWND MainDialogOf(DWORD pid)
-{
-    for (HWND hwnd : WindowsOfProcess(pid, "#32770", "Tapestrix"))
-        if (!IsWindowVisible(hwnd))
-            return hwnd;
-    return nullptr;
-}
-
-bool TrayHasIcon(HWND owner)
-{
-    NOTIFYICONDATAA nid{};
-    nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
-    nid.hWnd = owner;
-    nid.uID = 128;
-    return WaitFor([&] { return Shell_NotifyIconA(NIM_MODIFY, &nid) != FALSE; });
-}
-
-std::string NormalWallpaper()
-{
-    return GetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper").value_or("(none)");
-}
-
 // A value's stored type and bytes.
 std::pair<DWORD, std::string> RawValue(const char* key, const char* name)
 {

@@ -17,15 +17,6 @@ using namespace tpx::test;
 
 namespace {
 
-// The hidden main dialog; the program's message boxes have its title too.
-HWND MainDialogOf(DWORD pid)
-{
-    for (HWND hwnd : WindowsOfProcess(pid, "#32770", "Tapestrix"))
-        if (!IsWindowVisible(hwnd))
-            return hwnd;
-    return nullptr;
-}
-
 // Entries of the help project's table of contents, books included.
 LRESULT TocEntries()
 {

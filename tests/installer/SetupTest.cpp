@@ -122,9 +122,7 @@ protected:
             return false;
         WaitFor(
             [&] {
-                for (HWND hwnd : WindowsOfProcess(m_app.Pid(), "#32770", "Tapestrix"))
-                    if (!IsWindowVisible(hwnd))
-                        m_dialog = hwnd;
+                m_dialog = MainDialogOf(m_app.Pid());
                 return m_dialog || !m_app.IsRunning();
             },
             15000);

@@ -57,15 +57,6 @@ bool InstallTimerRecorders()
 
 // ---------------------------------------------------------------- the sheet
 
-bool TrayHolds(HWND owner)
-{
-    NOTIFYICONDATAA nid{};
-    nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
-    nid.hWnd = owner;
-    nid.uID = TRAY_ICON_ID;
-    return Shell_NotifyIconA(NIM_MODIFY, &nid) != FALSE;
-}
-
 HWND Options(HWND sheet)
 {
     return PageOf(sheet, 3);
@@ -137,7 +128,7 @@ TEST_F(SettingsSheet, OpensAloneWithItsTabsAndOnlyHelpTopicsWhileTheIconIsAway)
         EXPECT_EQ(h.top, t.top);
         EXPECT_EQ(h.bottom, t.bottom);
 
-        EXPECT_FALSE(TrayHolds(main));
+        EXPECT_FALSE(TrayHasIcon(main, 0));
         // The command again while it is open: no second sheet.
         SendMessageA(main, WM_COMMAND, ID_OPEN_SETTINGS, 0);
         EXPECT_EQ(1u, OpenSheets().size());
@@ -153,7 +144,7 @@ TEST_F(SettingsSheet, OpensAloneWithItsTabsAndOnlyHelpTopicsWhileTheIconIsAway)
         EXPECT_EQ(sheet, m_owners[0]);
     }});
     EXPECT_TRUE(OpenSheets().empty());
-    EXPECT_TRUE(TrayHolds(main));
+    EXPECT_TRUE(TrayHasIcon(main, 0));
 }
 
 TEST_F(SettingsSheet, EnterInAFieldOrOnAButtonDoesNothing)

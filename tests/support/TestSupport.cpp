@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include <shellapi.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -579,6 +581,28 @@ std::vector<HWND> WindowsOfProcess(DWORD pid, const char* className, const char*
     EnumState st{pid, className, title, visibleOnly, {}};
     EnumWindows(EnumProc, reinterpret_cast<LPARAM>(&st));
     return st.found;
+}
+
+HWND MainDialogOf(DWORD pid)
+{
+    for (HWND hwnd : WindowsOfProcess(pid, "#32770", "Tapestrix"))
+        if (!IsWindowVisible(hwnd))
+            return hwnd;
+    return nullptr;
+}
+
+bool TrayHasIcon(HWND owner, DWORD timeoutMs)
+{
+    NOTIFYICONDATAA nid{};
+    nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    nid.hWnd = owner;
+    nid.uID = 128;
+    return WaitFor([&] { return Shell_NotifyIconA(NIM_MODIFY, &nid) != FALSE; }, timeoutMs);
+}
+
+std::string NormalWallpaper()
+{
+    return GetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper").value_or("(none)");
 }
 
 HWND WaitForDialogOf(DWORD pid, DWORD timeoutMs)

@@ -210,6 +210,16 @@ bool PatchImport(const char* function, const void* replacement, void* original);
 // Top-level windows of a process, optionally filtered by class and title.
 std::vector<HWND> WindowsOfProcess(DWORD pid, const char* className = nullptr,
                                    const char* title = nullptr, bool visibleOnly = false);
+
+// The program's hidden main dialog in process `pid` (its message boxes carry
+// the same title but are shown); null while there is none.
+HWND MainDialogOf(DWORD pid);
+// Whether the shell holds the tray icon of `owner`, waiting up to timeoutMs:
+// Wine's tray answers a NIM_MODIFY that changes nothing only for an icon it
+// holds.  With 0 it asks once and pumps nothing.
+bool TrayHasIcon(HWND owner, DWORD timeoutMs = 5000);
+// The normal desktop's wallpaper as the shell recorded it.
+std::string NormalWallpaper();
 // Waits for a visible "#32770" window of the process (a message box, say).
 HWND WaitForDialogOf(DWORD pid, DWORD timeoutMs = 10000);
 
