@@ -25,7 +25,6 @@ namespace {
 const char kTrayTip[] = "Tapestrix";
 const char kMenuNotLoaded[] = "Popup menu not available due to error occured during loading";
 const char kFolderBrowserTitle[] = "Choose the folder containing your wallpapers";
-const char kHelpFile[] = "Tapestrix.chm";
 const char kHelpNotLaunched[] = "Unable to launch help file";
 const char kSheetCaption[] = "Tapestrix - Weaving pictures into your desktop";
 
@@ -380,10 +379,7 @@ void CTapestrixDlg::OnSelectSequential()
 
 void CTapestrixDlg::OnHelpTopics()
 {
-    const CString path = GetProgramFilePath(kHelpFile);
-    const HINSTANCE launched =
-        ::ShellExecuteA(nullptr, nullptr, path, nullptr, nullptr, SW_SHOWMAXIMIZED);
-    if (reinterpret_cast<INT_PTR>(launched) <= 32)
+    if (!LaunchHelpFile())
         AfxMessageBox(kHelpNotLaunched);
 }
 

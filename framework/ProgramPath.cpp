@@ -1,6 +1,7 @@
 #include "framework/ProgramPath.h"
 
 #include <windows.h>
+#include <shellapi.h>
 
 CString GetProgramFilePath(CString name)
 {
@@ -17,4 +18,11 @@ CString GetProgramFilePath(CString name)
     if (name.IsEmpty())
         return program.Left(slash);
     return program.Left(slash + 1) + name;
+}
+
+BOOL LaunchHelpFile()
+{
+    const HINSTANCE launched =
+        ::ShellExecuteA(nullptr, nullptr, GetProgramFilePath("Tapestrix.chm"), nullptr, nullptr, SW_SHOWMAXIMIZED);
+    return reinterpret_cast<INT_PTR>(launched) > 32;
 }

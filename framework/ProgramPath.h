@@ -9,3 +9,7 @@
 // folder itself without a trailing backslash.  Empty when the program's path
 // cannot be read whole or holds no backslash.
 CString GetProgramFilePath(CString name);
+
+// Opens the help file, Tapestrix.chm beside the program, through the shell
+// (maximised).  FALSE when the shell could not; the caller says so.
+BOOL LaunchHelpFile();

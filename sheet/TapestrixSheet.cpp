@@ -9,7 +9,6 @@
 
 namespace {
 
-const char kHelpFile[] = "Tapestrix.chm";
 const char kHelpNotLaunched[] = "Unable to launch help file";
 const char kProductName[] = "Tapestrix";
 // The property sheet's standard tab control and Apply button.
@@ -173,8 +172,6 @@ void CTapestrixSheet::OnPaint(HDC printDC)
 
 void CTapestrixSheet::OnHelpButton()
 {
-    const CString path = GetProgramFilePath(kHelpFile);
-    const HINSTANCE launched = ::ShellExecuteA(nullptr, nullptr, path, nullptr, nullptr, SW_SHOWMAXIMIZED);
-    if (reinterpret_cast<INT_PTR>(launched) <= 32)
+    if (!LaunchHelpFile())
         SheetMessageBox(m_hWnd, kHelpNotLaunched);
 }
