@@ -9,6 +9,7 @@
 #include "engine/WallpaperChanger.h"
 #include "engine/WallpaperSelection.h"
 #include "framework/App.h"
+#include "framework/FolderDialog.h"
 #include "framework/Gdi.h"
 #include "framework/Handles.h"
 #include "framework/ProgramPath.h"
@@ -312,16 +313,15 @@ void CTapestrixDlg::OnWallpaperFolder()
     PIDLIST_ABSOLUTE item = ::SHBrowseForFolderA(&browse);
     if (!item)
         return;
-    char path[MAX_PATH] = "";
-    const BOOL converted = ::SHGetPathFromIDListA(item, path);
+    CString path;
+    const BOOL converted = GetPathFromItemList(item, &path);
     ::CoTaskMemFree(item);
     // An item without a file system path leaves the stored folder as it was
     // rather than replacing it with nothing.
-    path[MAX_PATH - 1] = '\0';
-    if (!converted || path[0] == '\0')
+    if (!converted)
         return;
     WriteSettingText(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_WALLPAPER_FOLDER, path,
-                     static_cast<DWORD>(strlen(path)));
+                     static_cast<DWORD>(path.GetLength()));
 }
 
 void CTapestrixDlg::ApplyDisplayStyle(int style, LPCSTR failureMessage)

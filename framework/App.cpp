@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "framework/ProgramPath.h"
+
 namespace {
 
 // The application object of the program (there is at most one).
@@ -9,10 +11,7 @@ CWinApp* g_app = nullptr;
 
 CString ProgramTitle()
 {
-    char path[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    path[MAX_PATH - 1] = '\0';
-    CString title(path);
+    CString title = GetProgramPath();
     title = title.Mid(title.ReverseFind('\\') + 1);
     const int dot = title.ReverseFind('.');
     return dot > 0 ? title.Left(dot) : title;

@@ -39,7 +39,7 @@ private:
     CWnd* m_pParentWnd;
     std::string m_strFilter;
     CString m_strDefaultExtension;
-    char m_szFileName[MAX_PATH] = "";
+    char m_szFileName[TPX_MAX_PATH_BYTES + 1] = "";  // any path of MAX_PATH characters
 };
 
 class CColorDialog {

@@ -112,7 +112,9 @@ BOOL CFileException::GetErrorMessage(LPSTR error, UINT maxError, PUINT helpConte
             text += *p;
         }
     }
-    const size_t length = std::min<size_t>(static_cast<size_t>(text.GetLength()), maxError - 1);
+    // A file name in the message may be cut short, but not inside a character.
+    const size_t length = static_cast<size_t>(CharacterBoundary(
+        text, text.GetLength(), static_cast<int>(std::min<UINT>(maxError - 1, 0x7FFFFFFF))));
     memcpy(error, static_cast<LPCSTR>(text), length);
     error[length] = '\0';
     return TRUE;
@@ -222,7 +224,7 @@ BOOL CFileFind::FindFile(LPCSTR pattern)
 
     // The folder part of the pattern, made absolute, so that GetFilePath
     // gives full paths whatever the current directory is later.
-    char full[MAX_PATH * 2];
+    char full[TPX_MAX_PATH_BYTES * 2];
     char* namePart = nullptr;
     const DWORD length = GetFullPathNameA(pattern, sizeof(full), full, &namePart);
     if (length == 0 || length >= sizeof(full)) {

@@ -9,6 +9,16 @@ CFolderDialog::CFolderDialog(LPCSTR title, UINT flags, HWND owner)
 {
 }
 
+BOOL GetPathFromItemList(PCIDLIST_ABSOLUTE item, CString* path)
+{
+    WCHAR wide[MAX_PATH] = L"";
+    CString narrow;
+    if (!item || !path || !SHGetPathFromIDListW(item, wide) || !wide[0] || !WideToAnsi(wide, -1, &narrow))
+        return FALSE;
+    *path = narrow;
+    return TRUE;
+}
+
 INT_PTR CFolderDialog::DoModal()
 {
     char displayName[MAX_PATH] = "";
@@ -21,9 +31,5 @@ INT_PTR CFolderDialog::DoModal()
     const CCoTaskMemHandle chosen(SHBrowseForFolderA(&info));
     if (!chosen)
         return IDCANCEL;
-    char path[MAX_PATH] = "";
-    if (!SHGetPathFromIDListA(static_cast<PCIDLIST_ABSOLUTE>(chosen.Get()), path) || !path[0])
-        return IDCANCEL;
-    m_strPath = path;
-    return IDOK;
+    return GetPathFromItemList(static_cast<PCIDLIST_ABSOLUTE>(chosen.Get()), &m_strPath) ? IDOK : IDCANCEL;
 }

@@ -5,8 +5,14 @@
 #pragma once
 
 #include <windows.h>
+#include <shtypes.h>
 
 #include "framework/String.h"
+
+// The file-system path of a shell item list in the ANSI code page, asked of
+// the shell in UTF-16 (its A form cuts a path at MAX_PATH bytes).  FALSE
+// for an item without a path or one the code page cannot express.
+BOOL GetPathFromItemList(PCIDLIST_ABSOLUTE item, CString* path);
 
 class CFolderDialog {
 public:

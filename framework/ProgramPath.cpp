@@ -3,15 +3,22 @@
 #include <windows.h>
 #include <shellapi.h>
 
+CString GetProgramPath()
+{
+    // Asked in UTF-16: the A function cuts its answer at MAX_PATH bytes,
+    // which a folder name in UTF-8 may need more of.
+    WCHAR module[MAX_PATH] = L"";
+    const DWORD length = ::GetModuleFileNameW(nullptr, module, MAX_PATH);
+    CString program;
+    // A cut-off path would name some other folder.
+    if (length == 0 || length >= MAX_PATH || !WideToAnsi(module, static_cast<int>(length), &program))
+        return CString();
+    return program;
+}
+
 CString GetProgramFilePath(CString name)
 {
-    char module[MAX_PATH] = "";
-    const DWORD length = ::GetModuleFileNameA(nullptr, module, MAX_PATH);
-    // A cut-off path would name some other folder.
-    if (length == 0 || length >= MAX_PATH)
-        return CString();
-
-    const CString program(module);
+    const CString program = GetProgramPath();
     const int slash = program.ReverseFind('\\');
     if (slash < 0)
         return CString();

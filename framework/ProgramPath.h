@@ -5,6 +5,10 @@
 
 #include "framework/String.h"
 
+// The running program's full path; empty when it cannot be read whole or
+// the code page cannot express it.
+CString GetProgramPath();
+
 // The running program's folder joined with `name`; with an empty name, the
 // folder itself without a trailing backslash.  Empty when the program's path
 // cannot be read whole or holds no backslash.

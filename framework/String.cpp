@@ -243,3 +243,70 @@ void CStringArray::RemoveAt(int index, int count)
     const int end = std::min(index + count, GetSize());
     m_items.erase(m_items.begin() + index, m_items.begin() + end);
 }
+
+int CharacterBoundary(LPCSTR text, int length, int limit)
+{
+    if (!text || limit <= 0)
+        return 0;
+    if (limit >= length)
+        return length;
+    if (GetACP() == CP_UTF8) {
+        // A byte 10xxxxxx continues the character before it.
+        while (limit > 0 && (static_cast<unsigned char>(text[limit]) & 0xC0) == 0x80)
+            --limit;
+        return limit;
+    }
+    int end = 0;
+    for (LPCSTR p = text; *p;) {
+        const LPCSTR next = CharNextExA(CP_ACP, p, 0);
+        if (next == p || next - text > limit)
+            break;
+        end = static_cast<int>(next - text);
+        p = next;
+    }
+    return end;
+}
+
+std::wstring AnsiToWide(LPCSTR text)
+{
+    const int count = text ? MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0) : 0;
+    if (count <= 1)
+        return std::wstring();
+    std::wstring wide(static_cast<size_t>(count), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], count);
+    wide.resize(static_cast<size_t>(count - 1));
+    return wide;
+}
+
+BOOL WideToAnsi(const WCHAR* text, int length, CString* ansi, UINT codePage)
+{
+    if (!text || !ansi)
+        return FALSE;
+    if (length < 0)
+        length = static_cast<int>(wcslen(text));
+    if (length == 0) {
+        ansi->Empty();
+        return TRUE;
+    }
+    if (codePage == CP_ACP)
+        codePage = GetACP();
+    // UTF-8 holds every character but refuses a lone surrogate only when
+    // asked to; other code pages tell whether they had to substitute, once
+    // the look-alike ("best fit") substitutes are switched off as well.
+    const bool utf8 = codePage == CP_UTF8;
+    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+    BOOL substituted = FALSE;
+    BOOL* used = utf8 ? nullptr : &substituted;
+    const int size = WideCharToMultiByte(codePage, flags, text, length, nullptr, 0, nullptr, used);
+    if (size <= 0 || substituted)
+        return FALSE;
+    std::string buffer(static_cast<size_t>(size), '\0');
+    if (WideCharToMultiByte(codePage, flags, text, length, &buffer[0], size, nullptr, used) != size || substituted)
+        return FALSE;
+    // An embedded NUL would cut the text short.
+    const CString converted(buffer.data(), size);
+    if (converted.GetLength() != size)
+        return FALSE;
+    *ansi = converted;
+    return TRUE;
+}

@@ -1,5 +1,10 @@
 // CString: the program's single-byte (ANSI code page) text value, and
-// CStringArray: an ordered list of such texts (paths, file lists).
+// CStringArray: an ordered list of such texts (paths, file lists); the
+// conversions between that code page and the UTF-16 of the shell's and the
+// file system's wide interfaces.
+//
+// The program's manifest makes UTF-8 its ANSI code page, so a text may take
+// up to three bytes a character: lengths here are bytes, never characters.
 //
 // Nothing here throws on bad input: a null text is the empty text, and
 // out-of-range positions are clamped (Left(99) of "abc" is "abc").
@@ -121,3 +126,24 @@ public:
 private:
     std::vector<CString> m_items;
 };
+
+// Bytes that a path of MAX_PATH UTF-16 characters takes at most in the ANSI
+// code page: three a character in UTF-8 (a surrogate pair, two characters,
+// takes four).  Buffers that receive a path from an A function are this big.
+#define TPX_MAX_PATH_BYTES (MAX_PATH * 3)
+
+// The longest start of `text` (`length` bytes) within `limit` bytes that
+// ends between two characters of the ANSI code page: where a text must be
+// shortened, no character is cut in two.
+int CharacterBoundary(LPCSTR text, int length, int limit);
+
+// `text` (ANSI code page) as UTF-16; empty for a null text or one the code
+// page cannot read.
+std::wstring AnsiToWide(LPCSTR text);
+
+// The first `length` UTF-16 characters of `text` (-1: up to its NUL) in
+// `codePage` (CP_ACP: the process's ANSI code page).  FALSE, and `ansi`
+// untouched, when some character has no exact form there: a character the
+// code page lacks (the A functions would give "?" or a look-alike, naming
+// no file) or a broken surrogate pair.
+BOOL WideToAnsi(const WCHAR* text, int length, CString* ansi, UINT codePage = CP_ACP);
