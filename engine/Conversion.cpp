@@ -39,9 +39,12 @@ class CReplacementFile {
 public:
     explicit CReplacementFile(const CString& target) : m_target(target)
     {
-        char name[MAX_PATH];
-        if (!target.IsEmpty() && GetTempFileNameA(FolderOf(target), "tpx", 0, name))
-            m_temp = name;
+        // Named in UTF-16: the A function cuts the name it gives back at
+        // MAX_PATH bytes, which a folder named in UTF-8 may exceed.
+        WCHAR name[MAX_PATH];
+        if (!target.IsEmpty() && GetTempFileNameW(AnsiToWide(FolderOf(target)).c_str(), L"tpx", 0, name) &&
+            !WideToAnsi(name, -1, &m_temp))
+            DeleteFileW(name);
     }
     ~CReplacementFile()
     {
@@ -90,8 +93,8 @@ BOOL HasSaneSize(FREE_IMAGE_FORMAT format, const CString& source)
 {
     if (format != FIF_GIF)
         return HasSaneHeaderSize(format, source);
-    WCHAR wide[MAX_PATH] = {};
-    return MultiByteToWideChar(CP_ACP, 0, source, -1, wide, MAX_PATH) > 0 && !IsOversizedGifFile(wide);
+    const std::wstring wide = AnsiToWide(source);
+    return !wide.empty() && !IsOversizedGifFile(wide.c_str());
 }
 
 BOOL WriteWithFreeImage(FREE_IMAGE_FORMAT format, const CString& source, const CString& target)

@@ -25,8 +25,9 @@ void ShowPictureError(LPCSTR text)
 
 void ShowFileError(const CFileException& error)
 {
-    char text[256] = "";
-    error.GetErrorMessage(text, 255);
+    // Room for the system's text around a path of MAX_PATH characters.
+    char text[TPX_MAX_PATH_BYTES + 256] = "";
+    error.GetErrorMessage(text, sizeof text);
     ShowPictureError(text);
 }
 

@@ -19,18 +19,6 @@ namespace {
 const WORD kMinimizeAllCommand = 419;      // the taskbar's "Minimize all windows"
 const WORD kUndoMinimizeAllCommand = 416;  // and its undo
 
-// The shell takes wide text; paths are in the ANSI code page.
-std::wstring Widen(LPCSTR text)
-{
-    const int count = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (count <= 0)
-        return std::wstring();
-    std::wstring wide(static_cast<size_t>(count), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], count);
-    wide.resize(static_cast<size_t>(count - 1));
-    return wide;
-}
-
 // Reads the shell's desktop item options into *options and marks Active
 // Desktop on or off there; reading first keeps fEnableComponents as the
 // shell has it.
@@ -46,7 +34,7 @@ BOOL MarkActiveDesktop(IActiveDesktop* desktop, BOOL enable, COMPONENTSOPT* opti
 
 BOOL ApplyWallpaper(IActiveDesktop* desktop, LPCSTR path, DWORD flags)
 {
-    return SUCCEEDED(desktop->SetWallpaper(Widen(path).c_str(), 0)) && SUCCEEDED(desktop->ApplyChanges(flags));
+    return SUCCEEDED(desktop->SetWallpaper(AnsiToWide(path).c_str(), 0)) && SUCCEEDED(desktop->ApplyChanges(flags));
 }
 
 // A value of the shell read whole, whatever its length and type: the Active

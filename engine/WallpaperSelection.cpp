@@ -163,42 +163,25 @@ private:
         if ((length == 1 && name[0] == L'.') || (length == 2 && name[0] == L'.' && name[1] == L'.'))
             return;
         FolderEntry entry;
-        // A name the ANSI file functions cannot express is no path of ours:
-        // an empty one would stand for the folder itself.
-        if (!Narrow(name, length, &entry.name))
+        // A name the code page cannot express exactly (it would come back
+        // with "?" or a look-alike and open nothing) is given by its short
+        // name where the caller allows it and the file system keeps one that
+        // converts; otherwise the entry is no path of ours and is left out.
+        if (!WideToAnsi(name, length, &entry.name, m_codePage) &&
+            !(m_bShortNames && info.ShortNameLength &&
+              WideToAnsi(info.ShortName, static_cast<int>(info.ShortNameLength / sizeof(WCHAR)), &entry.name,
+                         m_codePage)))
+            return;
+        // An empty name would stand for the folder itself.
+        if (entry.name.IsEmpty())
             return;
         entry.isDirectory = (info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        // A character the code page lacks comes back as "?", which no file
-        // name holds: the long name opens nothing, its short name does.
-        if (m_bShortNames && info.ShortNameLength && entry.name.Find('?') >= 0 &&
-            std::find(name, name + length, L'?') == name + length) {
-            CString shortName;
-            if (Narrow(info.ShortName, static_cast<int>(info.ShortNameLength / sizeof(WCHAR)), &shortName) &&
-                shortName.Find('?') < 0)
-                entry.name = shortName;
-        }
         if (!entry.isDirectory && m_accept && !m_accept(entry.name))
             return;
         entry.isLink = (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
         entry.fileId = info.FileId.QuadPart;
         entry.wideName.assign(name, static_cast<size_t>(length));
         entries->push_back(std::move(entry));
-    }
-
-    // The name as the ANSI file functions would give it, however many bytes
-    // it takes in the code page (up to three a character in UTF-8); FALSE
-    // when it cannot be converted.
-    BOOL Narrow(const WCHAR* name, int length, CString* narrow) const
-    {
-        const int size = WideCharToMultiByte(m_codePage, 0, name, length, nullptr, 0, nullptr, nullptr);
-        if (size <= 0)
-            return FALSE;
-        std::string buffer(static_cast<size_t>(size), '\0');
-        const int count = WideCharToMultiByte(m_codePage, 0, name, length, &buffer[0], size, nullptr, nullptr);
-        if (count <= 0)
-            return FALSE;
-        *narrow = CString(buffer.data(), count);
-        return TRUE;
     }
 
     // Characters of a path as the file functions count them, in UTF-16.
@@ -241,7 +224,7 @@ void CollectWallpapers(CString folder, CStringArray* list, BOOL acceptAllFiles)
         return;
     // Paths are listed in full, as the folder's full path joined with the
     // names, whatever the current directory is.
-    char fullPath[MAX_PATH * 2];
+    char fullPath[TPX_MAX_PATH_BYTES * 2];
     const DWORD length = GetFullPathNameA(folder, sizeof fullPath, fullPath, nullptr);
     if (length == 0 || length >= sizeof fullPath)
         return;
@@ -260,5 +243,5 @@ void CollectWallpapers(CString folder, CStringArray* list, BOOL acceptAllFiles)
     };
     WalkFolderTree(CString(fullPath),
                    [list](const CString& holder, const CString& name) { list->Add(JoinFolderPath(holder, name)); },
-                   accept);
+                   accept, TRUE);
 }

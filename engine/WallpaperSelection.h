@@ -19,8 +19,8 @@
 // folders on file systems that report no index (0 or -1), need an identity
 // query of their own.  A folder whose identity stays unknown is scanned.
 // Paths are the folder's full path joined with the names in the ANSI code
-// page, as the ANSI find functions give them; a name that cannot be
-// converted is left out.
+// page (UTF-8 under the program's manifest, so any name fits); see
+// WalkFolderTree for a name the code page cannot express.
 #pragma once
 
 #include <functional>
@@ -36,9 +36,10 @@ using FolderFileFilter = std::function<bool(const CString& name)>;
 
 // The walk the scan is made of, for every listing of a folder tree: every
 // file below `folder` in the order above, every directory once, links that
-// lead back ending there.  With `shortNamesForUnmappable`, a name holding a
-// character the code page lacks (it would come back with "?" and open
-// nothing) is given as the file's short name when the file system keeps one.
+// lead back ending there.  A name holding a character the code page lacks
+// (the A functions would give "?" or a look-alike, which opens nothing) is
+// given as the file's short name with `shortNamesForUnmappable`, when the
+// file system keeps one; otherwise the entry is left out.
 void WalkFolderTree(const CString& folder, const FolderFileVisitor& visit, const FolderFileFilter& accept = nullptr,
                     BOOL shortNamesForUnmappable = FALSE);
 
@@ -48,6 +49,7 @@ CString JoinFolderPath(const CString& folder, const CString& name);
 // Appends to `list` the full paths of the wallpaper candidates in `folder`
 // and all its sub-folders: every file when `acceptAllFiles` (Active Desktop
 // shows anything), otherwise names ending in ".bmp", and also ".jpg" and
-// ".gif" while the "ConvertToBmp" setting is on.  An empty folder text scans
+// ".gif" while the "ConvertToBmp" setting is on; a name the code page cannot
+// express comes as its short name, or not at all.  An empty folder text scans
 // nothing; a folder that cannot be searched contributes nothing.
 void CollectWallpapers(CString folder, CStringArray* list, BOOL acceptAllFiles);

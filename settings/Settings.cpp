@@ -1,5 +1,8 @@
 #include "settings/Settings.h"
 
+#include <cwchar>
+#include <string>
+
 #include "framework/Handles.h"
 
 namespace {
@@ -76,17 +79,26 @@ BOOL ReadSettingString(HKEY root, LPCSTR subKey, LPCSTR name, CString* value)
     CRegKeyHandle key = OpenKey(root, subKey);
     if (!key)
         return FALSE;
-    // One byte beyond what the query may fill stays NUL, so text without
-    // a terminator (binary data, a string stored without its NUL) still ends.
-    // Only text is text: a number, binary data or a list of strings counts
-    // as missing, and so does a value without a single byte.
-    char buffer[TPX_SETTING_STRING_BYTES + 1] = {};
-    DWORD size = TPX_SETTING_STRING_BYTES;
+    // Asked in UTF-16, as the registry keeps every string, so the limit
+    // counts characters: a path of MAX_PATH characters may take three times
+    // as many bytes in UTF-8, and the A query would refuse it or cut it.
+    // One character beyond what the query may fill stays NUL, so text
+    // without a terminator (binary data, a string stored without its NUL)
+    // still ends.  Only text is text: a number, binary data or a list of
+    // strings counts as missing, and so does a value without a single byte.
+    WCHAR buffer[TPX_SETTING_STRING_CHARS + 1] = {};
+    DWORD size = TPX_SETTING_STRING_CHARS * sizeof(WCHAR);
     DWORD type = REG_NONE;
-    if (RegQueryValueExA(key.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buffer),
+    if (RegQueryValueExW(key.Get(), AnsiToWide(name).c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer),
                          &size) != ERROR_SUCCESS ||
         (type != REG_SZ && type != REG_EXPAND_SZ) || size == 0)
         return FALSE;
-    *value = buffer;
+    // Characters the code page lacks become "?", as the A query gives them.
+    const int length = static_cast<int>(wcsnlen(buffer, size / sizeof(WCHAR)));
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, buffer, length, nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<size_t>(bytes > 0 ? bytes : 0), '\0');
+    if (bytes > 0)
+        WideCharToMultiByte(CP_ACP, 0, buffer, length, &text[0], bytes, nullptr, nullptr);
+    *value = CString(text.c_str(), bytes);
     return TRUE;
 }

@@ -87,9 +87,9 @@
 #define TPX_DEFAULT_SUPPORT_EMAIL "support@brindlecourt.example"
 #define TPX_DEFAULT_COMMENT_EMAIL "comments@brindlecourt.example"
 
-// The longest stored value ReadSettingString accepts, in bytes (a NUL
-// included when there is one).
-#define TPX_SETTING_STRING_BYTES 260
+// The longest stored value ReadSettingString accepts, in UTF-16 characters
+// (a NUL included when there is one): a path of MAX_PATH characters.
+#define TPX_SETTING_STRING_CHARS MAX_PATH
 
 // ---------------------------------------------------------------- the five functions
 
@@ -102,7 +102,9 @@ BOOL WriteSettingText(HKEY root, LPCSTR subKey, LPCSTR name, LPCSTR text, DWORD 
 // Reads a REG_DWORD of 4 bytes, keeping all 32 bits; a value of any other
 // type or size counts as missing.
 BOOL ReadSettingDword(HKEY root, LPCSTR subKey, LPCSTR name, DWORD* value);
-// Reads a REG_SZ or REG_EXPAND_SZ (unexpanded) of 1 to 260 bytes as text;
-// any other type, an empty or a longer value counts as missing.  The result
-// ends at the first NUL, or after the bytes read when they hold none.
+// Reads a REG_SZ or REG_EXPAND_SZ (unexpanded) of 1 to 260 UTF-16
+// characters (the registry's own form, whatever wrote it) as text in the
+// ANSI code page, however many bytes that takes; any other type, an empty or
+// a longer value counts as missing.  The result ends at the first NUL, or
+// after the characters read when they hold none.
 BOOL ReadSettingString(HKEY root, LPCSTR subKey, LPCSTR name, CString* value);
