@@ -84,14 +84,17 @@ TEST_F(Tapestrix, StartsOnceIntoTheTrayWhoseDoubleClickChanges)
     // or straight into the tray: the icon is there either way.
     // The periodic change already runs under the start-up sheet.
     DeleteRegValue(HKEY_CURRENT_USER, kAppKey, "MinimizeOnStartup");
-    ASSERT_TRUE(WriteSolidBmp(Picture("a.bmp"), 8, 8, RGB(200, 0, 0)));
+    // Named in Greek with an emoji: the program's UTF-8 code page keeps the
+    // name (under another one it would come by its short name).
+    const std::string kPicture = "\xCE\xA9\xCE\xBC\xCE\xAD\xCE\xB3\xCE\xB1 \xF0\x9F\x8C\x85.bmp";
+    ASSERT_TRUE(WriteSolidBmp(Picture(kPicture), 8, 8, RGB(200, 0, 0)));
     m_registry.Set("EnableAutoChange", 1);
     m_registry.Set("AutoChangeTimer", 1);
     ASSERT_TRUE(Start());
     HWND sheet = nullptr;
     ASSERT_TRUE(WaitFor([&] { return (sheet = SettingsSheetOf(m_process.Pid())) != nullptr; }, 15000));
     EXPECT_FALSE(TrayHasIcon(m_dialog, 300));
-    EXPECT_TRUE(WaitForWallpaper(Picture("a.bmp"))) << NormalWallpaper();
+    EXPECT_TRUE(WaitForWallpaper(Picture(kPicture))) << NormalWallpaper();
     EXPECT_TRUE(IsWindowVisible(sheet));
     PostMessageA(sheet, WM_CLOSE, 0, 0);
     EXPECT_TRUE(TrayHasIcon(m_dialog));
@@ -114,7 +117,7 @@ TEST_F(Tapestrix, StartsOnceIntoTheTrayWhoseDoubleClickChanges)
     bool changed = false;
     for (int x = client.right - place / 2; x > client.right - 4 * place && !changed; x -= place) {
         PostMessageA(tray, WM_LBUTTONDBLCLK, 0, MAKELPARAM(x, client.bottom / 2));
-        changed = WaitFor([&] { return NormalWallpaper() == Picture("a.bmp"); }, 1500);
+        changed = WaitFor([&] { return NormalWallpaper() == Picture(kPicture); }, 1500);
     }
     EXPECT_TRUE(changed) << NormalWallpaper();
 

@@ -160,7 +160,9 @@ TEST_F(Setup, SilentInstallGoesIntoTheFolderGivenAndLeavesShownDialogsAlone)
             exitRequests += msg == WM_COMMAND && wp == kIdExit;
             return CallWindowProcA(dialogProc, hwnd, msg, wp, lp);
         })));
-    const std::string dir = m_temp / "Some Folder";
+    // A folder named in Greek, CJK and emoji (this program, like Tapestrix,
+    // runs in UTF-8): installed into, started from, removed by the uninstaller.
+    const std::string dir = m_temp / "Programme \xCE\xA9\xCE\xBC\xCE\xAD\xCE\xB3\xCE\xB1 \xE6\x9D\xB1 \xF0\x9F\x8C\x85";
     ASSERT_TRUE(Install("/S /D=" + dir));
     PumpMessages(100);
     EXPECT_EQ(0, exitRequests);
@@ -169,6 +171,7 @@ TEST_F(Setup, SilentInstallGoesIntoTheFolderGivenAndLeavesShownDialogsAlone)
     EXPECT_EQ(dir, GetRegString(HKEY_CURRENT_USER, kUninstallKey, "InstallLocation"));
     EXPECT_EQ(dir + "\\tpxactivedesktop.dll", GetRegString(HKEY_LOCAL_MACHINE, kProviderKey, ""));
     EXPECT_FALSE(FileExists(DefaultInstallDir()));
+    EXPECT_TRUE(StartApp(dir) && ExitApp());
 }
 
 TEST_F(Setup, SilentInstallSetsUpTheUserAndTheInstalledCopyChangesTheWallpaper)

@@ -59,7 +59,7 @@ TEST_F(SettingsStore, NumbersAreWholeDwordsAndAnythingElseKeepsTheDefault)
     }
 }
 
-TEST_F(SettingsStore, TextsUpToTwoHundredSixtyBytesReadWholeAndTerminated)
+TEST_F(SettingsStore, TextsUpToTwoHundredSixtyCharactersReadWholeAndTerminated)
 {
     ASSERT_TRUE(WriteSettingString(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_WALLPAPER_FOLDER, "C:\\Wallpapers"));
     EXPECT_EQ("C:\\Wallpapers", GetRegString(HKEY_CURRENT_USER, kAppKey, "WallpaperFolder").value_or("?"));

@@ -117,27 +117,38 @@ bool MakeDirs(const std::string& path)
     return true;
 }
 
-void RemoveTree(const std::string& path)
+// In UTF-16: a name of many non-Latin characters overflows the A find data.
+static void RemoveTreeW(const std::wstring& path)
 {
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((path + "\\*").c_str(), &fd);
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((path + L"\\*").c_str(), &fd);
     if (h != INVALID_HANDLE_VALUE) {
         do {
-            const std::string name = fd.cFileName;
-            if (name == "." || name == "..")
+            const std::wstring name = fd.cFileName;
+            if (name == L"." || name == L"..")
                 continue;
-            const std::string full = path + "\\" + name;
-            SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+            const std::wstring full = path + L"\\" + name;
+            SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
             // A link to a folder is removed as a link, never followed.
             if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
                 !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-                RemoveTree(full);
-            else if (!DeleteFileA(full.c_str()))
-                RemoveDirectoryA(full.c_str());
-        } while (FindNextFileA(h, &fd));
+                RemoveTreeW(full);
+            else if (!DeleteFileW(full.c_str()))
+                RemoveDirectoryW(full.c_str());
+        } while (FindNextFileW(h, &fd));
         FindClose(h);
     }
-    RemoveDirectoryA(path.c_str());
+    RemoveDirectoryW(path.c_str());
+}
+
+void RemoveTree(const std::string& path)
+{
+    std::wstring wide(path.size() + 1, L'\0');
+    const int count = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
+    if (count <= 1)
+        return;
+    wide.resize(static_cast<size_t>(count - 1));
+    RemoveTreeW(wide);
 }
 
 FileSetAside::FileSetAside(std::string path) : m_path(std::move(path))

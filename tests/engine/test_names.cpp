@@ -1,0 +1,236 @@
+// File names in any script, through everything that handles a path: the
+// folder scan and the sequential choice, the conversion, the shell's
+// wallpaper values (read back in UTF-16, as the shell keeps them), the
+// preview; and the scan under a code page that cannot hold them.  This
+// program carries the UTF-8 code page of Tapestrix.exe in its manifest.
+#include <algorithm>
+#include <cwchar>
+
+#include "EngineTest.h"
+#include "engine/Conversion.h"
+#include "engine/Picture.h"
+#include "engine/WallpaperSelection.h"
+#include "framework/File.h"
+#include "framework/FolderDialog.h"
+#include "settings/Settings.h"
+
+namespace tpx::test {
+namespace {
+
+std::string Utf8(const std::wstring& text)
+{
+    std::string bytes(text.size() * 4 + 1, '\0');
+    bytes.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &bytes[0],
+                                                         static_cast<int>(bytes.size()), nullptr, nullptr) - 1));
+    return bytes;
+}
+
+std::wstring Wide(const std::string& text)
+{
+    std::wstring wide(text.size() + 1, L'\0');
+    wide.resize(static_cast<size_t>(
+        MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &wide[0], static_cast<int>(wide.size())) - 1));
+    return wide;
+}
+
+// A string value as the registry keeps it, or "-" when there is none.
+std::wstring RegW(const char* subKey, const wchar_t* name)
+{
+    WCHAR value[4 * MAX_PATH];
+    DWORD size = sizeof value;
+    return RegGetValueW(HKEY_CURRENT_USER, Wide(subKey).c_str(), name, RRF_RT_REG_SZ, nullptr, value, &size) ==
+                   ERROR_SUCCESS
+               ? value
+               : L"-";
+}
+
+bool SetRegW(const char* subKey, const wchar_t* name, const std::wstring& value)
+{
+    return RegSetKeyValueW(HKEY_CURRENT_USER, Wide(subKey).c_str(), name, REG_SZ, value.c_str(),
+                           static_cast<DWORD>((value.size() + 1) * sizeof(WCHAR))) == ERROR_SUCCESS;
+}
+
+// The scan's listing with the short names taken off the names holding `strip`.
+WCHAR g_strip;
+UINT g_codePage;
+decltype(&GetFileInformationByHandleEx) g_list;
+decltype(&GetACP) g_acp;
+
+BOOL WINAPI ListWithoutSomeShortNames(HANDLE folder, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID buffer, DWORD size)
+{
+    const BOOL ok = g_list(folder, kind, buffer, size);
+    if (!ok || !g_strip || (kind != FileIdBothDirectoryInfo && kind != FileIdBothDirectoryRestartInfo))
+        return ok;
+    for (auto* record = static_cast<BYTE*>(buffer);;) {
+        auto* info = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(record);
+        const WCHAR* name = info->FileName;
+        if (std::find(name, name + info->FileNameLength / sizeof(WCHAR), g_strip) != name + info->FileNameLength / 2)
+            info->ShortNameLength = 0;
+        if (!info->NextEntryOffset)
+            return ok;
+        record += info->NextEntryOffset;
+    }
+}
+UINT WINAPI CodePage()
+{
+    return g_codePage ? g_codePage : g_acp();
+}
+
+class Names : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        static const bool patched =
+            PatchImport("GetFileInformationByHandleEx", reinterpret_cast<void*>(ListWithoutSomeShortNames), &g_list) &&
+            PatchImport("GetACP", reinterpret_cast<void*>(CodePage), &g_acp);
+        ASSERT_TRUE(patched);
+        ASSERT_EQ(GetACP(), UINT(CP_UTF8)) << "the manifest's code page is not in force";
+        ASSERT_TRUE(WritePicture(dir / "seed.jpg", 64, 48));
+    }
+    void TearDown() override { g_strip = 0, g_codePage = 0; }
+
+    // Copies of the seed picture under `names` (".jpg" added; a name may
+    // hold sub-folders) in `folder`.
+    void Make(const std::wstring& folder, const std::vector<std::wstring>& names)
+    {
+        CreateDirectoryW(folder.c_str(), nullptr);
+        for (const std::wstring& name : names) {
+            const std::wstring path = folder + L"\\" + name + L".jpg";
+            for (size_t at = folder.size() + 1; (at = path.find(L'\\', at)) != std::wstring::npos; ++at)
+                CreateDirectoryW(path.substr(0, at).c_str(), nullptr);
+            ASSERT_TRUE(CopyFileW(Wide(dir / "seed.jpg").c_str(), path.c_str(), FALSE)) << Utf8(name);
+        }
+    }
+
+    AppRegistryScope registry;
+    TempDir dir;
+};
+
+TEST_F(Names, EveryScriptThroughScanChoiceConversionShellAndPreview)
+{
+    const std::wstring folder = Wide(dir.Path()) + L"\\Bilder \x03A9\x03BC\x03AD\x03B3\x03B1 \x6771\x4EAC";
+    std::vector<std::wstring> names = {
+        L"Cr\x00E8me br\x00FBl\x00E9\x0065",                    // Latin-1 accents
+        L"\x0391\x03BA\x03C1\x03CC\x03C0\x03BF\x03BB\x03B7",    // Greek
+        L"\x041C\x043E\x0441\x043A\x0432\x0430",                // Cyrillic
+        L"\x6771\x4EAC\x306E\x591C",                            // CJK
+        L"\x05E9\x05DC\x05D5\x05DD",                            // Hebrew
+        L"\x0645\x0631\x062D\x0628\x0627",                      // Arabic
+        L"\xD83C\xDF05 sunrise \xD83D\xDE00",                   // emoji (surrogate pairs)
+        L"e\x0301\x0323 a\x0308",                               // combining marks
+        // 200 CJK characters, 600 bytes (in three parts: Linux keeps at most
+        // 255 bytes a name).
+        std::wstring(70, L'\x5C71') + L"\\" + std::wstring(70, L'\x5DDD') + L"\\" + std::wstring(60, L'\x6D77'),
+    };
+    // A path of MAX_PATH characters with its NUL: over 500 bytes in UTF-8.
+    const std::wstring cyrillic(120, L'\x0436');
+    names.push_back(cyrillic + L"\\" + std::wstring(MAX_PATH - 1 - folder.size() - 1 - 121 - 4, L'\x0436'));
+    Make(folder, names);
+
+    // The folder as an earlier version stored it: UTF-16, read the same.
+    ASSERT_TRUE(SetRegW(kAppKey, L"WallpaperFolder", folder));
+    CString stored;
+    ASSERT_TRUE(ReadSettingString(HKEY_CURRENT_USER, kAppKey, "WallpaperFolder", &stored));
+    EXPECT_EQ(std::string(stored), Utf8(folder));
+
+    registry.Set("ConvertToBmp", 1);
+    CStringArray list;
+    CollectWallpapers(stored, &list, FALSE);
+    std::vector<std::wstring> listed, expected;
+    for (int i = 0; i < list.GetSize(); ++i)
+        listed.push_back(Wide(static_cast<LPCSTR>(list[i])));
+    for (const std::wstring& name : names)
+        expected.push_back(folder + L"\\" + name + L".jpg");
+    std::sort(listed.begin(), listed.end());
+    std::sort(expected.begin(), expected.end());
+    ASSERT_EQ(listed, expected);
+
+    // The sequence goes through the list, each converted into a bitmap in a
+    // folder with such a name too, the shell's records naming it.
+    // Its path takes over MAX_PATH bytes, but not characters.
+    const std::wstring converted =
+        folder + L"\\\x0421\x0432\x043E\x0434\x043A\x0430 \xD83C\xDF05 " + std::wstring(100, L'\x0436') + L"\\c.bmp";
+    CreateDirectoryW(converted.substr(0, converted.rfind(L'\\')).c_str(), nullptr);
+    ASSERT_TRUE(SetRegW(kAppKey, L"ConvertedBmpPath", converted));
+    CWallpaperChanger changer;
+    ASSERT_TRUE(changer.Initialize()) << "tpxactivedesktop.dll is not registered in the prefix";
+    ASSERT_TRUE(changer.EnableActiveDesktop(FALSE) && changer.SetDisplayStyle(DISPLAY_STYLE_CENTER));
+    SetRegW(kGeneralKey, L"BackupWallpaper", L"");
+    for (int i = 0; i < list.GetSize(); ++i) {
+        const std::wstring path = Wide(static_cast<LPCSTR>(list[i]));
+        changer.ChangeToNextWallpaper(&list);
+        EXPECT_EQ(RegW(kAppKey, L"BmpConvertedFrom"), path) << i;
+        EXPECT_EQ(RegW(kGeneralKey, L"BackupWallpaper"), converted) << i;
+        EXPECT_EQ(ReadBmpInfo(Utf8(converted)).width, 64) << i;
+
+        CPicture preview;
+        EXPECT_TRUE(preview.Load(list[i]) && preview.m_nWidth == 64 && preview.m_nHeight == 48) << i;
+    }
+    // The Active Desktop takes the picture itself.
+    ASSERT_TRUE(changer.EnableActiveDesktop(TRUE));
+    for (int i = 0; i < list.GetSize(); ++i) {
+        EXPECT_TRUE(changer.SetActiveDesktopWallpaper(list[i])) << i;
+        EXPECT_EQ(RegW(kGeneralKey, L"Wallpaper"), Wide(static_cast<LPCSTR>(list[i]))) << i;
+    }
+    changer.EnableActiveDesktop(FALSE);
+}
+
+TEST_F(Names, FolderChoicesAndFileMessagesKeepEveryCharacter)
+{
+    // Over MAX_PATH bytes in UTF-8, in names of at most 255 bytes.
+    const std::wstring parent = Wide(dir.Path()) + L"\\" + std::wstring(80, L'\x6771');
+    const std::wstring folder = parent + L"\\" + std::wstring(80, L'\x4EAC');
+    ASSERT_TRUE(CreateDirectoryW(parent.c_str(), nullptr) && CreateDirectoryW(folder.c_str(), nullptr));
+    LPITEMIDLIST item = nullptr;
+    ASSERT_EQ(SHParseDisplayName(folder.c_str(), nullptr, &item, 0, nullptr), S_OK);
+    CString path;
+    EXPECT_TRUE(GetPathFromItemList(item, &path));
+    CoTaskMemFree(item);
+    EXPECT_EQ(std::string(path), Utf8(folder));
+
+    // A message about a file, cut to its buffer, ends between two characters.
+    CFile file;
+    CFileException error;
+    ASSERT_FALSE(file.Open(Utf8(folder + L"\\x.jpg").c_str(), CFile::modeRead, &error));
+    for (const UINT size : {60u, 61u, 62u, 2000u}) {
+        char text[2000];
+        error.GetErrorMessage(text, size);
+        EXPECT_GT(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0), 0) << size;
+        EXPECT_EQ(size == 2000u, std::string(text).find(Utf8(folder)) != std::string::npos) << size;
+    }
+}
+
+TEST_F(Names, UnderAnotherCodePageShortNamesOrNothingButNeverAQuestionMark)
+{
+    const std::wstring folder = Wide(dir / "w");
+    // The fullwidth letters have a look-alike in the code page, which names another file.
+    Make(folder, {L"caf\x00E9", L"\x03A9\x03BC\x03AD\x03B3\x03B1", L"\xFF46\xFF55\xFF4C\xFF4C", L"\x6771\x4EAC",
+                  L"plain"});
+    g_codePage = 1252;
+    g_strip = L'\x6771';  // a file system keeping no short name for this one
+    CStringArray list;
+    registry.Set("ConvertToBmp", 1);
+    CollectWallpapers(Utf8(folder).c_str(), &list, FALSE);
+    g_codePage = 0;
+
+    // The folder as given, the file by its short name.
+    auto shortPath = [&](const wchar_t* name) {
+        WCHAR path[MAX_PATH];
+        if (!GetShortPathNameW((folder + L"\\" + name + L".jpg").c_str(), path, MAX_PATH))
+            return std::string();
+        return dir / ("w" + Utf8(std::wcsrchr(path, L'\\')));
+    };
+    std::vector<std::string> listed, expected = {dir / "w\\caf\xE9.jpg", dir / "w\\plain.jpg",
+                                                 shortPath(L"\x03A9\x03BC\x03AD\x03B3\x03B1"),
+                                                 shortPath(L"\xFF46\xFF55\xFF4C\xFF4C")};
+    for (int i = 0; i < list.GetSize(); ++i)
+        listed.push_back(static_cast<LPCSTR>(list[i]));
+    std::sort(listed.begin(), listed.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(listed, expected);
+    for (const std::string& path : listed)
+        EXPECT_EQ(path.find('?'), std::string::npos) << path;
+}
+
+}  // namespace
+}  // namespace tpx::test
