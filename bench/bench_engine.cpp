@@ -10,6 +10,9 @@
 //      For reference also against FreeImage saving beside the target and
 //      renaming over it, as the engine does so that a failed save never
 //      harms the shown wallpaper.
+//   2a. The same scan over the same tree with names in Greek and CJK (UTF-8,
+//      the program's code page, up to three bytes a character) against the
+//      tree with ASCII names of as many characters.  Target: at most 1.1.
 //   3. The change a user feels: from ChangeWallpaper on a one-file list (a
 //      1920 x 1080 JPEG, "ConvertToBmp" 1) until the desktop window's pixels
 //      show the new picture, through the Active Desktop object registered in
@@ -105,23 +108,34 @@ private:
 
 // ---------------------------------------------------------------- files
 
-bool MakeTree(const std::string& root)
+// The tree's folder and file names; the second set has as many characters.
+struct TreeNames {
+    const char* album;
+    const char* set;
+    const char* picture;
+};
+const TreeNames kAsciiNames = {"Album", "set", "Picture"};
+const TreeNames kScriptNames = {"\xCE\x9B\xCE\xB5\xCF\x8D\xCE\xBA\xCF\x89",                     // Greek, 5
+                                "\xCF\x83\xCE\xB5\xCF\x84",                                     // Greek, 3
+                                "\xCE\xA9\xCE\xBC\xCE\xAD\xCE\xB3\xCE\xB1\xE6\x9D\xB1\xE4\xBA\xAC"};  // 5 + 2 CJK
+
+bool MakeTree(const std::string& root, const TreeNames& names = kAsciiNames)
 {
     static const char* const kEndings[] = {".bmp", ".jpg", ".gif", ".txt", ".jpeg", ".htm", ".BMP", ".png"};
     if (!CreateDirectoryA(root.c_str(), nullptr))
         return false;
     char name[MAX_PATH];
     for (int top = 0; top < 20; ++top) {
-        std::snprintf(name, sizeof name, "%s\\Album %02d", root.c_str(), top);
+        std::snprintf(name, sizeof name, "%s\\%s %02d", root.c_str(), names.album, top);
         const std::string topFolder = name;
         CreateDirectoryA(topFolder.c_str(), nullptr);
         for (int sub = 0; sub < 50; ++sub) {
-            std::snprintf(name, sizeof name, "%s\\set%02d", topFolder.c_str(), sub);
+            std::snprintf(name, sizeof name, "%s\\%s%02d", topFolder.c_str(), names.set, sub);
             const std::string subFolder = name;
             CreateDirectoryA(subFolder.c_str(), nullptr);
             for (int file = 0; file < 100; ++file) {
-                std::snprintf(name, sizeof name, "%s\\Picture %03d%s", subFolder.c_str(), (file * 37) % 100,
-                              kEndings[file % 8]);
+                std::snprintf(name, sizeof name, "%s\\%s %03d%s", subFolder.c_str(), names.picture,
+                              (file * 37) % 100, kEndings[file % 8]);
                 HANDLE h = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
                 if (h == INVALID_HANDLE_VALUE)
                     return false;
@@ -130,6 +144,37 @@ bool MakeTree(const std::string& root)
         }
     }
     return true;
+}
+
+// The scan over names in other scripts against the ASCII tree at `root`;
+// FALSE when the two lists differ in length or the tree cannot be made.
+bool CompareNameScan(const std::string& root)
+{
+    const std::string scripts = root + "-names";
+    std::printf("generating 100 000 files with Greek and CJK names ...\n");
+    if (!MakeTree(scripts, kScriptNames)) {
+        std::printf("could not create the tree with such names\n");
+        RemoveTree(scripts);
+        return false;
+    }
+    size_t ascii = 0, named = 0;
+    const auto [scan, plain] = Compare(
+        5,
+        [&] {
+            CStringArray list;
+            CollectWallpapers(scripts.c_str(), &list, FALSE);
+            named = static_cast<size_t>(list.GetSize());
+        },
+        [&] {
+            CStringArray list;
+            CollectWallpapers(root.c_str(), &list, FALSE);
+            ascii = static_cast<size_t>(list.GetSize());
+        });
+    std::printf("name scan: %zu listed with such names, %zu with ASCII names (code page %u)\n", named, ascii,
+                GetACP());
+    Report("Greek/CJK names vs ASCII names", scan, plain, 1.1);
+    RemoveTree(scripts);
+    return named == ascii;
 }
 
 // The least a recursive scan needs: enumerate, recurse into folders, keep
@@ -246,6 +291,8 @@ int main(int argc, char** argv)
         std::printf("scan: %zu wallpapers listed, bare walk kept %zu\n", collected, walked);
         Report("CollectWallpapers, 100 000 files", scan, walk, 1.2);
         if (collected != walked)
+            result = 1;
+        if (!CompareNameScan(root))
             result = 1;
         }
 
