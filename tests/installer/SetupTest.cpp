@@ -171,6 +171,7 @@ TEST_F(Setup, SilentInstallGoesIntoTheFolderGivenAndLeavesShownDialogsAlone)
     EXPECT_EQ(dir, GetRegString(HKEY_CURRENT_USER, kUninstallKey, "InstallLocation"));
     EXPECT_EQ(dir + "\\tpxactivedesktop.dll", GetRegString(HKEY_LOCAL_MACHINE, kProviderKey, ""));
     EXPECT_FALSE(FileExists(DefaultInstallDir()));
+    SetRegDword(HKEY_CURRENT_USER, kAppKey, "MinimizeOnStartup", 1);
     EXPECT_TRUE(StartApp(dir) && ExitApp());
 }
 
