@@ -210,6 +210,8 @@ TEST_F(DesktopInformation, BrowseAppliesTheChosenFileAtOnce)
              EXPECT_EQ("Select active desktop wallpaper", m_seen[1].caption);
              EXPECT_EQ(page, Field(sheet, IDC_ACTIVE_WALLPAPER));
              EXPECT_TRUE(theWallpaperChanger.IsActiveDesktopEnabled());
+             EXPECT_EQ(UINT(BST_CHECKED), IsDlgButtonChecked(PropSheet_IndexToHwnd(sheet, 3), IDC_ACTIVE_DESKTOP))
+                 << "the Options page follows the change";
 
              // Cancel changes nothing; neither does a click while another
              // change holds the engine (no dialog at all).
