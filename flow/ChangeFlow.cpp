@@ -33,6 +33,13 @@ HWND MainWindow()
     return mainWnd ? mainWnd->GetSafeHwnd() : nullptr;
 }
 
+// The wallpaper folder's files for the desktop now shown; FALSE for none.
+BOOL CollectCandidates(CStringArray* list)
+{
+    CollectWallpapers(ReadAppString(AppSetting::WallpaperFolder), list, theWallpaperChanger.IsActiveDesktopEnabled());
+    return !list->IsEmpty();
+}
+
 // A box over a page goes over its sheet, with the sheet's look; one for the
 // tray goes over the main window.
 int AskOrTell(CWnd* owner, LPCSTR text, UINT type)
@@ -107,8 +114,7 @@ BOOL CChangeFlow::NewWallpaper()
     if (!change.IsClaimed())
         return FALSE;
     CStringArray list;
-    CollectWallpapers(ReadAppString(AppSetting::WallpaperFolder), &list, theWallpaperChanger.IsActiveDesktopEnabled());
-    if (list.IsEmpty())
+    if (!CollectCandidates(&list))
         return TRUE;
     const int result = theWallpaperChanger.ChangeWallpaper(&list);
     if (result != CHANGE_NEEDS_CHOICE) {
@@ -132,8 +138,7 @@ BOOL CChangeFlow::AutoChange()
     if (!change.IsClaimed())
         return FALSE;
     CStringArray list;
-    CollectWallpapers(ReadAppString(AppSetting::WallpaperFolder), &list, theWallpaperChanger.IsActiveDesktopEnabled());
-    if (!list.IsEmpty())
+    if (CollectCandidates(&list))
         ReportListResult(theWallpaperChanger.AutoChangeWallpaper(&list));
     return TRUE;
 }
