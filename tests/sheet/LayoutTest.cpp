@@ -1,0 +1,191 @@
+// Every text of the settings sheet whole.  Each setting of the table runs
+// this program again as a child with that DPI ("LogPixels") and that face
+// behind "Arial" in the registry, which a process reads when it starts; the
+// child opens the sheet through the main dialog, shows every page and
+// measures each control's text in the control's own font against the room
+// the control gives it, the tabs' titles and icons against their tabs, the
+// tabs' rows, and the sheet against the work area of a common screen.
+#include "MainDialogSheet.h"
+
+#include <commctrl.h>
+
+#include <cstdlib>
+#include <optional>
+#include <fstream>
+#include <sstream>
+
+#include "controls/CaptionFrame.h"
+#include "engine/WallpaperChanger.h"
+#include "framework/Gdi.h"
+
+using namespace tpx::test;
+
+// The one engine, as the program defines it.
+CWallpaperChanger theWallpaperChanger;
+
+namespace {
+
+const char kReportVariable[] = "TPX_LAYOUT_REPORT";
+const char kReplacementsKey[] = "Software\\Wine\\Fonts\\Replacements";
+
+int TextWidth(HWND window, HFONT font, const std::string& text)
+{
+    HDC dc = GetDC(window);
+    RECT extent{};
+    {
+        const CSelectObjectGuard select(dc, font);
+        DrawTextA(dc, text.c_str(), -1, &extent, DT_SINGLELINE | DT_CALCRECT);
+    }
+    ReleaseDC(window, dc);
+    return extent.right - extent.left;
+}
+
+std::string ClassOf(HWND window)
+{
+    char name[64] = "";
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+// What a control's text may take of its width: a check box or radio button
+// keeps its box and the gap after it, a push button its edges, a frame its
+// caption's indent on both sides.
+void CheckPage(HWND page, UINT dpi, std::ostream& faults)
+{
+    CFont captionFont;
+    captionFont.CreatePointFontIndirect(PageCaptionFont());
+    const std::string name = TextOf(page);
+    for (HWND control = GetWindow(page, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
+        const std::string text = TextOf(control);
+        const std::string kind = ClassOf(control);
+        if (text.empty() || (kind != "Button" && kind != "Static"))
+            continue;
+        RECT client{};
+        GetClientRect(control, &client);
+        int room = client.right;
+        HFONT font = reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0));
+        std::string measured = text;
+        const LONG style = GetWindowLongA(control, GWL_STYLE);
+        if (kind == "Button") {
+            switch (style & BS_TYPEMASK) {
+            case BS_GROUPBOX:
+                if (const auto* frame = dynamic_cast<CCaptionFrame*>(CWnd::FromHandlePermanent(control))) {
+                    font = captionFont.GetSafeHandle();
+                    measured = " " + text + " ";
+                    room -= 2 * frame->m_nIndent;
+                }
+                break;
+            case BS_CHECKBOX: case BS_AUTOCHECKBOX: case BS_RADIOBUTTON: case BS_AUTORADIOBUTTON:
+                room -= ScaleForDpi(17, dpi);
+                break;
+            default:
+                room -= ScaleForDpi(6, dpi);
+                break;
+            }
+        }
+        const int need = TextWidth(control, font, measured);
+        if (need > room)
+            faults << name << ": \"" << text << "\" needs " << need << " of " << room << " pixels\n";
+    }
+}
+
+void CheckTabsAndSheet(HWND sheet, UINT dpi, std::ostream& faults)
+{
+    const HWND tab = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETTABCONTROL, 0, 0));
+    const LRESULT rows = SendMessageA(tab, TCM_GETROWCOUNT, 0, 0);
+    if (rows != 1)
+        faults << "the tabs take " << rows << " rows\n";
+    int iconWidth = 0, iconHeight = 0;
+    if (auto images = reinterpret_cast<HIMAGELIST>(SendMessageA(tab, TCM_GETIMAGELIST, 0, 0)))
+        ImageList_GetIconSize(images, &iconWidth, &iconHeight);
+    const auto font = reinterpret_cast<HFONT>(SendMessageA(tab, WM_GETFONT, 0, 0));
+    for (int i = 0; i < SendMessageA(tab, TCM_GETITEMCOUNT, 0, 0); ++i) {
+        char title[128] = "";
+        TCITEMA item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = title;
+        item.cchTextMax = sizeof title;
+        RECT rect{};
+        SendMessageA(tab, TCM_GETITEMA, i, reinterpret_cast<LPARAM>(&item));
+        SendMessageA(tab, TCM_GETITEMRECT, i, reinterpret_cast<LPARAM>(&rect));
+        // The control's padding before, between and after icon and title.
+        const int need = TextWidth(tab, font, title) + iconWidth + 18;
+        if (need > rect.right - rect.left)
+            faults << "tab \"" << title << "\" needs " << need << " of " << rect.right - rect.left << " pixels\n";
+    }
+    // The work area of 1366 x 768 at 96 DPI and of 1920 x 1080 at 144, each
+    // less a taskbar.
+    const SIZE area = dpi >= 144 ? SIZE{1920, 1020} : SIZE{1366, 728};
+    RECT window{};
+    GetWindowRect(sheet, &window);
+    if (window.right - window.left > area.cx || window.bottom - window.top > area.cy)
+        faults << "the sheet is " << window.right - window.left << " x " << window.bottom - window.top << "\n";
+}
+
+class SheetLayout : public MainDialogSheet {};
+
+}  // namespace
+
+// The child's part: runs only with the report's path in its environment.
+TEST_F(SheetLayout, InThisProcess)
+{
+    const char* report = getenv(kReportVariable);
+    if (!report)
+        GTEST_SKIP() << "run by EveryTextWholeAtEachDpiAndFace";
+    std::ostringstream faults;
+    std::vector<SheetStep> steps;
+    for (int page = 0; page < 4; ++page) {
+        steps.push_back([page](HWND sheet) { SendMessageA(sheet, PSM_SETCURSEL, page, 0); });
+        steps.push_back([page, &faults](HWND sheet) {
+            PumpMessages(20);
+            CheckPage(PageOf(sheet, page), GetWindowDpi(sheet), faults);
+        });
+    }
+    steps.push_back([&faults](HWND sheet) { CheckTabsAndSheet(sheet, GetWindowDpi(sheet), faults); });
+    Run(steps);
+    std::ofstream(report) << faults.str();
+}
+
+TEST(SheetLayoutSetups, EveryTextWholeAtEachDpiAndFace)
+{
+    char exe[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, exe, sizeof exe);
+    const TempDir dir;
+    const std::string report = dir.Path() + "\\faults.txt";
+    // The two values put back however the test ends.
+    struct Restore {
+        std::optional<DWORD> dpi = GetRegDword(HKEY_CURRENT_USER, kDesktopKey, "LogPixels");
+        std::optional<std::string> arial = GetRegString(HKEY_CURRENT_USER, kReplacementsKey, "Arial");
+        ~Restore()
+        {
+            SetEnvironmentVariableA(kReportVariable, nullptr);
+            if (dpi)
+                SetRegDword(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", *dpi);
+            else
+                DeleteRegValue(HKEY_CURRENT_USER, kDesktopKey, "LogPixels");
+            if (arial)
+                SetRegString(HKEY_CURRENT_USER, kReplacementsKey, "Arial", *arial);
+            else
+                DeleteRegValue(HKEY_CURRENT_USER, kReplacementsKey, "Arial");
+        }
+    } restore;
+    const struct {
+        DWORD dpi;
+        const char* face;   // Arial's metrics, and the face Wine falls back to without them
+    } setups[] = {{96, "Liberation Sans"}, {144, "Liberation Sans"}, {96, "DejaVu Sans"}, {144, "DejaVu Sans"}};
+    SetEnvironmentVariableA(kReportVariable, report.c_str());
+    for (const auto& setup : setups) {
+        ASSERT_TRUE(SetRegDword(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", setup.dpi));
+        ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kReplacementsKey, "Arial", setup.face));
+        DeleteFileA(report.c_str());
+        ChildProcess child;
+        DWORD code = 1;
+        ASSERT_TRUE(child.Start(exe, "--gtest_filter=SheetLayout.InThisProcess"));
+        EXPECT_TRUE(child.WaitExit(120000, &code));
+        std::ifstream in(report);
+        const std::string faults((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_TRUE(in.good() || in.eof()) << "no report at " << setup.dpi << " DPI, " << setup.face;
+        EXPECT_EQ(0u, code) << setup.dpi << " DPI, " << setup.face;
+        EXPECT_EQ("", faults) << setup.dpi << " DPI, " << setup.face;
+    }
+}
