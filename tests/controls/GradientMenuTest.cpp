@@ -322,14 +322,84 @@ TEST_F(GradientMenu, KeysMoveOverSeparatorsAndGreyedItemsWrapAndChooseByMnemonic
     // chooses nothing.
     EXPECT_EQ((std::vector<int>{POS_OPEN, POS_STYLES, POS_EXIT, POS_OPEN, POS_EXIT, POS_EXIT}), hot);
     // Space is the control's own press of the hot item: no command of ours.
-    EXPECT_EQ((std::vector<std::string>{"init", "enter", "menuchar   popup", "menuchar Q popup", "exit", "returned",
+    EXPECT_EQ((std::vector<std::string>{"init", "enter", "menuchar   popup", "menuchar q popup", "exit", "returned",
                                          "command 3"}),
               m_owner.log);
 
     // An owner answering MNC_CLOSE closes the menu.
     m_owner.menuCharAnswer = MAKELRESULT(0, MNC_CLOSE);
     ASSERT_TRUE(Track({Key('Q')}));
-    EXPECT_EQ((std::vector<std::string>{"init", "enter", "menuchar Q popup", "exit", "returned"}), m_owner.log);
+    EXPECT_EQ((std::vector<std::string>{"init", "enter", "menuchar q popup", "exit", "returned"}), m_owner.log);
+}
+
+TEST_F(GradientMenu, OnlyTypedCharactersAreMnemonics)
+{
+    // Real key presses, so the loop's translation makes the characters;
+    // each row's keys go down in order and up in reverse, then Escape.
+    const struct {
+        const char* keys;
+        std::vector<WORD> vks;
+        std::vector<std::string> heard;   // between "enter" and "exit"
+        const char* command;
+    } rows[] = {
+        {"x", {'X'}, {}, "command 3"},
+        {"Shift+x", {VK_SHIFT, 'X'}, {}, "command 3"},
+        {"q", {'Q'}, {"menuchar q popup"}, nullptr},
+        {"F9 (the code of x)", {VK_F9}, {}, nullptr},
+        {"F4 (the code of s)", {VK_F4}, {}, nullptr},
+        {"number pad / (the code of o)", {VK_DIVIDE}, {}, nullptr},
+        {"number pad 7 (the code of g)", {VK_NUMPAD7}, {}, nullptr},
+        {"Shift", {VK_SHIFT}, {}, nullptr},
+        {"Ctrl", {VK_CONTROL}, {}, nullptr},
+        {"Ctrl+o", {VK_CONTROL, 'O'}, {}, nullptr},
+    };
+    for (const auto& row : rows) {
+        auto press = [&row] {
+            std::vector<INPUT> input;
+            auto key = [&input](WORD vk, DWORD flags) {
+                INPUT one{};
+                one.type = INPUT_KEYBOARD;
+                one.ki.wVk = vk;
+                one.ki.dwFlags = flags;
+                input.push_back(one);
+            };
+            for (WORD vk : row.vks)
+                key(vk, 0);
+            for (auto it = row.vks.rbegin(); it != row.vks.rend(); ++it)
+                key(*it, KEYEVENTF_KEYUP);
+            SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
+        };
+        ASSERT_TRUE(Track({press, [] {}, Key(VK_ESCAPE)}));
+        std::vector<std::string> expected{"init", "enter"};
+        expected.insert(expected.end(), row.heard.begin(), row.heard.end());
+        expected.insert(expected.end(), {"exit", "returned"});
+        if (row.command)
+            expected.push_back(row.command);
+        EXPECT_EQ(expected, m_owner.log) << row.keys;
+    }
+}
+
+TEST_F(GradientMenu, AModalLoopInTheOwnerFindsTheMenuClosedAndGone)
+{
+    // A message box started by the owner while a submenu is open (an
+    // automatic change's failure); a command sent to the menu window
+    // meanwhile reaches the owner never.
+    HWND sub = nullptr;
+    BOOL menusAtTheBox = TRUE;
+    DialogAnswerer answerer;
+    answerer.SetHandler([&](HWND, const DialogSeen&) {
+        menusAtTheBox = IsWindow(m_owner.topMenu) || IsWindow(sub);
+        m_owner.log.push_back("box");
+        return IDOK;
+    });
+    ASSERT_TRUE(Track({Key(VK_DOWN), Key(VK_DOWN), Key(VK_RIGHT), [&] {
+        sub = m_menu.GetOpenSubmenu()->GetSafeHwnd();
+        SendMessageA(m_owner.topMenu, WM_COMMAND, ID_EXIT, 0);
+        MessageBoxA(m_owner.GetSafeHwnd(), "change failed", "Tapestrix", MB_OK);
+    }}));
+    EXPECT_FALSE(menusAtTheBox);
+    EXPECT_EQ((std::vector<std::string>{"init", "enter", "initpopup", "enter", "exit", "exit", "box", "returned"}),
+              m_owner.log);
 }
 
 TEST_F(GradientMenu, OneRunAtATimeAndAnOwnerThatGoesEndsTheRun)
