@@ -13,6 +13,10 @@ namespace {
 
 const char kMenuClass[] = "BitmapMenu";
 
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
 // Popup without WS_CHILD: Windows calls the pair invalid and Wine makes
 // such a window a child clipped inside its (hidden) owner.  As a popup its
 // GetParent is still its owner: the parent menu, or the owner window.
@@ -461,6 +465,23 @@ BOOL CGradientMenu::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
             return TRUE;
         }
         return FALSE;
+    }
+    if (message == WM_DPICHANGED) {
+        // Moved to a monitor of another DPI: the band follows at once, in
+        // the window the system suggests widened by the band's change.
+        const int oldBand = Band();
+        m_nDpi = LOWORD(wParam) ? LOWORD(wParam) : 96;
+        const RECT* to = reinterpret_cast<const RECT*>(lParam);
+        RECT window{};
+        ::GetWindowRect(m_hWnd, &window);
+        if (to)
+            ::OffsetRect(&window, to->left - window.left, to->top - window.top);
+        ::MoveWindow(m_hWnd, window.left, window.top, window.right - window.left + Band() - oldBand,
+                     window.bottom - window.top, TRUE);
+        if (m_pItemBar)
+            ::SetWindowPos(m_pItemBar->GetSafeHwnd(), nullptr, Band(), 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        *result = 0;
+        return TRUE;
     }
     if (message == WM_GMENU_SUBMENU_CLOSED) {
         if (m_pItemBar)
