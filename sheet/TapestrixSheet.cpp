@@ -88,6 +88,7 @@ BOOL CTapestrixSheet::OnInitDialog()
         ::ShowWindow(GetDlgItem(id), SW_HIDE);
     CreateHelpButton();
     ApplySheetFont();
+    FitSheetToPages();
     FitTabsToTitles();
     // Its own taskbar button, although it has no parent.
     ::SetWindowLongA(m_hWnd, GWL_EXSTYLE, ::GetWindowLongA(m_hWnd, GWL_EXSTYLE) | WS_EX_APPWINDOW);
@@ -107,6 +108,59 @@ void CTapestrixSheet::SetupTabControl()
     const DWORD exStyle = static_cast<DWORD>(::SendMessageA(tab, TCM_GETEXTENDEDSTYLE, 0, 0));
     ::SendMessageA(tab, TCM_SETEXTENDEDSTYLE, 0, exStyle | TCS_EX_FLATSEPARATORS);
     ::SendMessageA(tab, TCM_SETITEMSIZE, 0, MAKELPARAM(ScaleForDpi(130, m_nDpi), ScaleForDpi(30, m_nDpi)));
+}
+
+void CTapestrixSheet::FitSheetToPages()
+{
+    // The common controls size the sheet for the pages in the units of the
+    // sheet's own dialog font, but each page lays itself out in its
+    // template's font: the sheet grows until every page shows all of its
+    // controls with the template's margin on the right and at the bottom.
+    int dx = 0, dy = 0;
+    for (int i = 0; i < GetPageCount(); ++i) {
+        CPropertyPage* page = GetPage(i);
+        HWND hwnd = page ? page->GetSafeHwnd() : nullptr;
+        if (!hwnd)
+            continue;
+        RECT margin{0, 0, 7, 7};
+        ::MapDialogRect(hwnd, &margin);
+        RECT client{};
+        ::GetClientRect(hwnd, &client);
+        for (HWND child = ::GetWindow(hwnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+            RECT r{};
+            ::GetWindowRect(child, &r);
+            ::MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&r), 2);
+            dx = std::max<int>(dx, r.right + margin.right - client.right);
+            dy = std::max<int>(dy, r.bottom + margin.bottom - client.bottom);
+        }
+    }
+    if (dx <= 0 && dy <= 0)
+        return;
+    auto grow = [](HWND hwnd, int x, int y) {
+        RECT r{};
+        ::GetWindowRect(hwnd, &r);
+        ::SetWindowPos(hwnd, nullptr, 0, 0, r.right - r.left + x, r.bottom - r.top + y,
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    };
+    dx = std::max(dx, 0);
+    dy = std::max(dy, 0);
+    grow(m_hWnd, dx, dy);
+    grow(GetDlgItem(kTabControlId), dx, dy);
+    for (int i = 0; i < GetPageCount(); ++i) {
+        if (CPropertyPage* page = GetPage(i))
+            grow(page->GetSafeHwnd(), dx, dy);
+    }
+    // The button row (hidden buttons too: the name and Help Topics are
+    // placed from them) moves with the sheet's corner.
+    for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        const int id = ::GetDlgCtrlID(child);
+        if (id != IDOK && id != IDCANCEL && id != IDHELP && id != kApplyNowId)
+            continue;
+        RECT r{};
+        ::GetWindowRect(child, &r);
+        ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&r), 2);
+        ::SetWindowPos(child, nullptr, r.left + dx, r.top + dy, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 }
 
 void CTapestrixSheet::FitTabsToTitles()

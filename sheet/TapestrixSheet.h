@@ -50,6 +50,7 @@ protected:
 private:
     void CreateFonts();
     void SetupTabControl();
+    void FitSheetToPages();
     void FitTabsToTitles();
     BOOL GetHelpTopicsRect(RECT* rect) const;
     void CreateHelpButton();

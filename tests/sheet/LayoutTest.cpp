@@ -39,15 +39,25 @@ int TextWidth(HWND window, HFONT font, const std::string& text)
     return extent.right - extent.left;
 }
 
-// What a control's text may take of its width: a check box or radio button
-// keeps its box and the gap after it, a push button its edges, a frame its
-// caption's indent on both sides.
+// Every control inside what the sheet shows of the page.  What a control's
+// text may take of its width: a check box or radio button keeps its box and
+// the gap after it, a push button its edges, a frame its caption's indent on
+// both sides.
 void CheckPage(HWND page, UINT dpi, std::ostream& faults)
 {
     CFont captionFont;
     captionFont.CreatePointFontIndirect(PageCaptionFont());
     const std::string name = TextOf(page);
+    RECT shown{}, tab{};
+    GetWindowRect(page, &shown);
+    GetWindowRect(reinterpret_cast<HWND>(SendMessageA(GetParent(page), PSM_GETTABCONTROL, 0, 0)), &tab);
+    IntersectRect(&shown, &shown, &tab);
     for (HWND control = GetWindow(page, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
+        RECT where{}, inside{};
+        GetWindowRect(control, &where);
+        IntersectRect(&inside, &where, &shown);
+        if (!EqualRect(&inside, &where))
+            faults << name << ": control " << GetDlgCtrlID(control) << " is cut off by the page's edge\n";
         const std::string text = TextOf(control);
         char kindName[64] = "";
         GetClassNameA(control, kindName, sizeof kindName);
