@@ -80,7 +80,7 @@ void CheckPage(HWND page, UINT dpi, std::ostream& faults)
                 }
                 break;
             case BS_CHECKBOX: case BS_AUTOCHECKBOX: case BS_RADIOBUTTON: case BS_AUTORADIOBUTTON:
-                room -= ScaleForDpi(17, dpi);
+                room -= ScaleForDpi(22, dpi);   // the box, the gap and the focus frame
                 break;
             default:
                 room -= ScaleForDpi(6, dpi);
