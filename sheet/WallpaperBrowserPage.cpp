@@ -50,7 +50,7 @@ CWallpaperBrowserPage::CWallpaperBrowserPage() : CPropertyPage(IDD_WALLPAPER_BRO
     m_frameFolder.SetCaptionFont(PageCaptionFont());
 
     LOGFONTA loading{};
-    loading.lfHeight = 16;
+    loading.lfHeight = ScaleForDpi(16, GetWindowDpi(nullptr));
     loading.lfWeight = FW_BOLD;
     loading.lfCharSet = ANSI_CHARSET;
     loading.lfOutPrecision = OUT_STROKE_PRECIS;
