@@ -57,7 +57,11 @@ void CheckPage(HWND page, UINT dpi)
         char kindName[64] = "";
         GetClassNameA(control, kindName, sizeof kindName);
         const std::string kind = kindName;
-        if (text.empty() || (kind != "Button" && kind != "Static"))
+        // A picture's static holds a resource's number, not a text (under
+        // UTF-8 it reads back as one).
+        const LONG type = GetWindowLongA(control, GWL_STYLE) & SS_TYPEMASK;
+        if (text.empty() || (kind != "Button" && kind != "Static") ||
+            (kind == "Static" && (type == SS_ICON || type == SS_BITMAP)))
             continue;
         RECT client{};
         GetClientRect(control, &client);
