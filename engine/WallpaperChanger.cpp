@@ -25,7 +25,9 @@ BOOL ApplyWallpaper(IActiveDesktop* desktop, LPCSTR path, DWORD flags)
 // A value of the shell read whole, whatever its length and type: the Active
 // Desktop wallpaper may be a long address, well beyond the 260 bytes the
 // settings store accepts for the program's own values, or whatever another
-// program stored there; it is put back exactly as it was.
+// program stored there; it is put back exactly as it was.  Read and written
+// through the wide calls, so the stored UTF-16 travels untouched whatever the
+// code page.
 struct CShellValue {
     bool exists = false;
     DWORD type = REG_SZ;
@@ -43,7 +45,8 @@ CShellValue ReadWholeShellValue(LPCSTR subKey, LPCSTR name)
     // Another program may make the value longer between the two reads.
     for (int attempt = 0; attempt < 8; ++attempt) {
         DWORD size = static_cast<DWORD>(value.bytes.size());
-        const LONG rc = RegQueryValueExA(key.Get(), name, nullptr, &value.type, value.bytes.data(), &size);
+        const LONG rc = RegQueryValueExW(key.Get(), AnsiToWide(name).c_str(), nullptr, &value.type,
+                                         value.bytes.data(), &size);
         if (rc == ERROR_MORE_DATA) {
             value.bytes.resize(size);
             continue;
@@ -64,7 +67,7 @@ BOOL RestoreShellValue(LPCSTR subKey, LPCSTR name, const CShellValue& value)
     if (RegOpenKeyExA(HKEY_CURRENT_USER, subKey, 0, KEY_SET_VALUE, &opened) != ERROR_SUCCESS)
         return FALSE;
     const CRegKeyHandle key(opened);
-    return RegSetValueExA(key.Get(), name, 0, value.type, value.bytes.data(),
+    return RegSetValueExW(key.Get(), AnsiToWide(name).c_str(), 0, value.type, value.bytes.data(),
                           static_cast<DWORD>(value.bytes.size())) == ERROR_SUCCESS;
 }
 
