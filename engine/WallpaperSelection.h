@@ -23,6 +23,7 @@
 // converted is left out.
 #pragma once
 
+#include <atomic>
 #include <functional>
 
 #include "framework/String.h"
@@ -39,8 +40,9 @@ using FolderFileFilter = std::function<bool(const CString& name)>;
 // lead back ending there.  With `shortNamesForUnmappable`, a name holding a
 // character the code page lacks (it would come back with "?" and open
 // nothing) is given as the file's short name when the file system keeps one.
+// A walk on another thread ends at the next entry once `stop` turns true.
 void WalkFolderTree(const CString& folder, const FolderFileVisitor& visit, const FolderFileFilter& accept = nullptr,
-                    BOOL shortNamesForUnmappable = FALSE);
+                    BOOL shortNamesForUnmappable = FALSE, const std::atomic<bool>* stop = nullptr);
 
 // A file's path from its folder and name, one backslash between them.
 CString JoinFolderPath(const CString& folder, const CString& name);
