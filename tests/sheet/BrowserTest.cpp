@@ -147,6 +147,16 @@ TEST_F(BrowserPage, ListsEveryFileBelowTheFolderDepthFirstWithItsCount)
                 EXPECT_EQ(expected[i].first, Cell(page, i, 0)) << i;
                 EXPECT_EQ(expected[i].second, Cell(page, i, 1)) << i;
             }
+            // A click on "File Name" sorts by name; typing jumps to a name.
+            const HWND header = ListView_GetHeader(list);
+            SendMessageA(header, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 5));
+            SendMessageA(header, WM_LBUTTONUP, 0, MAKELPARAM(10, 5));
+            const char* sorted[] = {"a.bmp", "b.jpg", "c.gif", "d.bmp", "e.jpg", "notes.txt"};
+            for (int i = 0; i < 6; ++i)
+                EXPECT_EQ(sorted[i], Cell(page, i, 0)) << i;
+            SetFocus(list);
+            SendMessageA(list, WM_CHAR, 'N', 1);   // a repeat count of one
+            EXPECT_EQ(5, ListView_GetNextItem(list, -1, LVNI_SELECTED));
         }});
         EXPECT_EQ(*c.folder, GetRegString(HKEY_CURRENT_USER, kAppKey, "WallpaperFolder").value_or(""));
     }
