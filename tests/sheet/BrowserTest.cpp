@@ -371,8 +371,8 @@ TEST_F(BrowserPage, OneIconPerFileTypeAndClosingMidWalkGivesBackEveryObject)
     SendMessageA(m_dlg.GetSafeHwnd(), WM_COMMAND, ID_OPEN_SETTINGS, 0);
     UnhookWindowsHookEx(hook);
     EXPECT_EQ(1, closed);
+    EXPECT_EQ(threads, Threads());   // the walk was stopped and joined, not left to run
     PumpMessages(100);   // anything the walk might still have posted
-    EXPECT_EQ(threads, Threads());
     EXPECT_EQ(gdi, CountGdiObjects());
     EXPECT_EQ(user, CountUserObjects());
 }
