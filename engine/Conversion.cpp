@@ -12,9 +12,6 @@
 #include "framework/App.h"
 #include "settings/Settings.h"
 
-namespace {
-
-// The static FreeImage library must be initialised once before first use.
 void EnsureFreeImage()
 {
     struct Library {
@@ -23,6 +20,8 @@ void EnsureFreeImage()
     };
     static Library library;
 }
+
+namespace {
 
 // Folder part of a path, with its backslash; "." for a bare file name.
 CString FolderOf(const CString& path)

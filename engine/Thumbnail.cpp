@@ -7,22 +7,12 @@
 #include <FreeImage.h>  // after windows.h: it defines windows.h's own guard
 
 #include "engine/BitmapCheck.h"
+#include "engine/Conversion.h"
 #include "engine/JpegCheck.h"
 #include "engine/Picture.h"
 #include "framework/Gdi.h"
 
 namespace {
-
-// FreeImage counts its users: this file's share of it lives as long as the
-// program.
-void EnsureFreeImage()
-{
-    struct Library {
-        Library() { FreeImage_Initialise(TRUE); }
-        ~Library() { FreeImage_DeInitialise(); }
-    };
-    static Library library;
-}
 
 // The largest file a picture within the limits can need: a 32-bit bitmap of
 // the most pixels allowed, with room for its headers and colour table.
