@@ -61,7 +61,9 @@ double PrivateMb()
     PROCESS_MEMORY_COUNTERS_EX counters{};
     counters.cb = sizeof counters;
     GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters);
-    return counters.PrivateUsage / (1024.0 * 1024.0);
+    // Wine leaves PrivateUsage at 0; its PagefileUsage counts the same
+    // committed private memory.
+    return (counters.PrivateUsage ? counters.PrivateUsage : counters.PagefileUsage) / (1024.0 * 1024.0);
 }
 
 double CpuMs()
@@ -213,7 +215,7 @@ void CALLBACK Poll(HWND, UINT, UINT_PTR, DWORD)
         }
         const std::string size = Text(GetDlgItem(page, IDC_PREVIEW_SIZE));
         if (size != "3840 x 2160") {
-            if (size != "??? x ???")
+            if (size != "??? x ???" || Now() - g_run.settled < 2000)
                 return;
             std::printf("   (no thumbnail)\n");
         }
