@@ -11,9 +11,6 @@
 #include "engine/Picture.h"
 #include "settings/Settings.h"
 
-namespace {
-
-// The static FreeImage library must be initialised once before first use.
 void EnsureFreeImage()
 {
     struct Library {
@@ -22,6 +19,8 @@ void EnsureFreeImage()
     };
     static Library library;
 }
+
+namespace {
 
 // Folder part of a path, with its backslash; "." for a bare file name.
 CString FolderOf(const CString& path)

@@ -21,3 +21,6 @@ BOOL IsConversionAsked(const CString& path);
 // TRUE when the last four characters of `path` equal `ending` ignoring case
 // (".bmp", ".jpg", ".gif"); multibyte-aware.
 BOOL HasFileEnding(LPCSTR path, LPCSTR ending);
+
+// The static FreeImage library, initialised once before its first use.
+void EnsureFreeImage();

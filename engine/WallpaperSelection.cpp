@@ -45,8 +45,9 @@ struct DirectoryId {
 
 class CFolderWalk {
 public:
-    CFolderWalk(const FolderFileVisitor& visit, const FolderFileFilter& accept, BOOL shortNamesForUnmappable)
-        : m_visit(visit), m_accept(accept), m_bShortNames(shortNamesForUnmappable),
+    CFolderWalk(const FolderFileVisitor& visit, const FolderFileFilter& accept, BOOL shortNamesForUnmappable,
+                const std::atomic<bool>* stop)
+        : m_visit(visit), m_accept(accept), m_bShortNames(shortNamesForUnmappable), m_stop(stop),
           m_codePage(AreFileApisANSI() ? GetACP() : GetOEMCP()), m_buffer(8192)
     {
     }
@@ -78,6 +79,8 @@ private:
         const CString prefix = folder.Right(1) == "\\" ? folder : folder + "\\";
         const size_t prefixLength = WideLength(prefix);
         for (const FolderEntry& entry : entries) {
+            if (IsStopped())
+                return;
             if (!entry.isDirectory) {
                 // A path with no room for its NUL in MAX_PATH reaches neither
                 // the ANSI file functions nor the shell's wallpaper: not listed.
@@ -110,6 +113,8 @@ private:
         }
     }
 
+    bool IsStopped() const { return m_stop && m_stop->load(std::memory_order_relaxed); }
+
     static CFileHandle Open(const CString& folder)
     {
         return CFileHandle(CreateFileA(folder, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
@@ -141,6 +146,8 @@ private:
     {
         FILE_INFO_BY_HANDLE_CLASS request = FileIdBothDirectoryRestartInfo;
         for (;;) {
+            if (IsStopped())
+                return FALSE;
             if (!GetFileInformationByHandleEx(directory, request, m_buffer.data(),
                                               static_cast<DWORD>(m_buffer.size() * sizeof m_buffer[0])))
                 return GetLastError() == ERROR_NO_MORE_FILES;
@@ -194,6 +201,7 @@ private:
     const FolderFileVisitor& m_visit;
     const FolderFileFilter& m_accept;
     BOOL m_bShortNames;
+    const std::atomic<bool>* m_stop;
     UINT m_codePage;
     std::vector<LONGLONG> m_buffer;  // 64 KB listing buffer, 8-byte aligned
     std::set<DirectoryId> m_visited;
@@ -208,11 +216,11 @@ CString JoinFolderPath(const CString& folder, const CString& name)
 }
 
 void WalkFolderTree(const CString& folder, const FolderFileVisitor& visit, const FolderFileFilter& accept,
-                    BOOL shortNamesForUnmappable)
+                    BOOL shortNamesForUnmappable, const std::atomic<bool>* stop)
 {
     if (folder.IsEmpty() || !visit)
         return;
-    CFolderWalk walk(visit, accept, shortNamesForUnmappable);
+    CFolderWalk walk(visit, accept, shortNamesForUnmappable, stop);
     walk.ScanTop(folder);
 }
 

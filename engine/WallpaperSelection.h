@@ -23,6 +23,7 @@
 // WalkFolderTree for a name the code page cannot express.
 #pragma once
 
+#include <atomic>
 #include <functional>
 
 #include "framework/String.h"
@@ -40,8 +41,9 @@ using FolderFileFilter = std::function<bool(const CString& name)>;
 // (the A functions would give "?" or a look-alike, which opens nothing) is
 // given as the file's short name with `shortNamesForUnmappable`, when the
 // file system keeps one; otherwise the entry is left out.
+// A walk on another thread ends at the next entry once `stop` turns true.
 void WalkFolderTree(const CString& folder, const FolderFileVisitor& visit, const FolderFileFilter& accept = nullptr,
-                    BOOL shortNamesForUnmappable = FALSE);
+                    BOOL shortNamesForUnmappable = FALSE, const std::atomic<bool>* stop = nullptr);
 
 // A file's path from its folder and name, one backslash between them.
 CString JoinFolderPath(const CString& folder, const CString& name);

@@ -1,8 +1,9 @@
 // List views and image lists, as thin as the settings pages need them.
 //
 // CListCtrl is a list view (SysListView32) of a dialog template, bound with
-// DDX_Control: report columns, items with a text and an image, sub-item
-// texts, the item count, the selection and the small-icon image list.
+// DDX_Control: report columns, the item count of a virtual list
+// (LVS_OWNERDATA: its owner gives each row's text and image when asked),
+// the selection and the small-icon image list.
 // CImageList owns one image list; it is destroyed with its owner, so a list
 // view showing it must be given LVS_SHAREIMAGELISTS (the view then leaves it
 // alone) or the list would be destroyed twice.
@@ -23,8 +24,6 @@ public:
 
     BOOL Create(int cx, int cy, UINT flags, int initial, int grow);
     void DeleteImageList() { m_list.Reset(); }
-    // Makes room for exactly `count` images (new ones blank).
-    BOOL SetImageCount(UINT count);
     // Copies `icon` into the list at `index` (-1 appends); the caller keeps
     // the icon.  The image's index, or -1.
     int Replace(int index, HICON icon);
@@ -41,12 +40,9 @@ public:
     DWORD GetExtendedStyle() const;
     void SetExtendedStyle(DWORD style);
     int InsertColumn(int column, LPCSTR heading, int format, int width);
-    int InsertItem(int item, LPCSTR text, int image);
-    BOOL SetItemText(int item, int subItem, LPCSTR text);
-    CString GetItemText(int item, int subItem) const;
-    BOOL DeleteAllItems();
     int GetItemCount() const;
-    // Room for `count` items before they are inserted.
+    // A virtual list's number of rows; what shows stays where it is and
+    // only rows in view are drawn again.
     void SetItemCount(int count);
     int GetNextItem(int item, UINT flags) const;
     HIMAGELIST SetImageList(HIMAGELIST list, int kind);

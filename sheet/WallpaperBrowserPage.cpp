@@ -3,15 +3,37 @@
 #include <shellapi.h>
 #include <shlwapi.h>
 
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <unordered_map>
+
 #include "engine/Conversion.h"
 #include "engine/WallpaperChanger.h"
 #include "engine/WallpaperSelection.h"
 #include "flow/ChangeFlow.h"
 #include "framework/FolderDialog.h"
 #include "framework/Gdi.h"
+#include "framework/Handles.h"
 #include "res/resource.h"
 #include "settings/Settings.h"
 #include "sheet/TapestrixSheet.h"
+
+// One walk of a folder tree on its own thread and what it has found but not
+// yet handed over.  The page owns it and joins the thread before it goes.
+struct CFolderListing {
+    CString root;
+    std::atomic<bool> stop{false};
+    CKernelHandle thread;
+
+    std::mutex lock;  // guards everything below
+    HWND page = nullptr;  // told of new finds while the walk may still post
+    BOOL posted = FALSE;  // a message is on its way: no second one needed
+    BOOL done = FALSE;
+    std::vector<CString> folders;
+    std::string names;
+    std::vector<CListedFile> files;
+};
 
 namespace {
 
@@ -19,12 +41,10 @@ const char kActiveWallpaperFailed[] = "Unable to set as active desktop wallpaper
 const char kNoSize[] = "??? x ???";
 const char kLoading[] = "Loading...";
 
-// The list fills in slices of this many milliseconds of work, each followed
-// by one repaint of the list: its progress shows some twenty times a second
-// while the repaints cost next to nothing against the icon look-ups.
-const DWORD kFillSliceMs = 50;
-const UINT WM_FILL_SLICE = WM_APP + 0x40;
-const UINT_PTR IDT_FILL_SLICE = 1;
+const UINT WM_WALK_RESULTS = WM_APP + 0x40;
+// The walk hands its finds over at most this often: the count moves some
+// ten times a second while the page does next to nothing per file.
+const DWORD kHandOverMs = 100;
 // A picture is loaded once no other item has been selected for this long:
 // holding an arrow key moves through the list without decoding every
 // picture on the way.
@@ -39,6 +59,86 @@ BOOL IsPicture(const CString& name)
 BOOL IsWebPage(const CString& name)
 {
     return HasFileEnding(name, ".htm") || (name.GetLength() >= 5 && name.Right(5).CompareNoCase(".html") == 0);
+}
+
+char FoldCase(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Names compare as Explorer's list does at first sight: letters without
+// regard to case; bytes beyond ASCII (UTF-8 or the code page) by value.
+// The locale's comparison would cost a hundred times more on 100 000 names.
+int CompareFolded(LPCSTR a, LPCSTR b)
+{
+    for (;; ++a, ++b) {
+        const unsigned char x = static_cast<unsigned char>(FoldCase(*a));
+        const unsigned char y = static_cast<unsigned char>(FoldCase(*b));
+        if (x != y || !x)
+            return x < y ? -1 : x > y ? 1 : 0;
+    }
+}
+
+BOOL StartsFolded(LPCSTR text, LPCSTR prefix)
+{
+    for (; *prefix; ++text, ++prefix)
+        if (FoldCase(*text) != FoldCase(*prefix))
+            return FALSE;
+    return TRUE;
+}
+
+DWORD WINAPI RunFolderListing(void* parameter)
+{
+    CFolderListing& job = *static_cast<CFolderListing*>(parameter);
+    // Finds since the last hand-over; a folder's number counts every folder
+    // this walk has met, which is its place in the page's table.
+    std::vector<CString> folders;
+    std::string names;
+    std::vector<CListedFile> files;
+    std::unordered_map<std::string, UINT> folderNumbers;
+    CString lastFolder;
+    UINT lastNumber = 0;
+    DWORD handedOver = GetTickCount();
+
+    auto handOver = [&](BOOL done) {
+        const std::lock_guard<std::mutex> hold(job.lock);
+        const UINT base = static_cast<UINT>(job.names.size());
+        for (CListedFile& file : files)
+            file.name += base;
+        job.files.insert(job.files.end(), files.begin(), files.end());
+        job.names += names;
+        job.folders.insert(job.folders.end(), folders.begin(), folders.end());
+        files.clear();
+        names.clear();
+        folders.clear();
+        job.done = done;
+        if (!job.posted && job.page)
+            job.posted = PostMessageA(job.page, WM_WALK_RESULTS, 0, 0);
+    };
+    WalkFolderTree(
+        job.root,
+        [&](const CString& folder, const CString& name) {
+            // A folder's files come together, but its own files may follow
+            // its sub-folders' again.
+            if (folderNumbers.empty() || folder != lastFolder) {
+                const auto found =
+                    folderNumbers.emplace(std::string(static_cast<LPCSTR>(folder)), static_cast<UINT>(folderNumbers.size()));
+                if (found.second)
+                    folders.push_back(folder);
+                lastFolder = folder;
+                lastNumber = found.first->second;
+            }
+            files.push_back(CListedFile{static_cast<UINT>(names.size()), lastNumber});
+            names.append(static_cast<LPCSTR>(name), static_cast<size_t>(name.GetLength()));
+            names.push_back('\0');
+            if ((files.size() & 255) == 0 && GetTickCount() - handedOver >= kHandOverMs) {
+                handOver(FALSE);
+                handedOver = GetTickCount();
+            }
+        },
+        nullptr, TRUE, &job.stop);
+    handOver(TRUE);
+    return 0;
 }
 
 }  // namespace
@@ -62,7 +162,8 @@ CWallpaperBrowserPage::CWallpaperBrowserPage() : CPropertyPage(IDD_WALLPAPER_BRO
 
 CWallpaperBrowserPage::~CWallpaperBrowserPage()
 {
-    m_picture.FreePicture();
+    StopWalk();
+    m_thumbnail.Free();
     // The list view shares the image list (LVS_SHAREIMAGELISTS): this is its
     // only owner.
     m_imageList.DeleteImageList();
@@ -115,22 +216,32 @@ BOOL CWallpaperBrowserPage::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam,
     }
     if (message == WM_NOTIFY) {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-        if (header && header->idFrom == IDC_FILE_LIST && header->code == LVN_ITEMCHANGED) {
-            *result = OnItemChangedFileList(reinterpret_cast<const NMLISTVIEW*>(lParam));
-            return TRUE;
+        if (header && header->idFrom == IDC_FILE_LIST) {
+            *result = 0;
+            switch (header->code) {
+            case LVN_ITEMCHANGED:
+                *result = OnItemChangedFileList(reinterpret_cast<const NMLISTVIEW*>(lParam));
+                return TRUE;
+            case LVN_GETDISPINFOW: OnGetDispInfo(reinterpret_cast<NMLVDISPINFOW*>(lParam)); return TRUE;
+            case LVN_ODFINDITEMW: *result = OnFindItem(reinterpret_cast<const NMLVFINDITEMW*>(lParam)); return TRUE;
+            case LVN_COLUMNCLICK: OnColumnClick(reinterpret_cast<const NMLISTVIEW*>(lParam)->iSubItem); return TRUE;
+            default: break;
+            }
         }
+    }
+    // The list's questions come in UTF-16 (it is asked again in
+    // InitFileList): an ANSI search text reaches an ANSI parent unconverted
+    // under Wine, and UTF-16 holds every name the code page gives.
+    if (message == WM_NOTIFYFORMAT && lParam == NF_QUERY && reinterpret_cast<HWND>(wParam) == m_listFiles.m_hWnd) {
+        *result = NFR_UNICODE;
+        return TRUE;
     }
     if (message == WM_PAINT || message == WM_PRINTCLIENT) {
         OnPaint(message == WM_PRINTCLIENT ? reinterpret_cast<HDC>(wParam) : nullptr);
         return TRUE;
     }
-    if (message == WM_FILL_SLICE) {
-        FillSlice();
-        return TRUE;
-    }
-    if (message == WM_TIMER && wParam == IDT_FILL_SLICE) {
-        KillTimer(IDT_FILL_SLICE);
-        FillSlice();
+    if (message == WM_WALK_RESULTS) {
+        TakeWalkResults();
         return TRUE;
     }
     if (message == WM_TIMER && wParam == IDT_PREVIEW) {
@@ -138,6 +249,8 @@ BOOL CWallpaperBrowserPage::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam,
         LoadPreview();
         return TRUE;
     }
+    if (message == WM_DESTROY)
+        StopWalk();
     return CPropertyPage::OnWndMsg(message, wParam, lParam, result);
 }
 
@@ -149,6 +262,7 @@ void CWallpaperBrowserPage::InitFileList()
     // The page owns the image list and destroys it; the list view must not
     // destroy it a second time when it goes.
     ::SetWindowLongA(m_listFiles, GWL_STYLE, ::GetWindowLongA(m_listFiles, GWL_STYLE) | LVS_SHAREIMAGELISTS);
+    ::SendMessageA(m_listFiles, WM_NOTIFYFORMAT, reinterpret_cast<WPARAM>(m_hWnd), NF_REQUERY);
 
     RECT client{};
     ::GetClientRect(m_listFiles, &client);
@@ -167,105 +281,203 @@ void CWallpaperBrowserPage::RefreshFileList()
         return;
     m_editFolder.SetWindowText(m_strFolder);
     WriteSettingString(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_WALLPAPER_FOLDER, m_strFolder);
-    CStringArray names, folders;
-    ScanFolder(m_strFolder, &names, &folders);
-    FillFileList(names, folders);
-}
-
-void CWallpaperBrowserPage::ScanFolder(const CString& folder, CStringArray* names, CStringArray* folders)
-{
-    // The engine's walk: every directory once, so a link back to an
-    // ancestor ends the descent instead of repeating the tree until paths
-    // grow too long.  Names the code page cannot hold come as short names,
-    // so every listed file can be opened.
-    WalkFolderTree(
-        folder,
-        [names, folders](const CString& holder, const CString& name) {
-            names->Add(name);
-            folders->Add(holder);
-        },
-        nullptr, TRUE);
-}
-
-void CWallpaperBrowserPage::FillFileList(const CStringArray& names, const CStringArray& folders)
-{
-    m_fillNames = names;
-    m_fillFolders = folders;
-    m_nFilled = 0;
-    KillTimer(IDT_FILL_SLICE);
-
-    if (m_imageList.GetSafeHandle())
-        m_imageList.SetImageCount(static_cast<UINT>(names.GetSize()));
-    m_listFiles.DeleteAllItems();
-    if (!m_listFiles.GetImageList(LVSIL_SMALL)) {
-        FinishFill();
-        return;
-    }
-    // No count until the list is complete: a number beside a list that is
-    // still growing would say something the list does not show.
+    // Nothing selected remains: no thumbnail, no size, no button to press.
+    ShowUnsupported();
+    StopWalk();
+    ListView_SetItemState(m_listFiles, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    m_listFiles.SetItemCount(0);
+    m_folders.clear();
+    m_names.clear();
+    m_files.clear();
     m_strFileCount.Empty();
     m_staticCount.SetWindowText("");
-    m_listFiles.SetItemCount(names.GetSize());
-    m_bFilling = TRUE;
-    ScheduleFillSlice();
-}
-
-void CWallpaperBrowserPage::ScheduleFillSlice()
-{
-    // Input, painting and timers that wait go first (a timer is served only
-    // when nothing else is queued); otherwise the next slice follows at once.
-    if (HIWORD(::GetQueueStatus(QS_INPUT | QS_PAINT | QS_TIMER | QS_HOTKEY)))
-        SetTimer(IDT_FILL_SLICE, USER_TIMER_MINIMUM);
+    if (m_bSeen)
+        StartWalk();
     else
-        ::PostMessageA(m_hWnd, WM_FILL_SLICE, 0, 0);
+        m_bWalkPending = TRUE;
 }
 
-void CWallpaperBrowserPage::FillSlice()
+void CWallpaperBrowserPage::StartWalk()
 {
-    if (!m_bFilling)
-        return;
-    const int count = m_fillNames.GetSize();
-    const DWORD start = ::GetTickCount();
-    ::SendMessageA(m_listFiles, WM_SETREDRAW, FALSE, 0);
-    while (m_nFilled < count) {
-        const int i = m_nFilled++;
-        const CString path = JoinFolderPath(m_fillFolders[i], m_fillNames[i]);
-        SHFILEINFOA info{};
-        ::SHGetFileInfoA(path, 0, &info, sizeof info, SHGFI_ICON | SHGFI_SMALLICON);
-        // The shell hands over an icon of our own: the image list keeps a
-        // copy, the icon itself goes at once (one per file would soon reach
-        // the process's limit of handles).
-        const CIconHandle icon(info.hIcon);
-        const int image = m_imageList.Replace(i, icon.Get());
-        m_listFiles.InsertItem(i, m_fillNames[i], image);
-        m_listFiles.SetItemText(i, 1, m_fillFolders[i]);
-        if (::GetTickCount() - start >= kFillSliceMs)
-            break;
-    }
-    ::SendMessageA(m_listFiles, WM_SETREDRAW, TRUE, 0);
-    ::InvalidateRect(m_listFiles, nullptr, FALSE);
-    ::UpdateWindow(m_listFiles);
-    if (m_nFilled < count)
-        ScheduleFillSlice();
-    else
-        FinishFill();
-}
-
-void CWallpaperBrowserPage::FinishFill()
-{
-    m_bFilling = FALSE;
-    m_strFileCount.Format("%d", m_fillNames.GetSize());
+    m_bWalkPending = FALSE;
+    m_walk.reset(new CFolderListing);
+    m_walk->root = m_strFolder;
+    m_walk->page = m_hWnd;
+    m_strFileCount = "Counting...";
     m_staticCount.SetWindowText(m_strFileCount);
-    m_fillNames.RemoveAll();
-    m_fillFolders.RemoveAll();
+    m_walk->thread.Reset(::CreateThread(nullptr, 0, RunFolderListing, m_walk.get(), 0, nullptr));
+    // Without a thread of its own the walk runs here; its results still
+    // come by the posted message.
+    if (!m_walk->thread)
+        RunFolderListing(m_walk.get());
+}
+
+void CWallpaperBrowserPage::StopWalk()
+{
+    if (!m_walk)
+        return;
+    m_walk->stop = true;
+    {
+        const std::lock_guard<std::mutex> hold(m_walk->lock);
+        m_walk->page = nullptr;
+    }
+    // The walk looks at the flag before every entry: it ends at once.
+    if (m_walk->thread)
+        ::WaitForSingleObject(m_walk->thread.Get(), INFINITE);
+    m_walk.reset();
+}
+
+void CWallpaperBrowserPage::TakeWalkResults()
+{
+    if (!m_walk)
+        return;  // a message from a walk stopped meanwhile
+    std::vector<CString> folders;
+    std::string names;
+    std::vector<CListedFile> files;
+    BOOL done = FALSE;
+    {
+        const std::lock_guard<std::mutex> hold(m_walk->lock);
+        folders.swap(m_walk->folders);
+        names.swap(m_walk->names);
+        files.swap(m_walk->files);
+        done = m_walk->done;
+        m_walk->posted = FALSE;
+    }
+    const UINT base = static_cast<UINT>(m_names.size());
+    for (CListedFile& file : files)
+        file.name += base;
+    m_names += names;
+    m_folders.insert(m_folders.end(), folders.begin(), folders.end());
+    m_files.insert(m_files.end(), files.begin(), files.end());
+
+    const int count = static_cast<int>(m_files.size());
+    if (done) {
+        StopWalk();
+        m_strFileCount.Format("%d", count);
+        if (m_nSortColumn >= 0)
+            SortFiles();
+    } else {
+        m_strFileCount.Format("Counting... %d files", count);
+    }
+    m_listFiles.SetItemCount(count);
+    m_staticCount.SetWindowText(m_strFileCount);
+}
+
+void CWallpaperBrowserPage::OnGetDispInfo(NMLVDISPINFOW* info)
+{
+    LVITEMW& item = info->item;
+    if (item.iItem < 0 || item.iItem >= static_cast<int>(m_files.size()))
+        return;
+    const CListedFile& file = m_files[static_cast<size_t>(item.iItem)];
+    if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
+        const LPCSTR text = item.iSubItem == 0 ? NameOf(file) : static_cast<LPCSTR>(m_folders[file.folder]);
+        if (!::MultiByteToWideChar(CP_ACP, 0, text, -1, item.pszText, item.cchTextMax)) {
+            // Longer than the list's buffer: what fits.
+            const int length = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+            std::wstring wide(static_cast<size_t>(std::max(length, 1)), L'\0');
+            ::MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], length);
+            lstrcpynW(item.pszText, wide.c_str(), item.cchTextMax);
+        }
+    }
+    if (item.mask & LVIF_IMAGE)
+        item.iImage = IconOfName(NameOf(file));
+}
+
+int CWallpaperBrowserPage::IconOfName(LPCSTR name)
+{
+    // The icon of a type, not of a file: one question to the shell per
+    // ending, whatever the folder holds.
+    LPCSTR dot = strrchr(name, '.');
+    std::string ending = dot ? dot : "";
+    std::transform(ending.begin(), ending.end(), ending.begin(), FoldCase);
+    const auto known = m_iconOfEnding.find(ending);
+    if (known != m_iconOfEnding.end())
+        return known->second;
+    SHFILEINFOA info{};
+    ::SHGetFileInfoA(("file" + ending).c_str(), FILE_ATTRIBUTE_NORMAL, &info, sizeof info,
+                     SHGFI_ICON | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES);
+    // The image list keeps a copy; the shell's icon goes at once.
+    const CIconHandle icon(info.hIcon);
+    const int image = icon ? m_imageList.Replace(-1, icon.Get()) : -1;
+    m_iconOfEnding[ending] = image;
+    return image;
+}
+
+int CWallpaperBrowserPage::OnFindItem(const NMLVFINDITEMW* find) const
+{
+    // Typing in the list jumps to the next name that starts with what was
+    // typed, as Explorer does.
+    const LVFINDINFOW& what = find->lvfi;
+    if (!(what.flags & (LVFI_STRING | LVFI_PARTIAL)) || !what.psz || m_files.empty())
+        return -1;
+    char typed[MAX_PATH * 3] = "";
+    if (!::WideCharToMultiByte(CP_ACP, 0, what.psz, -1, typed, sizeof typed, nullptr, nullptr))
+        return -1;
+    const int count = static_cast<int>(m_files.size());
+    const int start = find->iStart >= 0 && find->iStart < count ? find->iStart : 0;
+    for (int step = 0; step < count; ++step) {
+        const int i = (start + step) % count;
+        if (i < start && !(what.flags & LVFI_WRAP))
+            break;
+        const LPCSTR name = NameOf(m_files[static_cast<size_t>(i)]);
+        if ((what.flags & LVFI_PARTIAL) ? StartsFolded(name, typed) : CompareFolded(name, typed) == 0)
+            return i;
+    }
+    return -1;
+}
+
+void CWallpaperBrowserPage::OnColumnClick(int column)
+{
+    if (column < 0 || column > 1)
+        return;
+    m_nSortColumn = column;
+    SortFiles();
+}
+
+void CWallpaperBrowserPage::SortFiles()
+{
+    const int selected = m_listFiles.GetNextItem(-1, LVNI_SELECTED);
+    const UINT selectedName = selected >= 0 ? m_files[static_cast<size_t>(selected)].name : UINT(-1);
+
+    // Folders are ranked once, so the sort compares numbers for them.
+    std::vector<UINT> byText(m_folders.size());
+    for (UINT i = 0; i < byText.size(); ++i)
+        byText[i] = i;
+    std::sort(byText.begin(), byText.end(),
+              [this](UINT a, UINT b) { return CompareFolded(m_folders[a], m_folders[b]) < 0; });
+    std::vector<UINT> rank(m_folders.size());
+    for (UINT i = 0; i < byText.size(); ++i)
+        rank[byText[i]] = i;
+    const BOOL byName = m_nSortColumn == 0;
+    std::stable_sort(m_files.begin(), m_files.end(), [&](const CListedFile& a, const CListedFile& b) {
+        const int names = CompareFolded(NameOf(a), NameOf(b));
+        const int folders = rank[a.folder] < rank[b.folder] ? -1 : rank[a.folder] > rank[b.folder] ? 1 : 0;
+        const int first = byName ? names : folders, second = byName ? folders : names;
+        return first != 0 ? first < 0 : second < 0;
+    });
+
+    // The selected file stays selected where it went; the thumbnail
+    // already shows it.
+    if (selected >= 0) {
+        const auto moved = std::find_if(m_files.begin(), m_files.end(),
+                                        [selectedName](const CListedFile& f) { return f.name == selectedName; });
+        const int item = static_cast<int>(moved - m_files.begin());
+        m_bSorting = TRUE;
+        ListView_SetItemState(m_listFiles, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+        ListView_SetItemState(m_listFiles, item, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        ListView_EnsureVisible(m_listFiles, item, FALSE);
+        m_bSorting = FALSE;
+    }
+    ::InvalidateRect(m_listFiles, nullptr, FALSE);
 }
 
 BOOL CWallpaperBrowserPage::GetSelectedPath(CString* path) const
 {
     const int item = m_listFiles.GetNextItem(-1, LVNI_SELECTED);
-    if (item < 0)
+    if (item < 0 || item >= static_cast<int>(m_files.size()))
         return FALSE;
-    *path = JoinFolderPath(m_listFiles.GetItemText(item, 1), m_listFiles.GetItemText(item, 0));
+    const CListedFile& file = m_files[static_cast<size_t>(item)];
+    *path = JoinFolderPath(m_folders[file.folder], NameOf(file));
     return TRUE;
 }
 
@@ -305,22 +517,20 @@ LRESULT CWallpaperBrowserPage::OnItemChangedFileList(const NMLISTVIEW* change)
 {
     // Any item that becomes selected, also one that had the focus already
     // (Ctrl+arrows, then Space): the buttons and the thumbnail always
-    // describe the selected file.
-    if (!(change->uChanged & LVIF_STATE) || change->iItem < 0 || !(change->uNewState & LVIS_SELECTED) ||
+    // describe the selected file.  A sort moves the selection, not the file.
+    if (m_bSorting || !(change->uChanged & LVIF_STATE) || change->iItem < 0 ||
+        change->iItem >= static_cast<int>(m_files.size()) || !(change->uNewState & LVIS_SELECTED) ||
         (change->uOldState & LVIS_SELECTED))
         return 0;
-    const CString name = m_listFiles.GetItemText(change->iItem, 0);
-    const CString folder = m_listFiles.GetItemText(change->iItem, 1);
+    const CListedFile& file = m_files[static_cast<size_t>(change->iItem)];
+    const CString name = NameOf(file);
 
     if (IsPicture(name)) {
         ::EnableWindow(m_btnSetActive, TRUE);
         ::EnableWindow(m_btnSetNormal, TRUE);
         ++m_nPreviewRequest;
-        m_strPreviewPath = JoinFolderPath(folder, name);
-        // The previous picture goes now, as its load would free it: drawing
-        // a large one again under "Loading..." would cost each arrow step
-        // what the settling saves.
-        m_picture.FreePicture();
+        m_strPreviewPath = JoinFolderPath(m_folders[file.folder], name);
+        m_thumbnail.Free();
         m_bLoadPending = TRUE;
         m_bShowLoading = TRUE;
         RedrawPreview();
@@ -331,18 +541,23 @@ LRESULT CWallpaperBrowserPage::OnItemChangedFileList(const NMLISTVIEW* change)
         ::EnableWindow(m_btnSetActive, TRUE);
         ::EnableWindow(m_btnSetNormal, FALSE);
     } else {
-        ::EnableWindow(m_btnSetNormal, FALSE);
-        ::EnableWindow(m_btnSetActive, FALSE);
-        // Cleared for good: the picture is let go, so no repaint brings it back.
-        ++m_nPreviewRequest;
-        m_bLoadPending = FALSE;
-        KillTimer(IDT_PREVIEW);
-        m_picture.FreePicture();
-        m_bShowLoading = FALSE;
-        RedrawPreview();
-        m_staticSize.SetWindowText(kNoSize);
+        ShowUnsupported();
     }
     return 0;
+}
+
+void CWallpaperBrowserPage::ShowUnsupported()
+{
+    ::EnableWindow(m_btnSetNormal, FALSE);
+    ::EnableWindow(m_btnSetActive, FALSE);
+    // Cleared for good: the thumbnail is let go, so no repaint brings it back.
+    ++m_nPreviewRequest;
+    m_bLoadPending = FALSE;
+    KillTimer(IDT_PREVIEW);
+    m_thumbnail.Free();
+    m_bShowLoading = FALSE;
+    RedrawPreview();
+    m_staticSize.SetWindowText(kNoSize);
 }
 
 void CWallpaperBrowserPage::LoadPreview()
@@ -357,23 +572,24 @@ void CWallpaperBrowserPage::LoadPreview()
         m_bLoadPending = FALSE;
         const UINT request = m_nPreviewRequest;
         const CString path = m_strPreviewPath;
-        m_picture.FreePicture();
-        const BOOL loaded = m_picture.Load(path);
+        const BOOL loaded =
+            m_thumbnail.Make(path, m_rectPreview.right - m_rectPreview.left, m_rectPreview.bottom - m_rectPreview.top,
+                             ::GetSysColor(COLOR_BTNFACE));
         if (request != m_nPreviewRequest || !m_hWnd) {
             // Another item was selected meanwhile: this picture describes
             // nothing the page shows.
-            m_picture.FreePicture();
+            m_thumbnail.Free();
             continue;
         }
         if (loaded) {
             CString size;
-            size.Format("%4d x %4d", m_picture.m_nWidth, m_picture.m_nHeight);
+            size.Format("%4d x %4d", m_thumbnail.m_nWidth, m_thumbnail.m_nHeight);
             m_bShowLoading = FALSE;
             RedrawPreview();
             m_staticSize.SetWindowText(size);
         } else {
-            // "Loading..." stays; the loader said what went wrong.
-            RedrawPreview();
+            // A picture that cannot be shown is shown as what it is.
+            ShowUnsupported();
         }
     }
     m_bInLoad = FALSE;
@@ -400,10 +616,15 @@ void CWallpaperBrowserPage::DrawLoading(HDC dc)
 
 void CWallpaperBrowserPage::OnPaint(HDC printDC)
 {
+    // The first real paint is the first moment anyone sees the page: the
+    // walk waits for it.
+    if (!printDC && !m_bSeen) {
+        m_bSeen = TRUE;
+        if (m_bWalkPending)
+            StartWalk();
+    }
     CPaintDC dc(this, printDC);
-    if (m_picture.m_pPicture)
-        m_picture.Draw(&dc, m_rectPreview);
-    else
+    if (!m_thumbnail.Draw(dc, m_rectPreview.left, m_rectPreview.top))
         ::FillRect(dc, &m_rectPreview, ::GetSysColorBrush(COLOR_BTNFACE));
     if (m_bShowLoading)
         DrawLoading(dc);

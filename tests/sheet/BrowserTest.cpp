@@ -1,8 +1,9 @@
 // The Wallpaper Browser page in the real sheet, opened by the main dialog in
 // this process and driven from inside the sheet's loop: the listing and its
-// count, what a selection does to the buttons, the size and the thumbnail,
-// the two Set buttons against the real Active Desktop provider, and that
-// opening and closing the sheet gives back every GDI and USER object.
+// count, sorting and typing to a name, an icon per file type, what a
+// selection does to the buttons, the size and the thumbnail, the two Set
+// buttons against the real Active Desktop provider, and that closing the
+// sheet in the middle of a walk gives back every thread, GDI and USER object.
 #include <gtest/gtest.h>
 
 #include "GuiCounts.h"
@@ -10,7 +11,11 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <tlhelp32.h>
+
 #include <functional>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -48,12 +53,23 @@ protected:
         return m_answer;
     }
 
-    // The list is complete once the count shows.
+    // The list is complete once the count shows a number.
     static std::string CountWhenFilled(HWND page)
     {
         const HWND count = GetDlgItem(page, IDC_FILE_COUNT);
-        WaitFor([&] { return !TextOf(count).empty(); }, 20000);
+        WaitFor([&] { return !TextOf(count).empty() && TextOf(count).rfind("Counting", 0) != 0; }, 20000);
         return TextOf(count);
+    }
+    static int Threads()
+    {
+        int threads = 0;
+        const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+        THREADENTRY32 entry{};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+            threads += entry.th32OwnerProcessID == GetCurrentProcessId();
+        CloseHandle(snapshot);
+        return threads;
     }
     static int ItemOf(HWND page, const std::string& name)
     {
@@ -132,6 +148,16 @@ TEST_F(BrowserPage, ListsEveryFileBelowTheFolderDepthFirstWithItsCount)
                 EXPECT_EQ(expected[i].first, Cell(page, i, 0)) << i;
                 EXPECT_EQ(expected[i].second, Cell(page, i, 1)) << i;
             }
+            // A click on "File Name" sorts by name; typing jumps to a name.
+            const HWND header = ListView_GetHeader(list);
+            SendMessageA(header, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 5));
+            SendMessageA(header, WM_LBUTTONUP, 0, MAKELPARAM(10, 5));
+            const char* sorted[] = {"a.bmp", "b.jpg", "c.gif", "d.bmp", "e.jpg", "notes.txt"};
+            for (int i = 0; i < 6; ++i)
+                EXPECT_EQ(sorted[i], Cell(page, i, 0)) << i;
+            SetFocus(list);
+            SendMessageA(list, WM_CHAR, 'N', 1);   // a repeat count of one
+            EXPECT_EQ(5, ListView_GetNextItem(list, -1, LVNI_SELECTED));
         }});
         EXPECT_EQ(*c.folder, GetRegString(HKEY_CURRENT_USER, kAppKey, "WallpaperFolder").value_or(""));
     }
@@ -170,12 +196,16 @@ TEST_F(BrowserPage, BrowseListsTheChosenFolderAndCancelChangesNothing)
 
 TEST_F(BrowserPage, SelectionSetsTheButtonsTheSizeAndTheThumbnail)
 {
-    TempDir dir;
+    TempDir dir, other;
+    ASSERT_TRUE(WriteFileText(other / "only.txt", "x"));
     ASSERT_TRUE(WriteJpeg(dir / "Photo.JPG", 1024, 768, RGB(255, 0, 0)));
     for (const char* name : {"page.html", "Readme.TXT", "bmp"})
         ASSERT_TRUE(WriteFileText(dir / name, "x"));
+    // A JPEG's signature over bytes no decoder reads.
+    ASSERT_TRUE(WriteFileText(dir / "broken.jpg", std::string("\xFF\xD8\xFF\xE0\x00\x10JFIF", 10) + "cut short"));
     m_registry.Set("WallpaperFolder", dir.Path());
     const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    // A null name: Browse picks another folder, which leaves nothing selected.
     const struct {
         const char* name;
         bool normal, active;
@@ -183,27 +213,44 @@ TEST_F(BrowserPage, SelectionSetsTheButtonsTheSizeAndTheThumbnail)
         COLORREF thumbnail;
     } cases[] = {{"Photo.JPG", true, true, "1024 x  768", RGB(255, 0, 0)},
                  {"page.html", false, true, "1024 x  768", RGB(255, 0, 0)},
+                 {"broken.jpg", false, false, "??? x ???", face},
+                 {"Photo.JPG", true, true, "1024 x  768", RGB(255, 0, 0)},
                  {"Readme.TXT", false, false, "??? x ???", face},
                  {"Photo.JPG", true, true, "1024 x  768", RGB(255, 0, 0)},
-                 {"bmp", false, false, "??? x ???", face}};
+                 {"bmp", false, false, "??? x ???", face},
+                 {"Photo.JPG", true, true, "1024 x  768", RGB(255, 0, 0)},
+                 {nullptr, false, false, "??? x ???", face}};
     Run({[&](HWND sheet) {
         const HWND page = Browser(sheet);
-        ASSERT_EQ("4", CountWhenFilled(page));
+        ASSERT_EQ("5", CountWhenFilled(page));
         const HWND size = GetDlgItem(page, IDC_PREVIEW_SIZE);
         for (const auto& c : cases) {
-            const int item = ItemOf(page, c.name);
-            ASSERT_GE(item, 0) << c.name;
-            Select(page, item);
-            EXPECT_EQ(c.normal, IsWindowEnabled(GetDlgItem(page, IDC_SET_AS_NORMAL)) != FALSE) << c.name;
-            EXPECT_EQ(c.active, IsWindowEnabled(GetDlgItem(page, IDC_SET_AS_ACTIVE)) != FALSE) << c.name;
-            EXPECT_TRUE(WaitFor([&] { return TextOf(size) == c.size; })) << c.name << ": " << TextOf(size);
+            const std::string name = c.name ? c.name : "(another folder)";
+            if (c.name) {
+                const int item = ItemOf(page, c.name);
+                ASSERT_GE(item, 0) << c.name;
+                Select(page, item);
+            } else {
+                // Wine's folder tree takes a selection once the path's
+                // parents have been expanded: asked twice.
+                m_onDialog = [&](HWND dialog) {
+                    for (int i = 0; i < 2; ++i)
+                        SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(other.Path().c_str()));
+                };
+                SendDlgItemMessageA(page, IDC_BROWSE_FOLDER, BM_CLICK, 0, 0);
+                EXPECT_EQ("1", CountWhenFilled(page));
+                EXPECT_EQ(other.Path(), TextOf(GetDlgItem(page, IDC_FOLDER_PATH)));
+            }
+            EXPECT_TRUE(WaitFor([&] { return TextOf(size) == c.size; })) << name << ": " << TextOf(size);
             PumpMessages(300);   // nothing else arrives once the selection has settled
-            EXPECT_EQ(c.size, TextOf(size)) << c.name;
+            EXPECT_EQ(c.normal, IsWindowEnabled(GetDlgItem(page, IDC_SET_AS_NORMAL)) != FALSE) << name;
+            EXPECT_EQ(c.active, IsWindowEnabled(GetDlgItem(page, IDC_SET_AS_ACTIVE)) != FALSE) << name;
+            EXPECT_EQ(c.size, TextOf(size)) << name;
             EXPECT_TRUE(ColourNear(c.thumbnail, ThumbnailPixel(page), 8))
-                << c.name << ": " << std::hex << ThumbnailPixel(page);
+                << name << ": " << std::hex << ThumbnailPixel(page);
         }
     }});
-    EXPECT_TRUE(m_seen.empty()) << m_seen[0].text;
+    ASSERT_EQ(1u, m_seen.size()) << m_seen[0].text;  // the folder browser, and no message
 }
 
 TEST_F(BrowserPage, SetAsNormalConvertsAndSetAsActiveDoesNot)
@@ -255,7 +302,7 @@ TEST_F(BrowserPage, SetAsNormalConvertsAndSetAsActiveDoesNot)
     theWallpaperChanger.EnableActiveDesktop(active);
 }
 
-TEST_F(BrowserPage, OpeningAndClosingGivesBackEveryGdiAndUserObject)
+TEST_F(BrowserPage, OneIconPerFileTypeAndClosingMidWalkGivesBackEveryObject)
 {
     TempDir dir;
     const char* endings[] = {".bmp", ".txt", ".exe", ".html", ".ico", ".lnk", ".dat"};
@@ -263,19 +310,52 @@ TEST_F(BrowserPage, OpeningAndClosingGivesBackEveryGdiAndUserObject)
         ASSERT_TRUE(WriteFileText(dir / ("f" + std::to_string(i) + endings[i % 7]), "x"));
     m_registry.Set("WallpaperFolder", dir.Path());
     HIMAGELIST images = nullptr;
-    auto filled = [&](HWND sheet) {
+    Run({[&](HWND sheet) {
         const HWND page = Browser(sheet);
         EXPECT_EQ("300", CountWhenFilled(page));
-        images = ListView_GetImageList(GetDlgItem(page, IDC_FILE_LIST), LVSIL_SMALL);
-    };
-    Run({filled});   // the shell's own caches are made once per process
-    const int gdi = CountGdiObjects(), user = CountUserObjects();
+        const HWND list = GetDlgItem(page, IDC_FILE_LIST);
+        images = ListView_GetImageList(list, LVSIL_SMALL);
+        // Every row asked for (as when it is drawn) shares its type's image.
+        std::map<std::string, int> imageOf;
+        std::set<int> distinct;
+        for (int i = 0; i < 300; ++i) {
+            LVITEMA item{};
+            item.mask = LVIF_IMAGE;
+            item.iItem = i;
+            ASSERT_TRUE(ListView_GetItem(list, &item));
+            const std::string name = Cell(page, i, 0);
+            const int image = imageOf.emplace(name.substr(name.rfind('.')), item.iImage).first->second;
+            EXPECT_EQ(image, item.iImage) << name;
+            distinct.insert(item.iImage);
+        }
+        EXPECT_EQ(7u, distinct.size());
+        EXPECT_EQ(7, ImageList_GetImageCount(images));
+    }});   // the shell's own caches are made once per process
+
+    // A tree that takes a while, and the sheet closed the moment its walk
+    // starts.
+    for (int i = 0; i < 40 && MakeDirs(dir / ("d" + std::to_string(i))); ++i)
+        for (int j = 0; j < 50; ++j)
+            ASSERT_TRUE(WriteFileText(dir / ("d" + std::to_string(i) + "\\g" + std::to_string(j)), "")) << i;
+    const int gdi = CountGdiObjects(), user = CountUserObjects(), threads = Threads();
     ASSERT_GT(gdi, 0);
-    Run({filled, [&](HWND sheet) {
-        // The page owns the image list: the list view leaves it alone.
-        DestroyWindow(GetDlgItem(Browser(sheet), IDC_FILE_LIST));
-        EXPECT_EQ(300, ImageList_GetImageCount(images));
-    }});
+    static int closed;
+    closed = 0;
+    const HHOOK hook = SetWindowsHookExA(
+        WH_CALLWNDPROC,
+        [](int code, WPARAM wParam, LPARAM lParam) -> LRESULT {
+            const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
+            if (code == HC_ACTION && message->message == WM_SETTEXT && GetDlgCtrlID(message->hwnd) == IDC_FILE_COUNT &&
+                std::string(reinterpret_cast<const char*>(message->lParam)).rfind("Counting", 0) == 0 && !closed++)
+                PostMessageA(GetAncestor(message->hwnd, GA_ROOT), WM_CLOSE, 0, 0);
+            return CallNextHookEx(nullptr, code, wParam, lParam);
+        },
+        nullptr, GetCurrentThreadId());
+    SendMessageA(m_dlg.GetSafeHwnd(), WM_COMMAND, ID_OPEN_SETTINGS, 0);
+    UnhookWindowsHookEx(hook);
+    EXPECT_EQ(1, closed);
+    EXPECT_EQ(threads, Threads());   // the walk was stopped and joined, not left to run
+    PumpMessages(100);   // anything the walk might still have posted
     EXPECT_EQ(gdi, CountGdiObjects());
     EXPECT_EQ(user, CountUserObjects());
 }
