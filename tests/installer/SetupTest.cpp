@@ -3,8 +3,8 @@
 // the installed Tapestrix changing the wallpaper through the Active Desktop
 // object setup registered and opening its help, an upgrade over a running
 // copy, and the silent and the interactive uninstall, each of which puts the
-// Active Desktop class back as setup found it (Wine's own, another server,
-// none).  Every test leaves nothing installed behind.
+// Active Desktop class back as setup found it (Wine's own after every test,
+// another server, none).  Every test leaves nothing installed behind.
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
@@ -47,6 +47,9 @@ std::string DescribeClass()
     }
     return text;
 }
+
+// As the fresh prefix has it before any test: Wine's own registration.
+const std::string kWinesOwnClass = DescribeClass();
 
 std::string ShellFolder(int csidl)
 {
@@ -122,6 +125,7 @@ protected:
         if (auto dir = GetRegString(HKEY_CURRENT_USER, kUninstallKey, "InstallLocation")) {
             EXPECT_TRUE(UninstallSilently(*dir));
         }
+        EXPECT_EQ(kWinesOwnClass, DescribeClass()) << "the uninstaller did not put Wine's registration back";
         DeleteKeyTree(HKEY_CURRENT_USER, "Software\\Brindlecourt");
         RemoveTree(DataDir());
         DestroyWindow(m_keepAlive);
@@ -320,7 +324,6 @@ TEST_F(Setup, UpgradeOverARunningCopyStopsItAndKeepsEverySetting)
 
 TEST_F(Setup, SilentUninstallWhileRunningRemovesAllButTheSettings)
 {
-    const std::string winesOwn = DescribeClass();
     ASSERT_TRUE(Install());
     const std::string dir = DefaultInstallDir();
     const std::string converted = AppString("ConvertedBmpPath");
@@ -335,7 +338,6 @@ TEST_F(Setup, SilentUninstallWhileRunningRemovesAllButTheSettings)
     EXPECT_FALSE(FileExists(Shortcut()));
     EXPECT_FALSE(GetRegString(HKEY_CURRENT_USER, kRunKey, "Tapestrix").has_value());
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUninstallKey));
-    EXPECT_EQ(winesOwn, DescribeClass());
     // The settings stay, and so does the bitmap they name.
     EXPECT_EQ(1u, GetRegDword(HKEY_CURRENT_USER, kAppKey, "MinimizeOnStartup"));
     EXPECT_EQ(ShellFolder(CSIDL_MYPICTURES), AppString("WallpaperFolder"));
