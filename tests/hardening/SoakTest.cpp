@@ -15,6 +15,9 @@
 
 #include <FreeImage.h>  // after windows.h
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -99,34 +102,25 @@ BOOL CALLBACK CountWindow(HWND hwnd, LPARAM counter)
     return TRUE;
 }
 
-Usage Measure(HANDLE process, DWORD pid)
+// The least of a few readings a moment apart (`pump` between them): what a
+// change in flight holds for a moment is not counted.
+Usage Measure(HANDLE process, DWORD pid, const std::function<void()>& pump)
 {
-    Usage usage;
-    usage.gdi = CountGdiObjects(process);
-    for (HWND hwnd : WindowsOfProcess(pid))
-        CountWindow(hwnd, reinterpret_cast<LPARAM>(&usage.windows));
-    if (!GetProcessHandleCount(process, &usage.handles) || usage.handles == 0)
-        usage.handles = CountKernelHandles(pid);
-    // Wine fills the commit charge, which is the private bytes, only as the page file usage.
-    PROCESS_MEMORY_COUNTERS_EX memory{};
-    memory.cb = sizeof memory;
-    if (GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory))
-        usage.privateBytes = memory.PrivateUsage ? memory.PrivateUsage : memory.PagefileUsage;
-    return usage;
-}
-
-// The least of a few measurements a moment apart: what a change in flight
-// holds for a moment is not counted.
-Usage MeasureSettled(HANDLE process, DWORD pid, const std::function<void()>& pump)
-{
-    Usage least = Measure(process, pid);
-    for (int i = 0; i < 5; ++i) {
-        pump();
-        const Usage now = Measure(process, pid);
-        least.gdi = now.gdi < least.gdi ? now.gdi : least.gdi;
-        least.windows = now.windows < least.windows ? now.windows : least.windows;
-        least.handles = now.handles < least.handles ? now.handles : least.handles;
-        least.privateBytes = now.privateBytes < least.privateBytes ? now.privateBytes : least.privateBytes;
+    Usage least{INT_MAX, INT_MAX, MAXDWORD, SIZE_MAX};
+    for (int i = 0; i < 6; ++i, pump()) {
+        Usage now;
+        now.gdi = CountGdiObjects(process);
+        for (HWND hwnd : WindowsOfProcess(pid))
+            CountWindow(hwnd, reinterpret_cast<LPARAM>(&now.windows));
+        if (!GetProcessHandleCount(process, &now.handles) || now.handles == 0)
+            now.handles = CountKernelHandles(pid);
+        // Wine fills the commit charge, which is the private bytes, only as the page file usage.
+        PROCESS_MEMORY_COUNTERS_EX memory{};
+        memory.cb = sizeof memory;
+        if (GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory))
+            now.privateBytes = memory.PrivateUsage ? memory.PrivateUsage : memory.PagefileUsage;
+        least = {std::min(least.gdi, now.gdi), std::min(least.windows, now.windows),
+                 std::min(least.handles, now.handles), std::min(least.privateBytes, now.privateBytes)};
     }
     return least;
 }
@@ -320,12 +314,12 @@ TEST(Soak, TenMinutesOfChangesEveryOneShownNothingLeaksNoMessageBoxesPileUp)
             ++checked;
         }
         if (!haveSettled && GetTickCount() - start >= settleMs) {
-            settled = MeasureSettled(process.Handle(), process.Pid(), answerBoxes);
+            settled = Measure(process.Handle(), process.Pid(), answerBoxes);
             haveSettled = true;
         }
     }
     ASSERT_TRUE(process.IsRunning()) << "the program ended";
-    last = MeasureSettled(process.Handle(), process.Pid(), answerBoxes);
+    last = Measure(process.Handle(), process.Pid(), answerBoxes);
     ASSERT_TRUE(haveSettled);
 
     std::printf("soak: %lu s, %d changes seen, %d checked on the desktop, %d message boxes (at most %d open), "
