@@ -31,7 +31,8 @@ std::string DescribeClass()
     std::string text;
     for (const std::string& path : {std::string(kClassKey), kProviderKey}) {
         HKEY key = nullptr;
-        text += "[" + path + (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) ? "] absent\n" : "]\n");
+        const bool absent = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS;
+        text += "[" + path + (absent ? "] absent\n" : "]\n");
         char name[256];
         BYTE data[1024];
         DWORD nameLen = sizeof name, type = 0, size = sizeof data;
@@ -280,7 +281,8 @@ TEST_F(Setup, UpgradeOverARunningCopyStopsItAndKeepsEverySetting)
     // type: what the uninstaller puts back after the upgrades.
     const RegistrySnapshot winesOwn(HKEY_LOCAL_MACHINE, kClassKey);
     const std::string other = "%SystemRoot%\\other.dll";
-    ASSERT_TRUE(SetRegBinary(HKEY_LOCAL_MACHINE, kProviderKey, "", REG_EXPAND_SZ, other.c_str(), DWORD(other.size() + 1)));
+    ASSERT_TRUE(
+        SetRegBinary(HKEY_LOCAL_MACHINE, kProviderKey, "", REG_EXPAND_SZ, other.c_str(), DWORD(other.size() + 1)));
     ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, kProviderKey, "ThreadingModel", "Both"));
     const std::string before = DescribeClass();
     ASSERT_TRUE(Install());
@@ -393,4 +395,3 @@ TEST_F(Setup, UninstallToldNotToKeepTheSettingsKeepsOnlyAShownBitmap)
         RemoveTree(DataDir());
     }
 }
-
