@@ -29,7 +29,7 @@ PACKAGES=(cmake ninja-build nasm dpkg-dev patch xz-utils
           g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
           mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 libz-mingw-w64-dev
           googletest wine wine64 xvfb x11-apps x11-utils imagemagick
-          fp-utils p7zip-full nsis zzuf python3 fonts-wine)
+          fp-utils p7zip-full nsis zzuf python3 fonts-wine fonts-liberation2)
 
 install_packages() {
   local missing=() p
@@ -84,6 +84,14 @@ ensure_prefix() {
   if [ -f /usr/share/wine/fonts/marlett.ttf ] && [ -d "$fonts" ] && [ ! -f "$fonts/marlett.ttf" ]; then
     cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
   fi
+  # Windows users see Arial (and its serif and fixed siblings) with their own
+  # metrics; Liberation's faces share those metrics, so pages, tests and
+  # screenshots lay out here as they do there.  Set every time: a prefix
+  # made before the mapping gets it too.
+  local face
+  for face in "Arial=Liberation Sans" "Times New Roman=Liberation Serif" "Courier New=Liberation Mono"; do
+    "$TPX_WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "${face%%=*}" /d "${face#*=}" /f >/dev/null 2>&1
+  done
   # One long-lived wineserver, so each test process starts quickly.
   "$TPX_WINESERVER" -p 120 </dev/null >/dev/null 2>&1 || true
 }

@@ -50,10 +50,7 @@ BOOL CTapestrixApp::InitInstance()
     dlg.InitTrayIconData();
     dlg.StartAutoChangeTimer();
 
-    DWORD minimizeOnStartup = 0;
-    ReadSettingDword(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_MINIMIZE_ON_STARTUP,
-                     &minimizeOnStartup);
-    if (minimizeOnStartup != 0)
+    if (ReadAppDword(AppSetting::MinimizeOnStartup) != 0)
         dlg.AddTrayIcon();
     else
         dlg.ShowSettingsSheet();

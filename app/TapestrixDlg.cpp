@@ -8,6 +8,7 @@
 
 #include "engine/WallpaperChanger.h"
 #include "engine/WallpaperSelection.h"
+#include "flow/ChangeFlow.h"
 #include "framework/App.h"
 #include "framework/Gdi.h"
 #include "framework/Handles.h"
@@ -136,9 +137,7 @@ void CTapestrixDlg::ShowSettingsSheet()
         return;
     }
 
-    DWORD startPage = PAGE_ABOUT;
-    ReadSettingDword(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_CURRENT_ACTIVE_PAGE, &startPage);
-    CTapestrixSheet sheet(kSheetCaption, nullptr, startPage);
+    CTapestrixSheet sheet(kSheetCaption, nullptr, ReadAppDword(AppSetting::CurrentActivePage));
     CAboutTapestrixPage about;
     CTapestrixOptionsPage options;
     CWallpaperBrowserPage browser;
@@ -171,10 +170,7 @@ void CTapestrixDlg::ShowSettingsSheet()
 
 void CTapestrixDlg::StartAutoChangeTimer()
 {
-    DWORD enabled = 0;
-    ReadSettingDword(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_ENABLE_AUTO_CHANGE, &enabled);
-    if (enabled != 0)
-        theWallpaperChanger.SetAutoChangeTimer();
+    theChangeFlow.StartAutoChangeTimer();
 }
 
 void CTapestrixDlg::CollectWallpapers(CString folder, CStringArray* list, BOOL acceptAllFiles)
@@ -220,6 +216,10 @@ BOOL CTapestrixDlg::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
         OnTrayNotify(wParam, lParam);
         return TRUE;
     }
+    if (message == WM_WALLPAPER_CHANGED) {
+        OnWallpaperChanged();
+        return TRUE;
+    }
     if (m_nTaskbarCreatedMessage != 0 && message == m_nTaskbarCreatedMessage) {
         OnTaskbarCreated();
         return TRUE;
@@ -257,6 +257,11 @@ void CTapestrixDlg::OnTrayNotify(WPARAM iconId, LPARAM mouseMessage)
     // icon does nothing.
     if (m_popupMenu.GetSafeHwnd())
         return;
+    // While a change waits for the user, either click shows what it waits
+    // on and opens nothing else.
+    if ((mouseMessage == WM_LBUTTONDBLCLK || mouseMessage == WM_RBUTTONUP) &&
+        theChangeFlow.BringWaitingWindowToFront())
+        return;
     if (mouseMessage == WM_LBUTTONDBLCLK) {
         OnNewWallpaper();
     } else if (mouseMessage == WM_RBUTTONUP) {
@@ -277,27 +282,23 @@ void CTapestrixDlg::OnTaskbarCreated()
 
 void CTapestrixDlg::OnOpenSettings()
 {
+    // A sheet opened inside a waiting change's dialog could change nothing.
+    if (theChangeFlow.BringWaitingWindowToFront())
+        return;
     ShowSettingsSheet();
 }
 
-BOOL CTapestrixDlg::CollectCandidates(CStringArray* list)
+void CTapestrixDlg::OnWallpaperChanged()
 {
-    CString folder;
-    ReadSettingString(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_WALLPAPER_FOLDER, &folder);
-    CollectWallpapers(folder, list, theWallpaperChanger.IsActiveDesktopEnabled());
-    return !list->IsEmpty();
+    if (m_pOpenSheet && m_pOpenSheet->GetSafeHwnd())
+        m_pOpenSheet->SendMessage(PSM_QUERYSIBLINGS, TPX_SIBLINGS_WALLPAPER_CHANGED, 0);
 }
 
 void CTapestrixDlg::OnNewWallpaper()
 {
-    // One change at a time: while an earlier one waits in its file dialog or
-    // message box, a further click would stack a second one on top of it.
-    const CChangeGuard change;
-    if (!change.IsClaimed())
-        return;
-    CStringArray list;
-    if (CollectCandidates(&list))
-        theWallpaperChanger.ChangeWallpaper(&list);
+    // One change at a time: the flow refuses a second one while an earlier
+    // one waits in its file dialog or message box.
+    theChangeFlow.NewWallpaper();
 }
 
 void CTapestrixDlg::OnWallpaperFolder()
@@ -326,6 +327,10 @@ void CTapestrixDlg::OnWallpaperFolder()
 
 void CTapestrixDlg::ApplyDisplayStyle(int style, LPCSTR failureMessage)
 {
+    // Refused without a word while a change runs: it would restyle the
+    // desktop under that change.
+    if (theChangeFlow.IsChanging())
+        return;
     const HMENU styles = m_popupMenu.GetSubMenu(TRAY_MENU_POS_DISPLAY_STYLES);
     if (!styles)
         return;
@@ -335,6 +340,8 @@ void CTapestrixDlg::ApplyDisplayStyle(int style, LPCSTR failureMessage)
                          MF_BYPOSITION);
     if (!theWallpaperChanger.SetDisplayStyle(style))
         AfxMessageBox(failureMessage);
+    else
+        SendMessage(WM_WALLPAPER_CHANGED);
 }
 
 void CTapestrixDlg::OnTileWallpaper()
@@ -352,29 +359,31 @@ void CTapestrixDlg::OnStretchWallpaper()
     ApplyDisplayStyle(DISPLAY_STYLE_STRETCH, "Unable to stretch desktop wallpaper");
 }
 
-void CTapestrixDlg::ApplySelectionMode(int mode)
+void CTapestrixDlg::ApplySelectionMode(ESelectionMode mode)
 {
+    if (theChangeFlow.IsChanging())
+        return;
     const HMENU modes = m_popupMenu.GetSubMenu(TRAY_MENU_POS_SELECTION_OPTIONS);
     if (!modes)
         return;
-    ::CheckMenuRadioItem(modes, 0, 2, static_cast<UINT>(mode), MF_BYPOSITION);
+    ::CheckMenuRadioItem(modes, SELECTION_MANUAL, SELECTION_SEQUENTIAL, mode, MF_BYPOSITION);
     // A failed write (no application key) stays silent.
-    WriteSettingDword(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_SELECTION, static_cast<DWORD>(mode));
+    WriteAppDword(AppSetting::Selection, mode);
 }
 
 void CTapestrixDlg::OnSelectManual()
 {
-    ApplySelectionMode(0);
+    ApplySelectionMode(SELECTION_MANUAL);
 }
 
 void CTapestrixDlg::OnSelectRandom()
 {
-    ApplySelectionMode(1);
+    ApplySelectionMode(SELECTION_RANDOM);
 }
 
 void CTapestrixDlg::OnSelectSequential()
 {
-    ApplySelectionMode(2);
+    ApplySelectionMode(SELECTION_SEQUENTIAL);
 }
 
 void CTapestrixDlg::OnHelpTopics()
@@ -385,29 +394,12 @@ void CTapestrixDlg::OnHelpTopics()
 
 void CTapestrixDlg::OnTimer(UINT_PTR timerId)
 {
-    if (timerId == IDT_SHOW_DESKTOP_ITEMS) {
-        // One shot per change: the icons come back once.
-        KillTimer(IDT_SHOW_DESKTOP_ITEMS);
-        theWallpaperChanger.ShowDesktopItems(1);
-    } else if (timerId == IDT_AUTO_CHANGE) {
-        // The timer keeps running.  A tick that arrives while an earlier
-        // change still waits for the user is skipped, so a failing change
-        // does not pile up one message box per period.
-        const CChangeGuard change;
-        if (!change.IsClaimed())
-            return;
-        CStringArray list;
-        if (CollectCandidates(&list))
-            theWallpaperChanger.AutoChangeWallpaper(&list);
-    }
+    theChangeFlow.OnTimer(timerId);
 }
 
 void CTapestrixDlg::ShowHiddenDesktopItems()
 {
-    // Timer 100 is pending exactly while a change keeps the icons hidden;
-    // icons hidden by anyone else are left alone.
-    if (KillTimer(IDT_SHOW_DESKTOP_ITEMS))
-        theWallpaperChanger.ShowDesktopItems(1);
+    theChangeFlow.ShowHiddenDesktopItems();
 }
 
 void CTapestrixDlg::ShowTrayMenu()
@@ -432,8 +424,7 @@ void CTapestrixDlg::UpdateTrayMenuState()
     const HMENU menu = m_popupMenu.GetSafeHmenu();
     if (!menu)
         return;
-    CString folder;
-    ReadSettingString(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_WALLPAPER_FOLDER, &folder);
+    const CString folder = ReadAppString(AppSetting::WallpaperFolder);
     const BOOL isFolder = !folder.IsEmpty() && ::PathIsDirectoryA(folder);
     ::EnableMenuItem(menu, ID_NEW_WALLPAPER, MF_BYCOMMAND | (isFolder ? MF_ENABLED : MF_GRAYED));
 
@@ -444,9 +435,8 @@ void CTapestrixDlg::UpdateTrayMenuState()
         ::CheckMenuRadioItem(styles, 0, 2, static_cast<UINT>(style), MF_BYPOSITION);
     }
     if (const HMENU modes = m_popupMenu.GetSubMenu(TRAY_MENU_POS_SELECTION_OPTIONS)) {
-        DWORD selection = 0;
-        ReadSettingDword(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_SELECTION, &selection);
-        if (selection <= 2) {
+        const DWORD selection = ReadAppDword(AppSetting::Selection);
+        if (selection <= SELECTION_SEQUENTIAL) {
             ::CheckMenuRadioItem(modes, 0, 2, selection, MF_BYPOSITION);
         } else {
             // A value that names no mode checks none.
@@ -458,6 +448,10 @@ void CTapestrixDlg::UpdateTrayMenuState()
 
 void CTapestrixDlg::OnExit()
 {
+    // A change waiting for the user is ended first; Exit comes back once
+    // that change has unwound, so nothing of it is left half done.
+    if (theChangeFlow.EndWaitThenPost(m_hWnd, WM_COMMAND, ID_EXIT, 0))
+        return;
     // The icon goes first, so none is left behind in the notification area.
     RemoveTrayIcon();
     DestroyWindow();

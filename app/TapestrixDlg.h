@@ -10,6 +10,7 @@
 #include "controls/GradientMenu.h"
 #include "framework/String.h"
 #include "framework/Wnd.h"
+#include "settings/Settings.h"
 
 // The shell's callback for the tray icon: WPARAM the icon id, LPARAM the
 // mouse message.
@@ -29,7 +30,8 @@ public:
     void RemoveTrayIcon();
     // Runs the settings sheet; the tray icon is away while it is open.
     void ShowSettingsSheet();
-    // Starts the periodic change when it is switched on.
+    // Starts the periodic change when it is switched on (the change flow
+    // owns the timer).
     void StartAutoChangeTimer();
     // The wallpaper folder scan (see engine/WallpaperSelection.h).
     static void CollectWallpapers(CString folder, CStringArray* list, BOOL acceptAllFiles);
@@ -54,6 +56,8 @@ protected:
     void OnSelectSequential();
     void OnHelpTopics();
     void OnTimer(UINT_PTR timerId);
+    // A change completed: an open sheet's pages show the new state.
+    void OnWallpaperChanged();
     // Opens the tray menu at the cursor and returns when it has closed.
     void ShowTrayMenu();
     // Greys and checks the menu's items as the settings stand now.
@@ -66,11 +70,8 @@ protected:
     NOTIFYICONDATAA m_trayIconData;
 
 private:
-    // The shared preparation of a change: the candidates of the wallpaper
-    // folder; FALSE when there are none.
-    BOOL CollectCandidates(CStringArray* list);
     void ApplyDisplayStyle(int style, LPCSTR failureMessage);
-    void ApplySelectionMode(int mode);
+    void ApplySelectionMode(ESelectionMode mode);
     // Shows the desktop icons if a change hid them and their timer is pending.
     void ShowHiddenDesktopItems();
 

@@ -13,6 +13,10 @@ namespace {
 
 const char kMenuClass[] = "BitmapMenu";
 
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
 // Popup without WS_CHILD: Windows calls the pair invalid and Wine makes
 // such a window a child clipped inside its (hidden) owner.  As a popup its
 // GetParent is still its owner: the parent menu, or the owner window.
@@ -63,6 +67,24 @@ LRESULT CALLBACK OutsideClickHook(int code, WPARAM wParam, LPARAM lParam)
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+// A modal loop about to start in the menu's thread (a message box, a
+// dialog, a property sheet: every one of them a dialog window) closes the
+// whole chain first, windows and all, so no menu stays on top of it and
+// takes clicks meant for it.
+LRESULT CALLBACK ModalLoopHook(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_CREATEWND && g_trackingMenu) {
+        const CREATESTRUCTA* cs = reinterpret_cast<const CBT_CREATEWNDA*>(lParam)->lpcs;
+        const BOOL dialog = IS_INTRESOURCE(cs->lpszClass) ? LOWORD(reinterpret_cast<ULONG_PTR>(cs->lpszClass)) == 32770
+                                                          : lstrcmpiA(cs->lpszClass, "#32770") == 0;
+        if (dialog && !(cs->style & WS_CHILD)) {
+            if (CGradientMenu* top = CGradientMenu::FromWindow(g_trackingMenu))
+                top->DestroyMenuChain();
+        }
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 }  // namespace
 
 IMPLEMENT_RUNTIME_CLASS(CGradientMenu, CWnd)
@@ -77,7 +99,9 @@ CGradientMenu::CGradientMenu(int bandWidth, BOOL bandOnSubmenus)
       m_clrBandTop(0),
       m_clrBandBottom(0),
       m_clrBandText(0),
-      m_nChosenCommand(0)
+      m_nChosenCommand(0),
+      m_bNumberPadKey(FALSE),
+      m_nDpi(96)
 {
 }
 
@@ -155,6 +179,9 @@ BOOL CGradientMenu::TrackMenu(UINT, int x, int y, CWnd* pOwner, LPCRECT lpItemRe
         TearDown();
         return FALSE;
     }
+    // The band and its caption are sized for 96 DPI; the menu's monitor
+    // may have more.
+    m_nDpi = GetWindowDpi(m_hWnd);
     if (submenu) {
         if (CGradientMenu* parent = GetParentMenu())
             parent->m_pOpenSubmenu = this;
@@ -181,12 +208,15 @@ BOOL CGradientMenu::TrackMenu(UINT, int x, int y, CWnd* pOwner, LPCRECT lpItemRe
 
     if (m_hWnd) {
         CHookHandle hook;
+        CHookHandle modalHook;
         HWND outerMenu = g_trackingMenu;
         if (!submenu) {
             g_trackingMenu = m_hWnd;
             hook.Reset(::SetWindowsHookExA(WH_MOUSE_LL, OutsideClickHook, ::GetModuleHandleA(nullptr), 0));
+            modalHook.Reset(::SetWindowsHookExA(WH_CBT, ModalLoopHook, nullptr, ::GetCurrentThreadId()));
         }
         RunModalLoop(0);
+        modalHook.Reset();
         hook.Reset();
         if (!submenu)
             g_trackingMenu = outerMenu;
@@ -275,14 +305,14 @@ BOOL CGradientMenu::BuildItemBar(CGradientMenuBar* bar, int x, int y, LPCRECT it
     // The rows are laid out for the bar's own width (a wrapping toolbar
     // rewraps when it is resized), so it gets that width before they are
     // measured.
-    ::MoveWindow(bar->GetSafeHwnd(), m_nBandWidth, 0, width + 6, ::GetSystemMetrics(SM_CYSCREEN), FALSE);
+    ::MoveWindow(bar->GetSafeHwnd(), Band(), 0, width + 6, ::GetSystemMetrics(SM_CYSCREEN), FALSE);
     bar->SendMessage(TB_AUTOSIZE, 0, 0);
 
     const RECT first = bar->GetItemRect(0);
     const RECT last = bar->GetItemRect(bar->GetButtonCount() - 1);
     const int itemsWidth = first.right - first.left;
-    const SIZE size{itemsWidth + m_nBandWidth + 6, (last.bottom - first.top) + 6};
-    ::MoveWindow(bar->GetSafeHwnd(), m_nBandWidth, 0, itemsWidth + 6, size.cy, FALSE);
+    const SIZE size{itemsWidth + Band() + 6, (last.bottom - first.top) + 6};
+    ::MoveWindow(bar->GetSafeHwnd(), Band(), 0, itemsWidth + 6, size.cy, FALSE);
     ::ShowWindow(bar->GetSafeHwnd(), SW_SHOWNOACTIVATE);
 
     const POINT anchor{x, y};
@@ -348,6 +378,21 @@ void CGradientMenu::CloseMenuChain()
     }
 }
 
+void CGradientMenu::DestroyMenuChain()
+{
+    std::vector<CGradientMenu*> chain;
+    for (CGradientMenu* menu = this; menu && menu->m_hWnd; menu = menu->m_pOpenSubmenu)
+        chain.push_back(menu);
+    m_nChosenCommand = 0;
+    CloseMenuChain();
+    // Deepest first, so each parent takes the focus back on the way out;
+    // the loops see their windows gone and return.
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        if ((*it)->m_hWnd)
+            (*it)->DestroyWindow();
+    }
+}
+
 void CGradientMenu::CloseSubmenus()
 {
     if (CGradientMenu* sub = m_pOpenSubmenu) {
@@ -377,7 +422,7 @@ BOOL CGradientMenu::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
         // and asks for this under its gaps.
         RECT client;
         GetClientRect(&client);
-        client.left = std::max<LONG>(client.left, m_nBandWidth);
+        client.left = std::max<LONG>(client.left, Band());
         FillStrip(reinterpret_cast<HDC>(wParam), client.left, client.top, client.right - client.left,
                   client.bottom - client.top, ::GetSysColor(COLOR_MENU));
         *result = 1;
@@ -387,12 +432,19 @@ BOOL CGradientMenu::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
         OnActivate(LOWORD(wParam), reinterpret_cast<HWND>(lParam));
         return TRUE;
     }
-    if (message == WM_KEYDOWN) {
+    if (message == WM_KEYDOWN || message == WM_CHAR) {
+        // Mnemonics are characters: a key that types none (a function key,
+        // Shift, Ctrl) chooses nothing, and neither do the number pad's
+        // keys, whose codes share their values with letters.
+        if (message == WM_KEYDOWN)
+            m_bNumberPadKey = wParam >= VK_NUMPAD0 && wParam <= VK_DIVIDE;
+        else if (m_bNumberPadKey || wParam < ' ')
+            return TRUE;
         HWND target = m_pOpenSubmenu ? m_pOpenSubmenu->GetSafeHwnd() : nullptr;
         if (!target && m_pItemBar)
             target = m_pItemBar->GetSafeHwnd();
         if (target)
-            ::SendMessageA(target, WM_KEYDOWN, wParam, lParam);
+            ::SendMessageA(target, message, wParam, lParam);
         return TRUE;
     }
     if (message == WM_SYSKEYDOWN || message == WM_CANCELMODE) {
@@ -400,13 +452,9 @@ BOOL CGradientMenu::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
         return FALSE;
     }
     if (message == WM_COMMAND) {
-        // The item bar's own notifications (Space on a hot button) are no
-        // choice; only what the menu chose reaches the owner as a command.
-        const HWND from = reinterpret_cast<HWND>(lParam);
-        if (from && (from == m_hWnd || ::IsChild(m_hWnd, from)))
-            return TRUE;
-        if (m_pOwner && ::IsWindow(m_pOwner->GetSafeHwnd()))
-            m_pOwner->PostMessage(WM_COMMAND, wParam, lParam);
+        // The item bar's own notifications (Space on a hot button), or any
+        // other command sent here, are no choice: only what the menu chose
+        // reaches the owner, posted once every level has closed.
         return TRUE;
     }
     if (message == WM_NOTIFY) {
@@ -417,6 +465,23 @@ BOOL CGradientMenu::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
             return TRUE;
         }
         return FALSE;
+    }
+    if (message == WM_DPICHANGED) {
+        // Moved to a monitor of another DPI: the band follows at once, in
+        // the window the system suggests widened by the band's change.
+        const int oldBand = Band();
+        m_nDpi = LOWORD(wParam) ? LOWORD(wParam) : 96;
+        const RECT* to = reinterpret_cast<const RECT*>(lParam);
+        RECT window{};
+        ::GetWindowRect(m_hWnd, &window);
+        if (to)
+            ::OffsetRect(&window, to->left - window.left, to->top - window.top);
+        ::MoveWindow(m_hWnd, window.left, window.top, window.right - window.left + Band() - oldBand,
+                     window.bottom - window.top, TRUE);
+        if (m_pItemBar)
+            ::SetWindowPos(m_pItemBar->GetSafeHwnd(), nullptr, Band(), 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        *result = 0;
+        return TRUE;
     }
     if (message == WM_GMENU_SUBMENU_CLOSED) {
         if (m_pItemBar)
@@ -461,7 +526,7 @@ LRESULT CGradientMenu::OnOpenSubmenu(WPARAM point, LPARAM flags)
     sub.SetBandText(WithoutAmpersands(item->info.dwTypeData));
     sub.Attach(item->info.hSubMenu);
     sub.m_nFlags = (static_cast<DWORD>(flags) & GMF_SELECT_FIRST) | GMF_SUBMENU;
-    rect.left -= m_nBandWidth;
+    rect.left -= Band();
     sub.TrackMenu(0, 0, 0, this, &rect);
     // The submenu belongs to its parent menu, not to this run.
     sub.Detach();
@@ -478,16 +543,16 @@ void CGradientMenu::OnPaint(HDC printDC)
     RECT client;
     GetClientRect(&client);
     RECT band = client;
-    band.right = m_nBandWidth;
+    band.right = Band();
     DrawGradient(dc, band, m_clrBandTop, m_clrBandBottom);
-    if (m_nBandWidth <= 0 || m_strBandText.IsEmpty())
+    if (Band() <= 0 || m_strBandText.IsEmpty())
         return;
 
-    CFontHandle font(::CreateFontA(20, 0, 900, 900, FW_BOLD, FALSE, FALSE, FALSE, 0, 0, 0, 0, 0, "Arial"));
+    CFontHandle font(::CreateFontA(ScaleForDpi(20, m_nDpi), 0, 900, 900, FW_BOLD, FALSE, FALSE, FALSE, 0, 0, 0, 0, 0, "Arial"));
     CSelectObjectGuard selectFont(dc, font.Get());
     const COLORREF oldColour = ::SetTextColor(dc, m_clrBandText);
     const int oldMode = ::SetBkMode(dc, TRANSPARENT);
-    RECT text{2, client.top, m_nBandWidth, client.bottom};
+    RECT text{2, client.top, Band(), client.bottom};
     ::DrawTextA(dc, m_strBandText, -1, &text, DT_SINGLELINE | DT_BOTTOM);
     ::SetBkMode(dc, oldMode);
     ::SetTextColor(dc, oldColour);

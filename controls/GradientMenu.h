@@ -41,6 +41,9 @@ public:
 
     // Closes this menu and every menu above and below it.
     void CloseMenuChain();
+    // Closes the chain from its top-level menu and destroys every window of
+    // it now, choosing nothing: a modal loop is about to start under it.
+    void DestroyMenuChain();
     // Closes every menu below this one, deepest first.
     void CloseSubmenus();
     // The item bar's choice of a command: remembered by the top-level menu,
@@ -99,4 +102,9 @@ protected:
     COLORREF m_clrBandText;
     // The command chosen in this run (top level only), 0 for none.
     UINT m_nChosenCommand;
+    // The last key pressed was one of the number pad's.
+    BOOL m_bNumberPadKey;
+    // The DPI of the menu's monitor, and the band's width at it.
+    UINT m_nDpi;
+    int Band() const { return ::MulDiv(m_nBandWidth, static_cast<int>(m_nDpi), 96); }
 };

@@ -132,6 +132,10 @@ BOOL CGradientMenuBar::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRES
             return TRUE;
         return FALSE;
     }
+    if (message == WM_CHAR) {
+        OnChar(static_cast<UINT>(wParam));
+        return TRUE;
+    }
     if (message == WM_GMENU_CLICK) {
         *result = OnGMenuClick(wParam, lParam);
         return TRUE;
@@ -268,7 +272,6 @@ BOOL CGradientMenuBar::HandleKey(UINT key)
         return TRUE;
     }
     default:
-        OnChar(key);
         return FALSE;
     }
 }

@@ -9,7 +9,6 @@
 
 #include "engine/BitmapCheck.h"
 #include "engine/Picture.h"
-#include "framework/App.h"
 #include "settings/Settings.h"
 
 namespace {
@@ -162,24 +161,16 @@ BOOL HasFileEnding(LPCSTR path, LPCSTR ending)
                     reinterpret_cast<const unsigned char*>(ending)) == 0;
 }
 
-int ConvertToBitmap(CString& path)
+int ConvertToBitmap(CString& path, BOOL agreed)
 {
     if (HasFileEnding(path, ".bmp"))
         return CONVERT_IS_BITMAP;
-    if (!IsConvertible(path) || !ConversionSwitchedOn())
+    if (!IsConvertible(path) || (!agreed && !ConversionSwitchedOn()))
         return CONVERT_NOT_USABLE;
     return Convert(path);
 }
 
-int ConvertToBitmapWithPrompt(CString& path)
+BOOL IsConversionAsked(const CString& path)
 {
-    if (HasFileEnding(path, ".bmp"))
-        return CONVERT_IS_BITMAP;
-    if (!IsConvertible(path))
-        return CONVERT_NOT_USABLE;
-    if (!ConversionSwitchedOn() &&
-        AfxMessageBox("This is not a windows bitmap. Convert it so that you can display on your normal desktop?",
-                      MB_YESNO | MB_ICONQUESTION) != IDYES)
-        return CONVERT_NOT_USABLE;
-    return Convert(path);
+    return IsConvertible(path) && !ConversionSwitchedOn();
 }

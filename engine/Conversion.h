@@ -11,10 +11,12 @@
 #define CONVERT_NOT_USABLE 101  // not a bitmap and not converted: apply nothing
 #define CONVERT_IS_BITMAP 102   // already a bitmap: apply it unchanged
 
-// Silent: converts only when the "ConvertToBmp" setting is on.
-int ConvertToBitmap(CString& path);
-// Asks the user whether to convert when "ConvertToBmp" is off.
-int ConvertToBitmapWithPrompt(CString& path);
+// Silent: converts only when the "ConvertToBmp" setting is on, or when the
+// user has agreed to this one conversion (`agreed`).
+int ConvertToBitmap(CString& path, BOOL agreed = FALSE);
+// TRUE when converting `path` needs the user's word first: a JPEG or GIF
+// while "ConvertToBmp" is off.  The change flow asks; the engine never does.
+BOOL IsConversionAsked(const CString& path);
 
 // TRUE when the last four characters of `path` equal `ending` ignoring case
 // (".bmp", ".jpg", ".gif"); multibyte-aware.

@@ -8,10 +8,7 @@
 #include <vector>
 
 #include "engine/Conversion.h"
-#include "framework/App.h"
-#include "framework/CommonDialogs.h"
 #include "framework/Handles.h"
-#include "framework/Wnd.h"
 #include "settings/Settings.h"
 
 namespace {
@@ -31,18 +28,6 @@ std::wstring Widen(LPCSTR text)
     return wide;
 }
 
-// Reads the shell's desktop item options into *options and marks Active
-// Desktop on or off there; reading first keeps fEnableComponents as the
-// shell has it.
-BOOL MarkActiveDesktop(IActiveDesktop* desktop, BOOL enable, COMPONENTSOPT* options)
-{
-    *options = {};
-    options->dwSize = sizeof *options;
-    if (FAILED(desktop->GetDesktopItemOptions(options, 0)))
-        return FALSE;
-    options->fActiveDesktop = enable;
-    return SUCCEEDED(desktop->SetDesktopItemOptions(options, 0));
-}
 
 BOOL ApplyWallpaper(IActiveDesktop* desktop, LPCSTR path, DWORD flags)
 {
@@ -95,18 +80,53 @@ BOOL RestoreShellValue(LPCSTR subKey, LPCSTR name, const CShellValue& value)
                           static_cast<DWORD>(value.bytes.size())) == ERROR_SUCCESS;
 }
 
-HWND MainWindow()
-{
-    CWnd* mainWnd = AfxGetMainWnd();
-    return mainWnd ? mainWnd->GetSafeHwnd() : nullptr;
-}
+// What a change may alter of the shell, taken before it starts and put back
+// unless the change commits: the desktop item options (Active Desktop on or
+// off, the desktop items) once the change has marked them, and the whole
+// "Wallpaper" value.  A normal change and the refresh put the value back even
+// when they succeed: the shell's one "Wallpaper" value must keep naming the
+// Active Desktop wallpaper.
+class CShellUndo {
+public:
+    CShellUndo(IActiveDesktop* desktop, BOOL keepWallpaperValue)
+        : m_desktop(desktop), m_keepWallpaperValue(keepWallpaperValue),
+          m_wallpaper(ReadWholeShellValue(TPX_KEY_GENERAL, TPX_VAL_WALLPAPER))
+    {
+    }
+    ~CShellUndo()
+    {
+        if (m_marked && !m_committed)
+            m_desktop->SetDesktopItemOptions(&m_options, 0);
+        if (m_keepWallpaperValue || !m_committed)
+            RestoreShellValue(TPX_KEY_GENERAL, TPX_VAL_WALLPAPER, m_wallpaper);
+    }
+    CShellUndo(const CShellUndo&) = delete;
+    CShellUndo& operator=(const CShellUndo&) = delete;
 
-DWORD ReadAppDword(LPCSTR name, DWORD defaultValue)
-{
-    DWORD value = defaultValue;
-    ReadSettingDword(HKEY_CURRENT_USER, TPX_KEY_APP, name, &value);
-    return value;
-}
+    // Reads the desktop item options into *options and marks Active Desktop
+    // on or off there; reading first keeps fEnableComponents as the shell
+    // has it, and what was read is what a failure puts back.
+    BOOL MarkActiveDesktop(BOOL enable, COMPONENTSOPT* options)
+    {
+        *options = {};
+        options->dwSize = sizeof *options;
+        if (FAILED(m_desktop->GetDesktopItemOptions(options, 0)))
+            return FALSE;
+        m_options = *options;
+        m_marked = TRUE;
+        options->fActiveDesktop = enable;
+        return SUCCEEDED(m_desktop->SetDesktopItemOptions(options, 0));
+    }
+    BOOL Commit() { return m_committed = TRUE; }
+
+private:
+    IActiveDesktop* m_desktop;
+    BOOL m_keepWallpaperValue;
+    CShellValue m_wallpaper;
+    COMPONENTSOPT m_options = {};
+    BOOL m_marked = FALSE;
+    BOOL m_committed = FALSE;
+};
 
 // Index uniformly distributed over 0 .. count - 1, even for lists longer than
 // rand()'s range: two draws make a number of (RAND_MAX + 1)^2 values, and draws
@@ -124,29 +144,7 @@ int RandomIndex(int count)
     return static_cast<int>(draw % static_cast<unsigned long long>(count));
 }
 
-// Runs the open-file dialog of the manual choice over the main window; TRUE
-// with the chosen full path on OK.
-BOOL AskForPicture(LPCSTR filter, LPCSTR title, CString* path)
-{
-    CFileDialog dialog(TRUE, nullptr, nullptr,
-                       OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST, filter);
-    dialog.m_ofn.lpstrTitle = title;
-    if (dialog.DoModal() != IDOK)
-        return FALSE;
-    *path = dialog.GetPathName();
-    return TRUE;
-}
-
 }  // namespace
-
-UINT TimerPeriodMs(DWORD seconds)
-{
-    const ULONGLONG shortest = 1000;
-    const ULONGLONG ms = static_cast<ULONGLONG>(seconds) * 1000;
-    if (ms < shortest)
-        return static_cast<UINT>(shortest);
-    return ms > USER_TIMER_MAXIMUM ? USER_TIMER_MAXIMUM : static_cast<UINT>(ms);
-}
 
 CChangeGuard::CChangeGuard(CWallpaperChanger& changer) : m_pChanger(nullptr)
 {
@@ -162,7 +160,7 @@ CChangeGuard::~CChangeGuard()
         m_pChanger->m_bChanging = FALSE;
 }
 
-CWallpaperChanger::CWallpaperChanger() : m_pActiveDesktop(nullptr)
+CWallpaperChanger::CWallpaperChanger()
 {
     // The random choice of the selection relies on this one seeding.
     srand(static_cast<unsigned>(time(nullptr)));
@@ -179,15 +177,12 @@ BOOL CWallpaperChanger::Initialize()
     if (CoInitialize(nullptr) != S_OK)
         return FALSE;
     return CoCreateInstance(CLSID_ActiveDesktop, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveDesktop,
-                            reinterpret_cast<void**>(&m_pActiveDesktop)) == S_OK;
+                            m_pActiveDesktop.ReceiveVoid()) == S_OK;
 }
 
 void CWallpaperChanger::Shutdown()
 {
-    if (m_pActiveDesktop) {
-        m_pActiveDesktop->Release();
-        m_pActiveDesktop = nullptr;
-    }
+    m_pActiveDesktop.Reset();
     CoUninitialize();
 }
 
@@ -195,10 +190,8 @@ BOOL CWallpaperChanger::Attach(IActiveDesktop* activeDesktop)
 {
     if (activeDesktop)
         activeDesktop->AddRef();
-    if (m_pActiveDesktop)
-        m_pActiveDesktop->Release();
-    m_pActiveDesktop = activeDesktop;
-    return m_pActiveDesktop != nullptr;
+    *m_pActiveDesktop.Receive() = activeDesktop;
+    return activeDesktop != nullptr;
 }
 
 // ---------------------------------------------------------------- queries and settings
@@ -218,9 +211,10 @@ BOOL CWallpaperChanger::EnableActiveDesktop(BOOL enable)
 {
     if (!m_pActiveDesktop)
         return FALSE;
+    CShellUndo undo(m_pActiveDesktop.Get(), FALSE);
     COMPONENTSOPT options;
-    return MarkActiveDesktop(m_pActiveDesktop, enable, &options) &&
-           SUCCEEDED(m_pActiveDesktop->ApplyChanges(AD_APPLY_ALL));
+    return undo.MarkActiveDesktop(enable, &options) && SUCCEEDED(m_pActiveDesktop->ApplyChanges(AD_APPLY_ALL)) &&
+           undo.Commit();
 }
 
 
@@ -263,76 +257,58 @@ int CWallpaperChanger::GetDisplayStyle()
 
 void CWallpaperChanger::PlayChangeSound()
 {
-    if (ReadAppDword(TPX_VAL_TURN_ON_SOUND_EFFECTS, 0) != 0)
-        PlaySoundA(MAKEINTRESOURCEA(IDR_CHANGE_SOUND), AfxGetInstanceHandle(), SND_RESOURCE | SND_ASYNC);
+    if (ReadAppDword(AppSetting::TurnOnSoundEffects) != 0)
+        PlaySoundA(MAKEINTRESOURCEA(IDR_CHANGE_SOUND), GetModuleHandleA(nullptr), SND_RESOURCE | SND_ASYNC);
 }
 
 BOOL CWallpaperChanger::SetNormalWallpaper(CString path)
 {
     if (!m_pActiveDesktop)
         return FALSE;
-
     // The shell keeps one "Wallpaper" value for both desktops; the normal
-    // change below overwrites it, and the Active Desktop wallpaper must
-    // survive, so it is put back at the end.
-    const CShellValue savedWallpaper = ReadWholeShellValue(TPX_KEY_GENERAL, TPX_VAL_WALLPAPER);
+    // change overwrites it, and the Active Desktop wallpaper must survive.
+    CShellUndo undo(m_pActiveDesktop.Get(), TRUE);
 
-    if (ReadAppDword(TPX_VAL_MINIMIZE_ALL_WINDOWS, 0) != 0)
+    if (ReadAppDword(AppSetting::MinimizeAllWindows) != 0)
         MinimizeAll(1);
 
-    if (IsActiveDesktopEnabled()) {
-        COMPONENTSOPT options;
-        if (!MarkActiveDesktop(m_pActiveDesktop, FALSE, &options) ||
-            !ApplyWallpaper(m_pActiveDesktop, path, AD_APPLY_SAVE))
+    if (!IsActiveDesktopEnabled()) {
+        if (!ApplyWallpaper(m_pActiveDesktop.Get(), path, AD_APPLY_SAVE))
             return FALSE;
         PlayChangeSound();
-        // Marked on again without a new apply: the normal wallpaper was
-        // saved while Active Desktop was off.
-        options.fActiveDesktop = TRUE;
-        if (FAILED(m_pActiveDesktop->SetDesktopItemOptions(&options, 0)))
-            return FALSE;
-    } else {
-        if (!ApplyWallpaper(m_pActiveDesktop, path, AD_APPLY_SAVE))
-            return FALSE;
-        PlayChangeSound();
-        // The icons are hidden only where a timer on the main window can
-        // bring them back.
-        const HWND mainWindow = MainWindow();
-        if (ReadAppDword(TPX_VAL_HIDE_DESKTOP_ITEMS, 0) == 1 && mainWindow) {
-            const DWORD seconds = ReadAppDword(TPX_VAL_HIDE_ITEM_TIMER, 3);
-            // A pending timer is replaced, so the icons come back one full
-            // period after the last change.
-            KillTimer(mainWindow, IDT_SHOW_DESKTOP_ITEMS);
-            if (ShowDesktopItems(0)) {
-                SetTimer(mainWindow, IDT_SHOW_DESKTOP_ITEMS, TimerPeriodMs(seconds), nullptr);
-            }
-        }
+        return undo.Commit();
     }
-
-    RestoreShellValue(TPX_KEY_GENERAL, TPX_VAL_WALLPAPER, savedWallpaper);
-    return TRUE;
+    COMPONENTSOPT options;
+    if (!undo.MarkActiveDesktop(FALSE, &options) || !ApplyWallpaper(m_pActiveDesktop.Get(), path, AD_APPLY_SAVE))
+        return FALSE;
+    PlayChangeSound();
+    // Marked on again without a new apply: the normal wallpaper was saved
+    // while Active Desktop was off.
+    options.fActiveDesktop = TRUE;
+    return SUCCEEDED(m_pActiveDesktop->SetDesktopItemOptions(&options, 0)) && undo.Commit();
 }
 
 BOOL CWallpaperChanger::SetActiveDesktopWallpaper(CString path)
 {
     if (!m_pActiveDesktop)
         return FALSE;
+    CShellUndo undo(m_pActiveDesktop.Get(), FALSE);
 
-    if (ReadAppDword(TPX_VAL_MINIMIZE_ALL_WINDOWS, 0) != 0)
+    if (ReadAppDword(AppSetting::MinimizeAllWindows) != 0)
         MinimizeAll(1);
 
     if (IsActiveDesktopEnabled()) {
-        if (!ApplyWallpaper(m_pActiveDesktop, path, AD_APPLY_ALL))
+        if (!ApplyWallpaper(m_pActiveDesktop.Get(), path, AD_APPLY_ALL))
             return FALSE;
     } else {
         // Switched on, and stays on.
         COMPONENTSOPT options;
-        if (!MarkActiveDesktop(m_pActiveDesktop, TRUE, &options) ||
-            !ApplyWallpaper(m_pActiveDesktop, path, AD_APPLY_SAVE | AD_APPLY_HTMLGEN))
+        if (!undo.MarkActiveDesktop(TRUE, &options) ||
+            !ApplyWallpaper(m_pActiveDesktop.Get(), path, AD_APPLY_SAVE | AD_APPLY_HTMLGEN))
             return FALSE;
     }
     PlayChangeSound();
-    return TRUE;
+    return undo.Commit();
 }
 
 BOOL CWallpaperChanger::RefreshWallpaper()
@@ -345,58 +321,29 @@ BOOL CWallpaperChanger::RefreshWallpaper()
     if (FAILED(m_pActiveDesktop->GetWallpaper(current, MAX_PATH, 0)))
         return FALSE;
     current[MAX_PATH - 1] = L'\0';
-    if (FAILED(m_pActiveDesktop->SetWallpaper(L"", 0)))
-        return FALSE;
-    if (FAILED(m_pActiveDesktop->SetWallpaper(current, 0)))
-        return FALSE;
     // The refresh follows a normal change; saving its bitmap again would
     // record it as the Active Desktop wallpaper too.  The user's one is kept,
     // as the normal change itself keeps it.
-    const CShellValue savedWallpaper = ReadWholeShellValue(TPX_KEY_GENERAL, TPX_VAL_WALLPAPER);
-    if (FAILED(m_pActiveDesktop->ApplyChanges(AD_APPLY_SAVE)))
+    CShellUndo undo(m_pActiveDesktop.Get(), TRUE);
+    if (FAILED(m_pActiveDesktop->SetWallpaper(L"", 0)))
         return FALSE;
-    RestoreShellValue(TPX_KEY_GENERAL, TPX_VAL_WALLPAPER, savedWallpaper);
-    return TRUE;
-}
-
-void CWallpaperChanger::SelectWallpaperManually()
-{
-    CString path;
-    if (IsActiveDesktopEnabled()) {
-        if (!AskForPicture("Picture Files (*.bmp, *.jpg, *.gif)|*.bmp;*.jpg;*.gif|"
-                           "HTML Files (*.html, *.htm)|*.html;*.htm||",
-                           "Select active desktop wallpaper", &path))
-            return;
-        if (!SetActiveDesktopWallpaper(path))
-            AfxMessageBox("Unable to set active desktop wallpaper", MB_OK);
-        return;
+    // From here a failure must not leave the empty wallpaper pending.
+    if (FAILED(m_pActiveDesktop->SetWallpaper(current, 0)) || FAILED(m_pActiveDesktop->ApplyChanges(AD_APPLY_SAVE))) {
+        m_pActiveDesktop->SetWallpaper(current, 0);
+        return FALSE;
     }
-
-    if (!AskForPicture("Picture Files (*.bmp, *.jpg, *.gif)|*.bmp;*.jpg;*.gif||",
-                       "Select normal desktop wallpaper", &path))
-        return;
-    const int conversion = ConvertToBitmapWithPrompt(path);
-    SetConvertedNormalWallpaper(path, conversion);
+    return undo.Commit();
 }
 
-BOOL CWallpaperChanger::SetConvertedNormalWallpaper(CString path, int conversion, HWND messageOwner)
+int CWallpaperChanger::SetConvertedNormalWallpaper(CString path, int conversion)
 {
     if (conversion == CONVERT_NOT_USABLE)
-        return FALSE;
-    if (!SetNormalWallpaper(path)) {
-        const char text[] = "Unable to set normal desktop wallpaper";
-        if (messageOwner) {
-            CWinApp* app = AfxGetApp();
-            TpxMessageBoxEx(::GetAncestor(messageOwner, GA_ROOT), text, app ? app->m_pszAppName : "Tapestrix",
-                            MB_OK | MB_ICONEXCLAMATION, LANG_NEUTRAL);
-        } else {
-            AfxMessageBox(text, MB_OK);
-        }
-        return FALSE;
-    }
+        return CHANGE_NOTHING_TO_DO;
+    if (!SetNormalWallpaper(path))
+        return CHANGE_NORMAL_FAILED;
     if (conversion == CONVERT_DONE)
         RefreshWallpaper();  // the shell still shows the old contents of the same file
-    return TRUE;
+    return CHANGE_DONE;
 }
 
 // ---------------------------------------------------------------- side effects
@@ -418,66 +365,46 @@ BOOL CWallpaperChanger::ShowDesktopItems(int show)
     return TRUE;
 }
 
-BOOL CWallpaperChanger::SetAutoChangeTimer()
-{
-    const HWND mainWindow = MainWindow();
-    if (!mainWindow)
-        return FALSE;
-    const DWORD seconds = ReadAppDword(TPX_VAL_AUTO_CHANGE_TIMER, 30);
-    return SetTimer(mainWindow, IDT_AUTO_CHANGE, TimerPeriodMs(seconds), nullptr) != 0;
-}
-
-void CWallpaperChanger::KillAutoChangeTimer()
-{
-    if (const HWND mainWindow = MainWindow())
-        KillTimer(mainWindow, IDT_AUTO_CHANGE);
-}
-
 // ---------------------------------------------------------------- choosing from a list
 
-BOOL CWallpaperChanger::ChangeWallpaper(CStringArray* list)
+int CWallpaperChanger::ChangeWallpaper(CStringArray* list)
 {
-    switch (ReadAppDword(TPX_VAL_SELECTION, 0)) {
-    case 0: SelectWallpaperManually(); break;
-    case 1: ChangeToRandomWallpaper(list); break;
-    case 2: ChangeToNextWallpaper(list); break;
-    default: break;
+    switch (ReadAppDword(AppSetting::Selection)) {
+    case SELECTION_MANUAL: return CHANGE_NEEDS_CHOICE;
+    case SELECTION_RANDOM: return ChangeToRandomWallpaper(list);
+    case SELECTION_SEQUENTIAL: return ChangeToNextWallpaper(list);
+    default: return CHANGE_NOTHING_TO_DO;
     }
-    return TRUE;
 }
 
-BOOL CWallpaperChanger::AutoChangeWallpaper(CStringArray* list)
+int CWallpaperChanger::AutoChangeWallpaper(CStringArray* list)
 {
-    switch (ReadAppDword(TPX_VAL_AUTO_CHANGE_SELECTION, 0)) {
-    case 0: ChangeToRandomWallpaper(list); break;
-    case 1: ChangeToNextWallpaper(list); break;
-    default: break;
+    switch (ReadAppDword(AppSetting::AutoChangeSelection)) {
+    case AUTO_CHANGE_RANDOM: return ChangeToRandomWallpaper(list);
+    case AUTO_CHANGE_SEQUENTIAL: return ChangeToNextWallpaper(list);
+    default: return CHANGE_NOTHING_TO_DO;
     }
-    return TRUE;
 }
 
-void CWallpaperChanger::ApplyChosenWallpaper(CString path)
+int CWallpaperChanger::ApplyChosenWallpaper(CString path)
 {
-    if (IsActiveDesktopEnabled()) {
-        if (!SetActiveDesktopWallpaper(path))
-            AfxMessageBox("Unable to change active desktop wallpaper", MB_OK);
-        return;
-    }
+    if (IsActiveDesktopEnabled())
+        return SetActiveDesktopWallpaper(path) ? CHANGE_DONE : CHANGE_ACTIVE_FAILED;
     const int conversion = ConvertToBitmap(path);
-    SetConvertedNormalWallpaper(path, conversion);
+    return SetConvertedNormalWallpaper(path, conversion);
 }
 
-void CWallpaperChanger::ChangeToRandomWallpaper(CStringArray* list)
+int CWallpaperChanger::ChangeToRandomWallpaper(CStringArray* list)
 {
     if (!list || list->IsEmpty())
-        return;
-    ApplyChosenWallpaper(list->GetAt(RandomIndex(list->GetSize())));
+        return CHANGE_NOTHING_TO_DO;
+    return ApplyChosenWallpaper(list->GetAt(RandomIndex(list->GetSize())));
 }
 
-void CWallpaperChanger::ChangeToNextWallpaper(CStringArray* list)
+int CWallpaperChanger::ChangeToNextWallpaper(CStringArray* list)
 {
     if (!list || list->IsEmpty())
-        return;
+        return CHANGE_NOTHING_TO_DO;
 
     // Nothing remembers the position: it is where the current wallpaper
     // stands in the list.
@@ -485,8 +412,7 @@ void CWallpaperChanger::ChangeToNextWallpaper(CStringArray* list)
     if (IsActiveDesktopEnabled()) {
         ReadSettingString(HKEY_CURRENT_USER, TPX_KEY_GENERAL, TPX_VAL_WALLPAPER, &current);
     } else {
-        CString convertedBitmap;
-        ReadSettingString(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_CONVERTED_BMP_PATH, &convertedBitmap);
+        const CString convertedBitmap = ReadAppString(AppSetting::ConvertedBmpPath);
         ReadSettingString(HKEY_CURRENT_USER, TPX_KEY_GENERAL, TPX_VAL_BACKUP_WALLPAPER, &current);
         // While the converted bitmap is shown, the sequence stands at the
         // picture it was made from.
@@ -501,5 +427,5 @@ void CWallpaperChanger::ChangeToNextWallpaper(CStringArray* list)
     int next = index + 1;
     if (next > count - 1)
         next = 0;
-    ApplyChosenWallpaper(list->GetAt(next));
+    return ApplyChosenWallpaper(list->GetAt(next));
 }

@@ -1,10 +1,12 @@
 // CWallpaperChanger: the program's one way to touch the desktop.  It wraps the
 // shell's Active Desktop object (IActiveDesktop) and adds the program's own
-// side effects around a change: minimising all windows, the change sound,
-// hiding the desktop icons for a while, and keeping the Active Desktop
-// wallpaper value apart from the normal wallpaper.  It also picks the next
-// wallpaper from a candidate list (random or sequential) and runs the manual
-// choice through the open-file dialogs.
+// side effects around a change: minimising all windows, the change sound and
+// keeping the Active Desktop wallpaper value apart from the normal wallpaper.
+// It also picks the next wallpaper from a candidate list (random or
+// sequential).  It takes paths and returns results: it asks the user
+// nothing, shows nothing and owns no timer (the change flow, flow/, does).
+// A change that fails at any step leaves the shell as it was: Active Desktop
+// on or off, the desktop items and the shell's "Wallpaper" value.
 //
 // One global instance, theWallpaperChanger, lives for the whole run; it is
 // defined by the application right after the application object, so it is
@@ -15,6 +17,7 @@
 #include <wininet.h>  // before <shlobj.h>, which declares IActiveDesktop only then
 #include <shlobj.h>
 
+#include "framework/Handles.h"
 #include "framework/String.h"
 
 // Enough for this header when a file had included <shlobj.h> before
@@ -28,15 +31,14 @@ enum {
     DISPLAY_STYLE_STRETCH = 2
 };
 
-// Timers on the main window: the one that shows the desktop icons again,
-// and the periodic change.
-#define IDT_SHOW_DESKTOP_ITEMS 100
-#define IDT_AUTO_CHANGE 101
-
-// The period of a timer stored as a number of seconds.  At least one second:
-// a stored 0 would fire as fast as the system allows.  At most the longest
-// period a timer holds: beyond it, 32-bit milliseconds wrap to short ones.
-UINT TimerPeriodMs(DWORD seconds);
+// What a change from a candidate list came to.
+enum EChangeResult {
+    CHANGE_DONE = 0,
+    CHANGE_NOTHING_TO_DO = 1,   // no candidate, an unusable picture, no such mode
+    CHANGE_NEEDS_CHOICE = 2,    // the manual mode: the user picks the file
+    CHANGE_NORMAL_FAILED = 3,   // the normal desktop refused it (shell as before)
+    CHANGE_ACTIVE_FAILED = 4    // the Active Desktop refused it (shell as before)
+};
 
 // The change sound, resource type "WAVE".
 #define IDR_CHANGE_SOUND 157
@@ -65,33 +67,24 @@ public:
     BOOL RefreshWallpaper();
     // The tail every normal-desktop change shares after its conversion
     // (`conversion` is the converter's result for `path`): nothing for an
-    // unusable picture, the change with its failure message, and a refresh
-    // after a conversion rewrote the bitmap the shell already shows.  TRUE
-    // when `path` is now the normal wallpaper.  The message is modal over
-    // `messageOwner`'s top-level window (a settings page's sheet), over the
-    // main window when it is null.
-    BOOL SetConvertedNormalWallpaper(CString path, int conversion, HWND messageOwner = nullptr);
-    void SelectWallpaperManually();
+    // unusable picture (CHANGE_NOTHING_TO_DO), the change, and a refresh
+    // after a conversion rewrote the bitmap the shell already shows.
+    int SetConvertedNormalWallpaper(CString path, int conversion);
 
     // Side effects of a change.
     void MinimizeAll(int minimize);
     BOOL ShowDesktopItems(int show);
 
-    // The periodic change on the main window, every "AutoChangeTimer"
-    // seconds (30 when none is stored).  Every start goes through here, so
-    // none escapes the bounds of TimerPeriodMs.  FALSE without a main window.
-    BOOL SetAutoChangeTimer();
-    void KillAutoChangeTimer();
-
     // TRUE while a change holds a CChangeGuard: it may be waiting in a file
     // dialog or a message box whose loop delivers further ticks and clicks.
     BOOL IsChanging() const { return m_bChanging; }
 
-    // Choosing from a candidate list (see WallpaperSelection.h for the scan).
-    BOOL ChangeWallpaper(CStringArray* list);
-    BOOL AutoChangeWallpaper(CStringArray* list);
-    void ChangeToRandomWallpaper(CStringArray* list);
-    void ChangeToNextWallpaper(CStringArray* list);
+    // Choosing from a candidate list (see WallpaperSelection.h for the
+    // scan); each returns an EChangeResult.
+    int ChangeWallpaper(CStringArray* list);
+    int AutoChangeWallpaper(CStringArray* list);
+    int ChangeToRandomWallpaper(CStringArray* list);
+    int ChangeToNextWallpaper(CStringArray* list);
 
     // Hands the engine an Active Desktop object obtained elsewhere (tests use
     // it to put a recording object in place).  Takes its own reference and
@@ -99,7 +92,7 @@ public:
     BOOL Attach(IActiveDesktop* activeDesktop);
 
 protected:
-    IActiveDesktop* m_pActiveDesktop;
+    CComPtr<IActiveDesktop> m_pActiveDesktop;
 
 private:
     friend class CChangeGuard;
@@ -107,7 +100,7 @@ private:
 
     // Applies one chosen entry to whichever desktop is active; shared tail of
     // the random and the sequential choice.
-    void ApplyChosenWallpaper(CString path);
+    int ApplyChosenWallpaper(CString path);
     void PlayChangeSound();
 };
 

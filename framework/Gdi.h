@@ -35,3 +35,9 @@ private:
     HWND m_hWnd = nullptr;
     BOOL m_bBegun = FALSE;
 };
+
+// Pixels per logical inch of `window` (the DPI of its monitor where the
+// system tells it per window, else the screen's; 96 when neither answers),
+// and a length given for 96 DPI scaled to `dpi`.
+UINT GetWindowDpi(HWND window);
+inline int ScaleForDpi(int pixels, UINT dpi) { return ::MulDiv(pixels, static_cast<int>(dpi), 96); }

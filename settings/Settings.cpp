@@ -90,3 +90,27 @@ BOOL ReadSettingString(HKEY root, LPCSTR subKey, LPCSTR name, CString* value)
     *value = buffer;
     return TRUE;
 }
+
+DWORD ReadAppDword(const CAppSetting& setting)
+{
+    DWORD value = setting.number;
+    ReadSettingDword(HKEY_CURRENT_USER, TPX_KEY_APP, setting.name, &value);
+    return value;
+}
+
+CString ReadAppString(const CAppSetting& setting)
+{
+    CString value(setting.text ? setting.text : "");
+    ReadSettingString(HKEY_CURRENT_USER, TPX_KEY_APP, setting.name, &value);
+    return value;
+}
+
+BOOL WriteAppDword(const CAppSetting& setting, DWORD value)
+{
+    return WriteSettingDword(HKEY_CURRENT_USER, TPX_KEY_APP, setting.name, value);
+}
+
+BOOL WriteAppString(const CAppSetting& setting, const CString& value)
+{
+    return WriteSettingString(HKEY_CURRENT_USER, TPX_KEY_APP, setting.name, value);
+}

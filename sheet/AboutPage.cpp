@@ -1,23 +1,46 @@
 #include "sheet/AboutPage.h"
 
+#include <cstring>
+#include <vector>
+
+#include "framework/App.h"
+
 #include "res/resource.h"
 #include "settings/Settings.h"
 #include "sheet/TapestrixSheet.h"
 
 namespace {
 
-// The maker's own contact points, for when the settings name none.
-const char kDefaultWebsite[] = "http://www.brindlecourt.example/tapestrix/";
-const char kDefaultSupportEmail[] = "support@brindlecourt.example";
-const char kDefaultCommentEmail[] = "comments@brindlecourt.example";
-const char kDefaultVersion[] = "3.0";
 const char kMailto[] = "mailto:";
 
-CString ReadApp(LPCSTR name, LPCSTR defaultValue)
+// The "ProductVersion" of the program's own version resource, which the
+// build makes from the project's one version; empty when there is none.
+CString ProgramVersion()
 {
-    CString value(defaultValue);
-    ReadSettingString(HKEY_CURRENT_USER, TPX_KEY_APP, name, &value);
-    return value;
+    char path[MAX_PATH] = "";
+    const DWORD length = ::GetModuleFileNameA(AfxGetResourceHandle(), path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return CString();
+    DWORD ignored = 0;
+    const DWORD size = ::GetFileVersionInfoSizeA(path, &ignored);
+    if (size == 0)
+        return CString();
+    std::vector<char> block(size);
+    char* text = nullptr;
+    UINT textLength = 0;
+    if (!::GetFileVersionInfoA(path, 0, size, block.data()) ||
+        !::VerQueryValueA(block.data(), "\\StringFileInfo\\040904B0\\ProductVersion", reinterpret_cast<void**>(&text),
+                          &textLength) ||
+        !text || textLength == 0)
+        return CString();
+    return CString(text, static_cast<int>(::strnlen(text, textLength)));
+}
+
+// A "Version" a user has stored still wins: a packager may name a build.
+CString ShownVersion()
+{
+    const CString stored = ReadAppString(AppSetting::Version);
+    return stored.IsEmpty() ? ProgramVersion() : stored;
 }
 
 // An address target's text without its "mailto:".
@@ -36,9 +59,9 @@ CAboutTapestrixPage::CAboutTapestrixPage() : CPropertyPage(IDD_ABOUT)
     m_frameContact.SetCaptionFont(caption);
 
     // Read each time the sheet is opened, which builds the page anew.
-    m_linkWebsite.m_strLink = ReadApp(TPX_VAL_COMPANY_URL, kDefaultWebsite);
-    m_linkSupport.m_strLink = CString(kMailto) + ReadApp(TPX_VAL_SUPPORT_EMAIL, kDefaultSupportEmail);
-    m_linkComments.m_strLink = CString(kMailto) + ReadApp(TPX_VAL_COMMENT_EMAIL, kDefaultCommentEmail);
+    m_linkWebsite.m_strLink = ReadAppString(AppSetting::CompanyURL);
+    m_linkSupport.m_strLink = CString(kMailto) + ReadAppString(AppSetting::SupportEmail);
+    m_linkComments.m_strLink = CString(kMailto) + ReadAppString(AppSetting::CommentEmail);
 }
 
 void CAboutTapestrixPage::DoDataExchange(CDataExchange* dx)
@@ -54,7 +77,7 @@ void CAboutTapestrixPage::DoDataExchange(CDataExchange* dx)
 BOOL CAboutTapestrixPage::OnInitDialog()
 {
     CPropertyPage::OnInitDialog();
-    m_frameVersion.SetCaption(CString("Tapestrix - Version ") + ReadApp(TPX_VAL_VERSION, kDefaultVersion), TRUE);
+    m_frameVersion.SetCaption(CString("Tapestrix - Version ") + ShownVersion(), TRUE);
     m_linkWebsite.SetWindowText(m_linkWebsite.m_strLink);
     m_linkSupport.SetWindowText(AddressOf(m_linkSupport.m_strLink));
     m_linkComments.SetWindowText(AddressOf(m_linkComments.m_strLink));
@@ -64,6 +87,6 @@ BOOL CAboutTapestrixPage::OnInitDialog()
 BOOL CAboutTapestrixPage::OnSetActive()
 {
     // The sheet opens on the page shown last.
-    WriteSettingDword(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_CURRENT_ACTIVE_PAGE, PAGE_ABOUT);
+    WriteAppDword(AppSetting::CurrentActivePage, PAGE_ABOUT);
     return CPropertyPage::OnSetActive();
 }

@@ -1,7 +1,7 @@
 #include "sheet/DesktopInformationPage.h"
 
-#include "engine/Conversion.h"
 #include "engine/WallpaperChanger.h"
+#include "flow/ChangeFlow.h"
 #include "framework/CommonDialogs.h"
 #include "framework/Gdi.h"
 #include "framework/Handles.h"
@@ -11,10 +11,6 @@
 
 namespace {
 
-const char kNormalFilter[] = "Picture Files (*.bmp, *.jpg, *.gif)|*.bmp;*.jpg;*.gif||";
-const char kActiveFilter[] =
-    "Picture Files (*.bmp, *.jpg, *.gif)|*.bmp;*.jpg;*.gif|HTML Files (*.html, *.htm)|*.html;*.htm||";
-const char kActiveFailed[] = "Unable to set active desktop wallpaper";
 const char kStyleFailed[] = "Unable to change display style";
 
 // The swatch's black frame stays visible around the colour.
@@ -59,7 +55,7 @@ BOOL CDesktopInformationPage::OnInitDialog()
 BOOL CDesktopInformationPage::OnSetActive()
 {
     // The sheet opens on the page shown last.
-    WriteSettingDword(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_CURRENT_ACTIVE_PAGE, PAGE_DESKTOP_INFORMATION);
+    WriteAppDword(AppSetting::CurrentActivePage, PAGE_DESKTOP_INFORMATION);
     LoadDesktopInfo();
     return CPropertyPage::OnSetActive();
 }
@@ -84,6 +80,12 @@ BOOL CDesktopInformationPage::OnWndMsg(UINT message, WPARAM wParam, LPARAM lPara
         *result = 0;
         return TRUE;
     }
+    if (message == PSM_QUERYSIBLINGS && wParam == TPX_SIBLINGS_WALLPAPER_CHANGED) {
+        // A change from anywhere (the tray, the timer, another page).
+        LoadDesktopInfo();
+        *result = 0;   // every page hears it
+        return TRUE;
+    }
     if (message == WM_COMMAND) {
         const UINT id = LOWORD(wParam);
         const UINT code = HIWORD(wParam);
@@ -103,50 +105,23 @@ BOOL CDesktopInformationPage::OnWndMsg(UINT message, WPARAM wParam, LPARAM lPara
     return CPropertyPage::OnWndMsg(message, wParam, lParam, result);
 }
 
-BOOL CDesktopInformationPage::AskForPicture(LPCSTR filter, LPCSTR title, CString* path)
-{
-    CFileDialog dialog(TRUE, nullptr, nullptr,
-                       OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY, filter, this);
-    dialog.m_ofn.lpstrTitle = title;
-    if (dialog.DoModal() != IDOK)
-        return FALSE;
-    *path = dialog.GetPathName();
-    return TRUE;
-}
-
 void CDesktopInformationPage::OnBrowseNormal()
 {
-    // The change holds the engine from the dialog on, so no timer tick
-    // changes the wallpaper under it; while another change waits for the
-    // user, the click is ignored.
-    const CChangeGuard change;
-    if (!change.IsClaimed())
-        return;
-    CString path;
-    if (!AskForPicture(kNormalFilter, "Select normal desktop wallpaper", &path))
-        return;
     // A converted picture is shown by the converted bitmap's path: that is
     // the file the desktop shows.
-    const int conversion = ConvertToBitmapWithPrompt(path);
-    if (!theWallpaperChanger.SetConvertedNormalWallpaper(path, conversion, m_hWnd))
+    CString shown;
+    if (!theChangeFlow.BrowseAndSet(this, FALSE, &shown))
         return;
-    m_strNormalWallpaper = path;
+    m_strNormalWallpaper = shown;
     UpdateData(FALSE);
 }
 
 void CDesktopInformationPage::OnBrowseActive()
 {
-    const CChangeGuard change;
-    if (!change.IsClaimed())
+    CString shown;
+    if (!theChangeFlow.BrowseAndSet(this, TRUE, &shown))
         return;
-    CString path;
-    if (!AskForPicture(kActiveFilter, "Select active desktop wallpaper", &path))
-        return;
-    if (!theWallpaperChanger.SetActiveDesktopWallpaper(path)) {
-        SheetMessageBox(m_hWnd, kActiveFailed);
-        return;
-    }
-    m_strActiveWallpaper = path;
+    m_strActiveWallpaper = shown;
     UpdateData(FALSE);
 }
 
@@ -179,10 +154,9 @@ void CDesktopInformationPage::OnSelchangeDisplayStyle()
     const int style = m_comboDisplayStyle.GetCurSel();
     if (style < 0)
         return;
-    const CChangeGuard change;
-    if (!change.IsClaimed()) {
-        // Another change waits for the user: the list goes back to the style
-        // in force.
+    if (theChangeFlow.IsChanging()) {
+        // A change waits for the user: the list goes back to the style in
+        // force.
         m_comboDisplayStyle.SetCurSel(m_nDisplayStyle);
         return;
     }

@@ -49,6 +49,4 @@ private:
     // Fills the swatch with the desktop colour: WM_PAINT, WM_PRINTCLIENT and
     // a new colour all paint through here.
     void PaintSwatch(HDC dc) const;
-    // Asks for a picture; TRUE with its full path on OK.
-    BOOL AskForPicture(LPCSTR filter, LPCSTR title, CString* path);
 };

@@ -1,6 +1,7 @@
 #include "sheet/OptionsPage.h"
 
 #include "engine/WallpaperChanger.h"
+#include "flow/ChangeFlow.h"
 #include "res/resource.h"
 #include "settings/Settings.h"
 #include "sheet/TapestrixSheet.h"
@@ -9,25 +10,12 @@ namespace {
 
 const char kActiveDesktopFailed[] = "Unable to enable / disable active desktop";
 
-// The fields' ranges: what the page accepts when the user leaves it.
-const DWORD kAutoChangeMin = 1, kAutoChangeMax = 999999;
-const DWORD kHideItemMin = 1, kHideItemMax = 10;
 // A typed number is stored at once, before the range check; it is kept to
 // what a timer can hold in seconds, so it never wraps on its way to one.
 const DWORD kLongestPeriodSeconds = USER_TIMER_MAXIMUM / 1000;
 
-DWORD ReadApp(LPCSTR name, DWORD defaultValue)
-{
-    DWORD value = defaultValue;
-    ReadSettingDword(HKEY_CURRENT_USER, TPX_KEY_APP, name, &value);
-    return value;
-}
-
-void WriteApp(LPCSTR name, DWORD value)
-{
-    // A failed write (no application key) is not reported.
-    WriteSettingDword(HKEY_CURRENT_USER, TPX_KEY_APP, name, value);
-}
+const CAppSetting& kAutoChangeTimer = AppSetting::AutoChangeTimer;
+const CAppSetting& kHideItemTimer = AppSetting::HideItemTimer;
 
 int DigitsOf(DWORD number)
 {
@@ -66,9 +54,9 @@ void CTapestrixOptionsPage::DoDataExchange(CDataExchange* dx)
     DDX_Radio(dx, IDC_MANUAL, m_nSelection);
     DDX_CBIndex(dx, IDC_AUTO_CHANGE_SELECTION, m_nAutoChangeSelection);
     DDX_Text(dx, IDC_AUTO_CHANGE_TIMER, m_nAutoChangeTimer);
-    DDV_MinMaxDWord(dx, m_nAutoChangeTimer, kAutoChangeMin, kAutoChangeMax);
+    DDV_MinMaxDWord(dx, m_nAutoChangeTimer, kAutoChangeTimer.minimum, kAutoChangeTimer.maximum);
     DDX_Text(dx, IDC_HIDE_ITEM_TIMER, m_nHideItemTimer);
-    DDV_MinMaxDWord(dx, m_nHideItemTimer, kHideItemMin, kHideItemMax);
+    DDV_MinMaxDWord(dx, m_nHideItemTimer, kHideItemTimer.minimum, kHideItemTimer.maximum);
     DDX_Check(dx, IDC_SOUND_EFFECTS, m_bSoundEffects);
     DDX_Check(dx, IDC_MINIMIZE_ALL_WINDOWS, m_bMinimizeAllWindows);
     DDX_Check(dx, IDC_CONVERT_TO_BMP, m_bConvertToBmp);
@@ -79,8 +67,8 @@ BOOL CTapestrixOptionsPage::OnInitDialog()
     CPropertyPage::OnInitDialog();
     // No more digits than the largest accepted number: a pasted long number
     // is cut, never stored.
-    m_editAutoChangeTimer.LimitText(DigitsOf(kAutoChangeMax));
-    m_editHideItemTimer.LimitText(DigitsOf(kHideItemMax));
+    m_editAutoChangeTimer.LimitText(DigitsOf(kAutoChangeTimer.maximum));
+    m_editHideItemTimer.LimitText(DigitsOf(kHideItemTimer.maximum));
     LoadSettings();
     UpdateControlStates();
     return TRUE;
@@ -88,7 +76,7 @@ BOOL CTapestrixOptionsPage::OnInitDialog()
 
 BOOL CTapestrixOptionsPage::OnSetActive()
 {
-    WriteApp(TPX_VAL_CURRENT_ACTIVE_PAGE, PAGE_OPTIONS);
+    WriteAppDword(AppSetting::CurrentActivePage, PAGE_OPTIONS);
     m_bActiveDesktop = theWallpaperChanger.IsActiveDesktopEnabled() ? 1 : 0;
     UpdateData(FALSE);
     return CPropertyPage::OnSetActive();
@@ -96,19 +84,19 @@ BOOL CTapestrixOptionsPage::OnSetActive()
 
 void CTapestrixOptionsPage::LoadSettings()
 {
-    // The boxes show what the program will do with a stored flag: the
-    // engine hides the desktop items only for exactly 1 and takes every
-    // other flag as set when it is not 0.
-    m_nSelection = static_cast<int>(ReadApp(TPX_VAL_SELECTION, 1));
-    m_nHideItemTimer = ReadApp(TPX_VAL_HIDE_ITEM_TIMER, 1);
-    m_bConvertToBmp = ReadApp(TPX_VAL_CONVERT_TO_BMP, 0) != 0;
-    m_nAutoChangeTimer = ReadApp(TPX_VAL_AUTO_CHANGE_TIMER, 3);
-    m_bMinimizeOnStartup = ReadApp(TPX_VAL_MINIMIZE_ON_STARTUP, 0) != 0;
-    m_bAutoChange = ReadApp(TPX_VAL_ENABLE_AUTO_CHANGE, 0) != 0;
-    m_nAutoChangeSelection = static_cast<int>(ReadApp(TPX_VAL_AUTO_CHANGE_SELECTION, 0));
-    m_bSoundEffects = ReadApp(TPX_VAL_TURN_ON_SOUND_EFFECTS, 0) != 0;
-    m_bHideDesktopItems = ReadApp(TPX_VAL_HIDE_DESKTOP_ITEMS, 0) == 1;
-    m_bMinimizeAllWindows = ReadApp(TPX_VAL_MINIMIZE_ALL_WINDOWS, 0) != 0;
+    // The page shows what the program does: the table's defaults, and for
+    // a stored flag what the engine makes of it (the desktop items are
+    // hidden only for exactly 1, every other flag is set when it is not 0).
+    m_nSelection = static_cast<int>(ReadAppDword(AppSetting::Selection));
+    m_nHideItemTimer = ReadAppDword(kHideItemTimer);
+    m_bConvertToBmp = ReadAppDword(AppSetting::ConvertToBmp) != 0;
+    m_nAutoChangeTimer = ReadAppDword(kAutoChangeTimer);
+    m_bMinimizeOnStartup = ReadAppDword(AppSetting::MinimizeOnStartup) != 0;
+    m_bAutoChange = ReadAppDword(AppSetting::EnableAutoChange) != 0;
+    m_nAutoChangeSelection = static_cast<int>(ReadAppDword(AppSetting::AutoChangeSelection));
+    m_bSoundEffects = ReadAppDword(AppSetting::TurnOnSoundEffects) != 0;
+    m_bHideDesktopItems = ReadAppDword(AppSetting::HideDesktopItems) == 1;
+    m_bMinimizeAllWindows = ReadAppDword(AppSetting::MinimizeAllWindows) != 0;
     m_bActiveDesktop = theWallpaperChanger.IsActiveDesktopEnabled() ? 1 : 0;
     UpdateData(FALSE);
 }
@@ -125,6 +113,11 @@ void CTapestrixOptionsPage::UpdateControlStates()
 
 BOOL CTapestrixOptionsPage::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
 {
+    if (message == PSM_QUERYSIBLINGS && wParam == TPX_SIBLINGS_WALLPAPER_CHANGED) {
+        OnWallpaperChanged();
+        *result = 0;   // every page hears it
+        return TRUE;
+    }
     if (message == WM_COMMAND) {
         const UINT id = LOWORD(wParam);
         const UINT code = HIWORD(wParam);
@@ -159,56 +152,69 @@ BOOL CTapestrixOptionsPage::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam,
     return CPropertyPage::OnWndMsg(message, wParam, lParam, result);
 }
 
-void CTapestrixOptionsPage::SetSelection(int selection)
+void CTapestrixOptionsPage::OnWallpaperChanged()
 {
-    m_nSelection = selection;
-    WriteApp(TPX_VAL_SELECTION, static_cast<DWORD>(selection));
+    // A change to the Active Desktop switches it on.
+    m_bActiveDesktop = theWallpaperChanger.IsActiveDesktopEnabled() ? 1 : 0;
+    ::SendDlgItemMessageA(m_hWnd, IDC_ACTIVE_DESKTOP, BM_SETCHECK, m_bActiveDesktop ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void CTapestrixOptionsPage::SetSelection(ESelectionMode selection)
+{
+    // While a change runs the mode it was started with stays: the click is
+    // undone.
+    if (theChangeFlow.IsChanging()) {
+        ::CheckRadioButton(m_hWnd, IDC_MANUAL, IDC_SEQUENTIAL, IDC_MANUAL + m_nSelection);
+        return;
+    }
+    m_nSelection = static_cast<int>(selection);
+    WriteAppDword(AppSetting::Selection, selection);
 }
 
 void CTapestrixOptionsPage::OnManual()
 {
-    SetSelection(0);
+    SetSelection(SELECTION_MANUAL);
 }
 
 void CTapestrixOptionsPage::OnRandom()
 {
-    SetSelection(1);
+    SetSelection(SELECTION_RANDOM);
 }
 
 void CTapestrixOptionsPage::OnSequential()
 {
-    SetSelection(2);
+    SetSelection(SELECTION_SEQUENTIAL);
 }
 
-void CTapestrixOptionsPage::ToggleSetting(int* member, LPCSTR name)
+void CTapestrixOptionsPage::ToggleSetting(int* member, const CAppSetting& setting)
 {
     *member = *member ? 0 : 1;
-    WriteApp(name, static_cast<DWORD>(*member));
+    WriteAppDword(setting, static_cast<DWORD>(*member));
 }
 
 void CTapestrixOptionsPage::OnMinimizeOnStartup()
 {
-    ToggleSetting(&m_bMinimizeOnStartup, TPX_VAL_MINIMIZE_ON_STARTUP);
+    ToggleSetting(&m_bMinimizeOnStartup, AppSetting::MinimizeOnStartup);
 }
 
 void CTapestrixOptionsPage::OnSoundEffects()
 {
-    ToggleSetting(&m_bSoundEffects, TPX_VAL_TURN_ON_SOUND_EFFECTS);
+    ToggleSetting(&m_bSoundEffects, AppSetting::TurnOnSoundEffects);
 }
 
 void CTapestrixOptionsPage::OnMinimizeAllWindows()
 {
-    ToggleSetting(&m_bMinimizeAllWindows, TPX_VAL_MINIMIZE_ALL_WINDOWS);
+    ToggleSetting(&m_bMinimizeAllWindows, AppSetting::MinimizeAllWindows);
 }
 
 void CTapestrixOptionsPage::OnConvertToBmp()
 {
-    ToggleSetting(&m_bConvertToBmp, TPX_VAL_CONVERT_TO_BMP);
+    ToggleSetting(&m_bConvertToBmp, AppSetting::ConvertToBmp);
 }
 
 void CTapestrixOptionsPage::OnHideDesktopItems()
 {
-    ToggleSetting(&m_bHideDesktopItems, TPX_VAL_HIDE_DESKTOP_ITEMS);
+    ToggleSetting(&m_bHideDesktopItems, AppSetting::HideDesktopItems);
     UpdateControlStates();
 }
 
@@ -217,8 +223,7 @@ void CTapestrixOptionsPage::OnActiveDesktop()
     // Switching the shell while a change waits for the user (in a message
     // box under this sheet) would pull the desktop from under that change:
     // the click is undone instead.
-    const CChangeGuard change;
-    if (!change.IsClaimed()) {
+    if (theChangeFlow.IsChanging()) {
         ::SendDlgItemMessageA(m_hWnd, IDC_ACTIVE_DESKTOP, BM_SETCHECK, m_bActiveDesktop ? BST_CHECKED : BST_UNCHECKED, 0);
         return;
     }
@@ -229,20 +234,20 @@ void CTapestrixOptionsPage::OnActiveDesktop()
 
 void CTapestrixOptionsPage::OnAutoChange()
 {
-    ToggleSetting(&m_bAutoChange, TPX_VAL_ENABLE_AUTO_CHANGE);
+    ToggleSetting(&m_bAutoChange, AppSetting::EnableAutoChange);
     UpdateControlStates();
     // The engine bounds the period (at least a second, at most what a timer
     // holds) and restarts a running timer.
     if (m_bAutoChange)
-        theWallpaperChanger.SetAutoChangeTimer();
+        theChangeFlow.SetAutoChangeTimer();
     else
-        theWallpaperChanger.KillAutoChangeTimer();
+        theChangeFlow.KillAutoChangeTimer();
 }
 
-DWORD CTapestrixOptionsPage::StoreTypedSeconds(CEdit& edit, LPCSTR name)
+DWORD CTapestrixOptionsPage::StoreTypedSeconds(CEdit& edit, const CAppSetting& setting)
 {
     const DWORD seconds = ParseDecimalSaturated(edit.GetWindowText(), kLongestPeriodSeconds);
-    WriteApp(name, seconds);
+    WriteAppDword(setting, seconds);
     return seconds;
 }
 
@@ -250,7 +255,7 @@ void CTapestrixOptionsPage::OnChangeHideItemTimer()
 {
     if (IsFillingControls())
         return;
-    m_nHideItemTimer = StoreTypedSeconds(m_editHideItemTimer, TPX_VAL_HIDE_ITEM_TIMER);
+    m_nHideItemTimer = StoreTypedSeconds(m_editHideItemTimer, kHideItemTimer);
 }
 
 void CTapestrixOptionsPage::OnSelchangeAutoChangeSelection()
@@ -259,12 +264,12 @@ void CTapestrixOptionsPage::OnSelchangeAutoChangeSelection()
         return;
     m_nAutoChangeSelection = m_comboAutoChangeSelection.GetCurSel();
     if (m_nAutoChangeSelection >= 0)
-        WriteApp(TPX_VAL_AUTO_CHANGE_SELECTION, static_cast<DWORD>(m_nAutoChangeSelection));
+        WriteAppDword(AppSetting::AutoChangeSelection, static_cast<DWORD>(m_nAutoChangeSelection));
 }
 
 void CTapestrixOptionsPage::OnChangeAutoChangeTimer()
 {
     if (IsFillingControls())
         return;
-    m_nAutoChangeTimer = StoreTypedSeconds(m_editAutoChangeTimer, TPX_VAL_AUTO_CHANGE_TIMER);
+    m_nAutoChangeTimer = StoreTypedSeconds(m_editAutoChangeTimer, kAutoChangeTimer);
 }

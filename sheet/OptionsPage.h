@@ -4,6 +4,8 @@
 // change with its mode and period.  Every control stores its setting the
 // moment the user changes it; the Active Desktop box switches the shell at
 // once and the auto-change box starts or stops the main window's timer.
+// With nothing stored it shows the settings table's defaults, which are what
+// the program uses.
 #pragma once
 
 #include <windows.h>
@@ -11,6 +13,7 @@
 #include "controls/CaptionFrame.h"
 #include "framework/Controls.h"
 #include "framework/PropertySheet.h"
+#include "settings/Settings.h"
 
 class CTapestrixOptionsPage : public CPropertyPage {
 public:
@@ -30,10 +33,10 @@ public:
     int m_bActiveDesktop = 0;
     int m_bHideDesktopItems = 0;
     int m_bMinimizeOnStartup = 0;
-    int m_nSelection = 1;
-    int m_nAutoChangeSelection = 0;
-    DWORD m_nAutoChangeTimer = 3;
-    DWORD m_nHideItemTimer = 1;
+    int m_nSelection = SELECTION_MANUAL;
+    int m_nAutoChangeSelection = AUTO_CHANGE_RANDOM;
+    DWORD m_nAutoChangeTimer = AppSetting::AutoChangeTimer.number;
+    DWORD m_nHideItemTimer = AppSetting::HideItemTimer.number;
     int m_bSoundEffects = 0;
     int m_bMinimizeAllWindows = 0;
     int m_bConvertToBmp = 0;
@@ -60,11 +63,12 @@ protected:
     void OnSoundEffects();
     void OnMinimizeAllWindows();
     void OnConvertToBmp();
+    void OnWallpaperChanged();
 
 private:
-    void SetSelection(int selection);
+    void SetSelection(ESelectionMode selection);
     // Inverts a check box's member and stores it as 0 or 1.
-    void ToggleSetting(int* member, LPCSTR name);
+    void ToggleSetting(int* member, const CAppSetting& setting);
     // The typed number of seconds, stored at once.
-    DWORD StoreTypedSeconds(CEdit& edit, LPCSTR name);
+    DWORD StoreTypedSeconds(CEdit& edit, const CAppSetting& setting);
 };

@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+
 #include "framework/App.h"
 #include "framework/Gdi.h"
 #include "framework/ProgramPath.h"
@@ -14,6 +16,12 @@ const char kProductName[] = "Tapestrix";
 // The property sheet's standard tab control and Apply button.
 const int kTabControlId = 0x3020;
 const int kApplyNowId = 0x3021;
+// Room beside a tab's icon and title: the control's padding on both sides
+// and between them, with a pixel to spare.
+const int kTabPadding = 20;
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
 
 LOGFONTA ArialFont(LONG height, LONG weight)
 {
@@ -42,13 +50,22 @@ void SheetMessageBox(HWND window, LPCSTR text)
 
 CTapestrixSheet::CTapestrixSheet(LPCSTR caption, CWnd* parent, UINT selectPage)
     : CPropertySheet(caption, parent, selectPage),
-      m_hSheetIcon(::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME)))
+      m_hSheetIcon(::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
+      m_nDpi(GetWindowDpi(nullptr))
 {
     // The standard Help button then takes its place in the button row,
     // where "Help Topics" is put beside it.
     m_psh.dwFlags |= PSH_HASHELP;
-    m_fontTitle.CreateFontIndirect(ArialFont(24, FW_BOLD));
-    LOGFONTA sheet = ArialFont(14, FW_NORMAL);
+    CreateFonts();
+}
+
+void CTapestrixSheet::CreateFonts()
+{
+    // Sizes are given for 96 DPI; the sheet's monitor may have more.
+    m_fontTitle.DeleteObject();
+    m_fontSheet.DeleteObject();
+    m_fontTitle.CreateFontIndirect(ArialFont(ScaleForDpi(24, m_nDpi), FW_BOLD));
+    LOGFONTA sheet = ArialFont(ScaleForDpi(14, m_nDpi), FW_NORMAL);
     sheet.lfCharSet = ANSI_CHARSET;
     sheet.lfOutPrecision = OUT_STROKE_PRECIS;
     sheet.lfClipPrecision = CLIP_STROKE_PRECIS;
@@ -58,6 +75,11 @@ CTapestrixSheet::CTapestrixSheet(LPCSTR caption, CWnd* parent, UINT selectPage)
 
 BOOL CTapestrixSheet::OnInitDialog()
 {
+    const UINT dpi = GetWindowDpi(m_hWnd);
+    if (dpi != m_nDpi) {
+        m_nDpi = dpi;
+        CreateFonts();
+    }
     SetupTabControl();
     const BOOL result = CPropertySheet::OnInitDialog();
     SetIcon(m_hSheetIcon, TRUE);
@@ -66,6 +88,8 @@ BOOL CTapestrixSheet::OnInitDialog()
         ::ShowWindow(GetDlgItem(id), SW_HIDE);
     CreateHelpButton();
     ApplySheetFont();
+    FitSheetToPages();
+    FitTabsToTitles();
     // Its own taskbar button, although it has no parent.
     ::SetWindowLongA(m_hWnd, GWL_EXSTYLE, ::GetWindowLongA(m_hWnd, GWL_EXSTYLE) | WS_EX_APPWINDOW);
     ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
@@ -83,21 +107,138 @@ void CTapestrixSheet::SetupTabControl()
                          TCS_FIXEDWIDTH);
     const DWORD exStyle = static_cast<DWORD>(::SendMessageA(tab, TCM_GETEXTENDEDSTYLE, 0, 0));
     ::SendMessageA(tab, TCM_SETEXTENDEDSTYLE, 0, exStyle | TCS_EX_FLATSEPARATORS);
-    ::SendMessageA(tab, TCM_SETITEMSIZE, 0, MAKELPARAM(130, 30));
+    ::SendMessageA(tab, TCM_SETITEMSIZE, 0, MAKELPARAM(ScaleForDpi(130, m_nDpi), ScaleForDpi(30, m_nDpi)));
+}
+
+void CTapestrixSheet::FitSheetToPages()
+{
+    // The common controls size the sheet for the pages in the units of the
+    // sheet's own dialog font, but each page lays itself out in its
+    // template's font: the sheet grows until every page shows all of its
+    // controls with the template's margin on the right and at the bottom.
+    int dx = 0, dy = 0;
+    for (int i = 0; i < GetPageCount(); ++i) {
+        CPropertyPage* page = GetPage(i);
+        HWND hwnd = page ? page->GetSafeHwnd() : nullptr;
+        if (!hwnd)
+            continue;
+        RECT margin{0, 0, 7, 7};
+        ::MapDialogRect(hwnd, &margin);
+        RECT client{};
+        ::GetClientRect(hwnd, &client);
+        for (HWND child = ::GetWindow(hwnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+            RECT r{};
+            ::GetWindowRect(child, &r);
+            ::MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&r), 2);
+            dx = std::max<int>(dx, r.right + margin.right - client.right);
+            dy = std::max<int>(dy, r.bottom + margin.bottom - client.bottom);
+        }
+    }
+    if (dx <= 0 && dy <= 0)
+        return;
+    auto grow = [](HWND hwnd, int x, int y) {
+        RECT r{};
+        ::GetWindowRect(hwnd, &r);
+        ::SetWindowPos(hwnd, nullptr, 0, 0, r.right - r.left + x, r.bottom - r.top + y,
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    };
+    dx = std::max(dx, 0);
+    dy = std::max(dy, 0);
+    grow(m_hWnd, dx, dy);
+    grow(GetDlgItem(kTabControlId), dx, dy);
+    for (int i = 0; i < GetPageCount(); ++i) {
+        if (CPropertyPage* page = GetPage(i))
+            grow(page->GetSafeHwnd(), dx, dy);
+    }
+    // The button row (hidden buttons too: the name and Help Topics are
+    // placed from them) moves with the sheet's corner.
+    for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        const int id = ::GetDlgCtrlID(child);
+        if (id != IDOK && id != IDCANCEL && id != IDHELP && id != kApplyNowId)
+            continue;
+        RECT r{};
+        ::GetWindowRect(child, &r);
+        ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&r), 2);
+        ::SetWindowPos(child, nullptr, r.left + dx, r.top + dy, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+void CTapestrixSheet::FitTabsToTitles()
+{
+    // One width for every tab, but never less than the longest title with
+    // its icon takes in the sheet's font: a cut title names no page.
+    HWND tab = GetDlgItem(kTabControlId);
+    HDC dc = tab ? ::GetDC(tab) : nullptr;
+    if (!dc)
+        return;
+    int widest = 0;
+    {
+        const CSelectObjectGuard font(dc, m_fontSheet.GetSafeHandle());
+        const int count = static_cast<int>(::SendMessageA(tab, TCM_GETITEMCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i) {
+            char title[128] = "";
+            TCITEMA item{};
+            item.mask = TCIF_TEXT;
+            item.pszText = title;
+            item.cchTextMax = sizeof(title);
+            if (!::SendMessageA(tab, TCM_GETITEMA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item)))
+                continue;
+            RECT extent{};
+            ::DrawTextA(dc, title, -1, &extent, DT_SINGLELINE | DT_CALCRECT);
+            widest = std::max<int>(widest, extent.right - extent.left);
+        }
+    }
+    ::ReleaseDC(tab, dc);
+    int iconWidth = 0, iconHeight = 0;
+    if (auto images = reinterpret_cast<HIMAGELIST>(::SendMessageA(tab, TCM_GETIMAGELIST, 0, 0)))
+        ImageList_GetIconSize(images, &iconWidth, &iconHeight);
+    const int width = std::max(ScaleForDpi(130, m_nDpi), widest + iconWidth + ScaleForDpi(kTabPadding, m_nDpi));
+    ::SendMessageA(tab, TCM_SETITEMSIZE, 0, MAKELPARAM(width, ScaleForDpi(30, m_nDpi)));
+}
+
+BOOL CTapestrixSheet::GetHelpTopicsRect(RECT* rect) const
+{
+    HWND help = ::GetDlgItem(m_hWnd, IDHELP);
+    if (!help || !::GetWindowRect(help, rect))
+        return FALSE;
+    ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(rect), 2);
+    rect->left -= ScaleForDpi(42, m_nDpi);
+    rect->right -= ScaleForDpi(14, m_nDpi);
+    return TRUE;
 }
 
 void CTapestrixSheet::CreateHelpButton()
 {
-    HWND help = GetDlgItem(IDHELP);
-    if (!help)
-        return;
     RECT rect{};
-    ::GetWindowRect(help, &rect);
-    ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rect), 2);
-    rect.left -= 42;
-    rect.right -= 14;
-    m_btnHelpTopics.Create("Help Topics", WS_CHILD | WS_VISIBLE, WS_EX_STATICEDGE, rect, m_hWnd,
-                           IDC_HELP_TOPICS);
+    if (GetHelpTopicsRect(&rect))
+        m_btnHelpTopics.Create("Help Topics", WS_CHILD | WS_VISIBLE, WS_EX_STATICEDGE, rect, m_hWnd,
+                               IDC_HELP_TOPICS);
+}
+
+void CTapestrixSheet::OnDpiChanged(UINT dpi, const RECT* suggested)
+{
+    // The system moves and scales the windows; the fonts and the sizes
+    // given in pixels are ours to follow.
+    m_nDpi = dpi ? dpi : 96;
+    CreateFonts();
+    HFONT font = m_fontSheet.GetSafeHandle();
+    SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    SetFontOnChildren(m_hWnd, font);
+    for (int i = 0; i < GetPageCount(); ++i) {
+        if (CPropertyPage* page = GetPage(i))
+            SetFontOnChildren(page->GetSafeHwnd(), font);
+    }
+    if (HWND tab = GetDlgItem(kTabControlId))
+        ::SendMessageA(tab, TCM_SETITEMSIZE, 0, MAKELPARAM(ScaleForDpi(130, m_nDpi), ScaleForDpi(30, m_nDpi)));
+    FitTabsToTitles();
+    if (suggested)
+        ::SetWindowPos(m_hWnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                       suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT help{};
+    if (m_btnHelpTopics.GetSafeHwnd() && GetHelpTopicsRect(&help))
+        ::MoveWindow(m_btnHelpTopics.GetSafeHwnd(), help.left, help.top, help.right - help.left,
+                     help.bottom - help.top, TRUE);
+    ::InvalidateRect(m_hWnd, nullptr, TRUE);
 }
 
 void CTapestrixSheet::ApplySheetFont()
@@ -134,6 +275,11 @@ BOOL CTapestrixSheet::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESU
         *result = 0;
         return TRUE;
     }
+    if (message == WM_DPICHANGED) {
+        OnDpiChanged(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+        *result = 0;
+        return TRUE;
+    }
     if (message == WM_COMMAND && LOWORD(wParam) == IDC_HELP_TOPICS &&
         reinterpret_cast<HWND>(lParam) == m_btnHelpTopics.GetSafeHwnd() && HIWORD(wParam) == BN_CLICKED) {
         OnHelpButton();
@@ -156,7 +302,7 @@ void CTapestrixSheet::OnPaint(HDC printDC)
     ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&tabRect), 2);
     ::GetWindowRect(ok, &okRect);
     ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&okRect), 2);
-    RECT text{tabRect.left + 14, okRect.top, okRect.left, okRect.bottom};
+    RECT text{tabRect.left + ScaleForDpi(14, m_nDpi), okRect.top, okRect.left, okRect.bottom};
 
     const int oldMode = ::SetBkMode(hdc, TRANSPARENT);
     const CSelectObjectGuard font(hdc, m_fontTitle.GetSafeHandle());

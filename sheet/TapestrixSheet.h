@@ -2,8 +2,10 @@
 // four settings pages with one look: flat button tabs of one size, one small
 // Arial font on every control, the engraved product name in the bottom-left
 // corner and a single "Help Topics" button instead of OK / Cancel / Apply /
-// Help.  Pages apply every change at once; the user closes the sheet with
-// its close box.
+// Help.  Every size given in pixels is meant for 96 DPI and follows the DPI
+// of the sheet's monitor, also when the sheet moves to another; the tabs
+// are never narrower than their longest title.  Pages apply every change
+// at once; the user closes the sheet with its close box.
 #pragma once
 
 #include <windows.h>
@@ -34,15 +36,23 @@ public:
     CButton m_btnHelpTopics;
     CFont m_fontTitle;
     CFont m_fontSheet;
+    // The DPI the fonts and pixel sizes are made for: the sheet's monitor.
+    UINT m_nDpi;
 
 protected:
     BOOL OnInitDialog() override;
     BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
     void OnPaint(HDC printDC);
     void OnHelpButton();
+    // The sheet moved to a monitor of another DPI.
+    void OnDpiChanged(UINT dpi, const RECT* suggested);
 
 private:
+    void CreateFonts();
     void SetupTabControl();
+    void FitSheetToPages();
+    void FitTabsToTitles();
+    BOOL GetHelpTopicsRect(RECT* rect) const;
     void CreateHelpButton();
     void ApplySheetFont();
 };

@@ -6,6 +6,7 @@
 #include "engine/Conversion.h"
 #include "engine/WallpaperChanger.h"
 #include "engine/WallpaperSelection.h"
+#include "flow/ChangeFlow.h"
 #include "framework/FolderDialog.h"
 #include "framework/Gdi.h"
 #include "res/resource.h"
@@ -49,7 +50,7 @@ CWallpaperBrowserPage::CWallpaperBrowserPage() : CPropertyPage(IDD_WALLPAPER_BRO
     m_frameFolder.SetCaptionFont(PageCaptionFont());
 
     LOGFONTA loading{};
-    loading.lfHeight = 16;
+    loading.lfHeight = ScaleForDpi(16, GetWindowDpi(nullptr));
     loading.lfWeight = FW_BOLD;
     loading.lfCharSet = ANSI_CHARSET;
     loading.lfOutPrecision = OUT_STROKE_PRECIS;
@@ -287,11 +288,7 @@ void CWallpaperBrowserPage::OnSetAsNormal()
     CString path;
     if (!GetSelectedPath(&path))
         return;
-    const CChangeGuard change;
-    if (!change.IsClaimed())
-        return;
-    const int conversion = ConvertToBitmapWithPrompt(path);
-    theWallpaperChanger.SetConvertedNormalWallpaper(path, conversion);
+    theChangeFlow.SetPicture(this, FALSE, path, kActiveWallpaperFailed);
 }
 
 void CWallpaperBrowserPage::OnSetAsActive()
@@ -299,11 +296,7 @@ void CWallpaperBrowserPage::OnSetAsActive()
     CString path;
     if (!GetSelectedPath(&path))
         return;
-    const CChangeGuard change;
-    if (!change.IsClaimed())
-        return;
-    if (!theWallpaperChanger.SetActiveDesktopWallpaper(path))
-        SheetMessageBox(m_hWnd, kActiveWallpaperFailed);
+    theChangeFlow.SetPicture(this, TRUE, path, kActiveWallpaperFailed);
 }
 
 // ---------------------------------------------------------------- the thumbnail

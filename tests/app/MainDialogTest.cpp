@@ -11,6 +11,7 @@
 #include "framework/ProgramPath.h"
 #include "app/TapestrixDlg.h"
 #include "engine/WallpaperChanger.h"
+#include "flow/ChangeFlow.h"
 #include "framework/App.h"
 #include "res/resource.h"
 
@@ -174,25 +175,69 @@ TEST_F(MainDialog, OnlyTheIconsDoubleClickChangesAndOneChangeRunsAtATime)
         Send(WM_TRAY_NOTIFY, otherId, WM_LBUTTONDBLCLK);
     EXPECT_TRUE(m_seen.empty());
 
-    // A click and an automatic tick arriving while the dialog is open.
-    m_answer = [&](HWND) {
-        if (m_seen.size() == 1) {
-            PostMessageA(m_dlg.GetSafeHwnd(), WM_TRAY_NOTIFY, TRAY_ICON_ID, WM_LBUTTONDBLCLK);
-            PostMessageA(m_dlg.GetSafeHwnd(), WM_TIMER, IDT_AUTO_CHANGE, 0);
-        }
-        return IDCANCEL;
+    // With no Active Desktop object both ways fail, and say so.
+    m_answer = [](HWND) { return IDCANCEL; };
+    Send(WM_COMMAND, ID_NEW_WALLPAPER);
+    Send(WM_TIMER, IDT_AUTO_CHANGE);
+    ASSERT_EQ(2u, m_seen.size());
+    EXPECT_EQ("Select normal desktop wallpaper", m_seen[0].caption);
+    EXPECT_EQ("Unable to set normal desktop wallpaper", m_seen[1].text);
+}
+
+TEST_F(MainDialog, WhileAChangeWaitsEveryWayInIsRefusedAndExitEndsTheWaitThenExits)
+{
+    TempDir folder;
+    ASSERT_TRUE(WriteSolidBmp(folder / "a.bmp", 8, 8, RGB(200, 0, 0)));
+    m_registry.Set("WallpaperFolder", folder.Path());
+    m_registry.Set("Selection", 0);
+    int menus = 0;
+    m_dlg.atMenuOpen = [&](HWND menu) {
+        ++menus;
+        PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
     };
+    // Each way in would open a window or a box, or change what it names.
+    const struct {
+        const char* way;
+        std::function<void()> act;
+    } ways[] = {
+        {"double-click", [&] { Send(WM_TRAY_NOTIFY, TRAY_ICON_ID, WM_LBUTTONDBLCLK); }},
+        {"right-click", [&] { Send(WM_TRAY_NOTIFY, TRAY_ICON_ID, WM_RBUTTONUP); }},
+        {"style command", [&] { Send(WM_COMMAND, ID_TILE_WALLPAPER); }},
+        {"selection command", [&] { Send(WM_COMMAND, ID_SELECT_RANDOM); }},
+        {"settings", [&] { Send(WM_COMMAND, ID_OPEN_SETTINGS); }},
+        {"sheet Set", [&] { EXPECT_FALSE(theChangeFlow.SetPicture(nullptr, FALSE, (folder / "a.bmp").c_str(), "")); }},
+        {"timer tick", [&] { Send(WM_TIMER, IDT_AUTO_CHANGE); }},
+    };
+    static std::function<void()> whileWaiting;
+    HWND waiting = nullptr;
+    whileWaiting = [&] {
+        for (const auto& w : ways) {
+            w.act();
+            PumpMessages(30);
+            EXPECT_EQ(1u, m_seen.size()) << w.way;
+            EXPECT_TRUE(IsWindowVisible(waiting)) << w.way;
+        }
+        EXPECT_EQ(0, menus);
+        EXPECT_EQ(0u, GetRegDword(HKEY_CURRENT_USER, kAppKey, "Selection"));
+        EXPECT_EQ(waiting, GetForegroundWindow()) << "the tray shows what the change waits on";
+        PostMessageA(m_dlg.GetSafeHwnd(), WM_COMMAND, ID_EXIT, 0);
+    };
+    m_answer = [&](HWND dialog) {
+        waiting = dialog;
+        SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR id, DWORD) {
+            KillTimer(nullptr, id);
+            whileWaiting();
+        });
+        return 0;   // stays open
+    };
+    const HWND hwnd = m_dlg.GetSafeHwnd();
     Send(WM_TRAY_NOTIFY, TRAY_ICON_ID, WM_LBUTTONDBLCLK);
     PumpMessages(300);
     ASSERT_EQ(1u, m_seen.size());
     EXPECT_EQ("Select normal desktop wallpaper", m_seen[0].caption);
-
-    // Once it is over, both act again (the tick fails: no Active Desktop).
-    Send(WM_COMMAND, ID_NEW_WALLPAPER);
-    Send(WM_TIMER, IDT_AUTO_CHANGE);
-    ASSERT_EQ(3u, m_seen.size());
-    EXPECT_EQ("Select normal desktop wallpaper", m_seen[1].caption);
-    EXPECT_EQ("Unable to set normal desktop wallpaper", m_seen[2].text);
+    EXPECT_FALSE(IsWindow(waiting));
+    EXPECT_FALSE(IsWindow(hwnd)) << "Exit, once the wait has ended";
+    EXPECT_FALSE(theChangeFlow.IsChanging());
 }
 
 TEST_F(MainDialog, TrayMenuStateIsWorkedOutAtEveryOpeningAndItsBitmapsLiveOnlyWhileItIsOpen)
@@ -303,7 +348,6 @@ TEST_F(MainDialog, IconsHiddenByAChangeComeBackAtTheTimerOrHoweverTheDialogEnds)
     const HWND desktop = MakeProgman();
     TempDir dir;
     ASSERT_TRUE(WriteSolidBmp(dir / "a.bmp", 8, 8, RGB(90, 60, 30)));
-    m_registry.Set("HideDesktopItems", 1);
     m_registry.Set("HideItemTimer", 60);
     AttachProvider();
     const std::pair<UINT, WPARAM> endings[] = {
@@ -312,7 +356,11 @@ TEST_F(MainDialog, IconsHiddenByAChangeComeBackAtTheTimerOrHoweverTheDialogEnds)
         CTapestrixDlg dlg;
         ASSERT_TRUE(dlg.Create(IDD_TAPESTRIX_DIALOG));
         m_app.m_pMainWnd = &dlg;
-        ASSERT_TRUE(theWallpaperChanger.SetNormalWallpaper((dir / "a.bmp").c_str()));
+        m_registry.Set("HideDesktopItems", 2);   // only 1 hides
+        ASSERT_TRUE(theChangeFlow.SetPicture(nullptr, FALSE, (dir / "a.bmp").c_str(), ""));
+        ASSERT_TRUE(IsWindowVisible(desktop));
+        m_registry.Set("HideDesktopItems", 1);
+        ASSERT_TRUE(theChangeFlow.SetPicture(nullptr, FALSE, (dir / "a.bmp").c_str(), ""));
         ASSERT_FALSE(IsWindowVisible(desktop));
         if (message == WM_DESTROY)
             dlg.DestroyWindow();

@@ -310,26 +310,87 @@ TEST_F(GradientMenu, EscapeAClickElsewhereAndACancelCloseEveryLevelWithoutAComma
     DestroyWindow(inert);
 }
 
-TEST_F(GradientMenu, KeysMoveOverSeparatorsAndGreyedItemsWrapAndChooseByMnemonic)
+TEST_F(GradientMenu, KeysMoveOverSeparatorsAndGreyedItemsAndWrap)
 {
     std::vector<int> hot;
     auto noteHot = [&] { hot.push_back(Hot(m_menu)); };
-    m_owner.menuCharAnswer = 0;   // MNC_IGNORE: the menu stays open
     ASSERT_TRUE(Track({Key(VK_DOWN), noteHot, Key(VK_DOWN), noteHot, Key(VK_DOWN), noteHot, Key(VK_DOWN), noteHot,
-                       Key(VK_UP), noteHot, Key(VK_SPACE), Key('Q'), Key('G'), noteHot, Key('X')}));
+                       Key(VK_UP), noteHot, Key(VK_RETURN)}));
     // Open, over the separator and the greyed item to Styles, Exit, back
-    // round to Open, and up round to Exit; the greyed item's mnemonic
-    // chooses nothing.
-    EXPECT_EQ((std::vector<int>{POS_OPEN, POS_STYLES, POS_EXIT, POS_OPEN, POS_EXIT, POS_EXIT}), hot);
-    // Space is the control's own press of the hot item: no command of ours.
-    EXPECT_EQ((std::vector<std::string>{"init", "enter", "menuchar   popup", "menuchar Q popup", "exit", "returned",
-                                         "command 3"}),
-              m_owner.log);
+    // round to Open, and up round to Exit.
+    EXPECT_EQ((std::vector<int>{POS_OPEN, POS_STYLES, POS_EXIT, POS_OPEN, POS_EXIT}), hot);
+    EXPECT_EQ((std::vector<std::string>{"init", "enter", "exit", "returned", "command 3"}), m_owner.log);
 
     // An owner answering MNC_CLOSE closes the menu.
     m_owner.menuCharAnswer = MAKELRESULT(0, MNC_CLOSE);
     ASSERT_TRUE(Track({Key('Q')}));
-    EXPECT_EQ((std::vector<std::string>{"init", "enter", "menuchar Q popup", "exit", "returned"}), m_owner.log);
+    EXPECT_EQ((std::vector<std::string>{"init", "enter", "menuchar q popup", "exit", "returned"}), m_owner.log);
+}
+
+TEST_F(GradientMenu, OnlyTypedCharactersAreMnemonics)
+{
+    // Real key presses, so the loop's translation makes the characters;
+    // each row's keys go down in order and up in reverse, then Escape.
+    // The owner's answer to WM_MENUCHAR (MNC_IGNORE) keeps the menu open.
+    const struct {
+        const char* keys;
+        std::vector<WORD> vks;
+        std::vector<std::string> heard;   // between "enter" and "exit"
+        const char* command;
+    } rows[] = {
+        {"x", {'X'}, {}, "command 3"},
+        {"Shift+x", {VK_SHIFT, 'X'}, {}, "command 3"},
+        {"q (no item's)", {'Q'}, {"menuchar q popup"}, nullptr},
+        {"g (a greyed item's)", {'G'}, {}, nullptr},
+        {"space (the control's own press of no item)", {VK_SPACE}, {"menuchar   popup"}, nullptr},
+        {"F9 (the code of x)", {VK_F9}, {}, nullptr},
+        {"F4 (the code of s)", {VK_F4}, {}, nullptr},
+        {"number pad / (the code of o)", {VK_DIVIDE}, {}, nullptr},
+        {"number pad 7 (the code of g)", {VK_NUMPAD7}, {}, nullptr},
+        {"Shift", {VK_SHIFT}, {}, nullptr},
+        {"Ctrl", {VK_CONTROL}, {}, nullptr},
+        {"Ctrl+o", {VK_CONTROL, 'O'}, {}, nullptr},
+    };
+    for (const auto& row : rows) {
+        auto press = [&row] {
+            std::vector<INPUT> input(2 * row.vks.size(), INPUT{INPUT_KEYBOARD, {}});
+            for (size_t i = 0; i < row.vks.size(); ++i) {
+                input[i].ki.wVk = input[input.size() - 1 - i].ki.wVk = row.vks[i];
+                input[input.size() - 1 - i].ki.dwFlags = KEYEVENTF_KEYUP;
+            }
+            SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
+        };
+        ASSERT_TRUE(Track({press, [] {}, Key(VK_ESCAPE)}));
+        std::vector<std::string> expected{"init", "enter"};
+        expected.insert(expected.end(), row.heard.begin(), row.heard.end());
+        expected.insert(expected.end(), {"exit", "returned"});
+        if (row.command)
+            expected.push_back(row.command);
+        EXPECT_EQ(expected, m_owner.log) << row.keys;
+    }
+}
+
+TEST_F(GradientMenu, AModalLoopInTheOwnerFindsTheMenuClosedAndGone)
+{
+    // A message box started by the owner while a submenu is open (an
+    // automatic change's failure); a command sent to the menu window
+    // meanwhile reaches the owner never.
+    HWND sub = nullptr;
+    BOOL menusAtTheBox = TRUE;
+    DialogAnswerer answerer;
+    answerer.SetHandler([&](HWND, const DialogSeen&) {
+        menusAtTheBox = IsWindow(m_owner.topMenu) || IsWindow(sub);
+        m_owner.log.push_back("box");
+        return IDOK;
+    });
+    ASSERT_TRUE(Track({Key(VK_DOWN), Key(VK_DOWN), Key(VK_RIGHT), [&] {
+        sub = m_menu.GetOpenSubmenu()->GetSafeHwnd();
+        SendMessageA(m_owner.topMenu, WM_COMMAND, ID_EXIT, 0);
+        MessageBoxA(m_owner.GetSafeHwnd(), "change failed", "Tapestrix", MB_OK);
+    }}));
+    EXPECT_FALSE(menusAtTheBox);
+    EXPECT_EQ((std::vector<std::string>{"init", "enter", "initpopup", "enter", "exit", "exit", "box", "returned"}),
+              m_owner.log);
 }
 
 TEST_F(GradientMenu, OneRunAtATimeAndAnOwnerThatGoesEndsTheRun)

@@ -1,9 +1,13 @@
 // The desktop service: against the recording object, each operation's calls
-// in order with the side effects between them and where it stops when a call
-// fails; against the real object, what Wine's desktop shows.
+// in order with the side effects between them, where it stops when a call
+// fails and that the shell is then as it was; the change flow's manual
+// choice over it; against the real object, what Wine's desktop shows.
 #include <array>
 
 #include "EngineTest.h"
+#include "flow/ChangeFlow.h"
+
+CWallpaperChanger theWallpaperChanger;
 
 namespace tpx::test {
 namespace {
@@ -12,7 +16,18 @@ const std::string kPath = "C:\\walls\\sea.bmp", kPage = "C:\\pages\\active.htm";
 const char kQuery[] = "GetDesktopItemOptions(12)", kSet[] = "SetWallpaper(C:\\walls\\sea.bmp)";
 const char kSound[] = "PlaySoundA(157,0x40005,self)", kMinimise[] = "Post(WM_COMMAND,419,0)";
 
-TEST_F(EngineTest, EveryOperationCallsInOrderAndStopsAtTheFirstFailure)
+// What a failed change must leave as it found it.
+struct ShellState {
+    BOOL active, components;
+    std::optional<std::string> wallpaper;
+    std::optional<DWORD> type;
+    bool operator==(const ShellState& o) const
+    {
+        return active == o.active && components == o.components && wallpaper == o.wallpaper && type == o.type;
+    }
+};
+
+TEST_F(EngineTest, EveryOperationCallsInOrderAndAFailureAnywhereLeavesTheShellAsItWas)
 {
     registry.Set("TurnOnSoundEffects", 1);
     registry.Set("MinimizeAllWindows", 1);
@@ -23,44 +38,64 @@ TEST_F(EngineTest, EveryOperationCallsInOrderAndStopsAtTheFirstFailure)
         std::function<bool()> run;
         Calls calls;
         int firstStop;  // a failed Active Desktop query before it just means "off"
+        bool undoes;    // a failure puts the shell back
     } cases[] = {
-        {TRUE, TRUE, [&] { return changer.IsActiveDesktopEnabled(); }, {kQuery}, 0},
+        {TRUE, TRUE, [&] { return changer.IsActiveDesktopEnabled(); }, {kQuery}, 0, false},
         {FALSE, FALSE, [&] { return changer.EnableActiveDesktop(TRUE); },
-         {kQuery, "SetDesktopItemOptions(12,0,1)", "ApplyChanges(7)"}, 0},
+         {kQuery, "SetDesktopItemOptions(12,0,1)", "ApplyChanges(7)"}, 0, true},
         {TRUE, TRUE, [&] { return changer.EnableActiveDesktop(FALSE); },
-         {kQuery, "SetDesktopItemOptions(12,1,0)", "ApplyChanges(7)"}, 0},
-        {FALSE, TRUE, [&] { return changer.GetDisplayStyle() == DISPLAY_STYLE_CENTER; }, {"GetWallpaperOptions(8)"}, 0},
-        {FALSE, TRUE, [&] { return changer.SetDisplayStyle(0); }, {"SetWallpaperOptions(8,1)", "ApplyChanges(7)"}, 0},
-        {FALSE, TRUE, [&] { return changer.SetDisplayStyle(1); }, {"SetWallpaperOptions(8,0)", "ApplyChanges(7)"}, 0},
-        {FALSE, TRUE, [&] { return changer.SetDisplayStyle(2); }, {"SetWallpaperOptions(8,2)", "ApplyChanges(7)"}, 0},
+         {kQuery, "SetDesktopItemOptions(12,1,0)", "ApplyChanges(7)"}, 0, true},
+        {FALSE, TRUE, [&] { return changer.GetDisplayStyle() == DISPLAY_STYLE_CENTER; }, {"GetWallpaperOptions(8)"}, 0,
+         false},
+        {FALSE, TRUE, [&] { return changer.SetDisplayStyle(0); }, {"SetWallpaperOptions(8,1)", "ApplyChanges(7)"}, 0, false},
+        {FALSE, TRUE, [&] { return changer.SetDisplayStyle(1); }, {"SetWallpaperOptions(8,0)", "ApplyChanges(7)"}, 0, false},
+        {FALSE, TRUE, [&] { return changer.SetDisplayStyle(2); }, {"SetWallpaperOptions(8,2)", "ApplyChanges(7)"}, 0, false},
+        // The refresh, the normal and the active changes, from either state.
         {FALSE, TRUE, [&] { return changer.RefreshWallpaper(); },
-         {"GetWallpaper(260)", "SetWallpaper()", kSet, "ApplyChanges(1)"}, 0},
+         {"GetWallpaper(260)", "SetWallpaper()", kSet, "ApplyChanges(1)"}, 0, true},
+        {TRUE, TRUE, [&] { return changer.RefreshWallpaper(); },
+         {"GetWallpaper(260)", "SetWallpaper()", kSet, "ApplyChanges(1)"}, 0, true},
         {FALSE, TRUE, [&] { return changer.SetNormalWallpaper(kPath.c_str()); },
-         {kMinimise, kQuery, kSet, "ApplyChanges(1)", kSound, "KillTimer(100)", "SetTimer(100,5000)"}, 1},
-        {TRUE, TRUE, [&] { return changer.SetNormalWallpaper(kPath.c_str()); },
-         {kMinimise, kQuery, kQuery, "SetDesktopItemOptions(12,1,0)", kSet, "ApplyChanges(1)", kSound,
-          "SetDesktopItemOptions(12,1,1)"}, 1},
+         {kMinimise, kQuery, kSet, "ApplyChanges(1)", kSound}, 1, true},
+        {TRUE, FALSE, [&] { return changer.SetNormalWallpaper(kPath.c_str()); },
+         {kMinimise, kQuery, kQuery, "SetDesktopItemOptions(12,0,0)", kSet, "ApplyChanges(1)", kSound,
+          "SetDesktopItemOptions(12,0,1)"}, 1, true},
         {TRUE, TRUE, [&] { return changer.SetActiveDesktopWallpaper(kPath.c_str()); },
-         {kMinimise, kQuery, kSet, "ApplyChanges(7)", kSound}, 1},
+         {kMinimise, kQuery, kSet, "ApplyChanges(7)", kSound}, 1, true},
         {FALSE, FALSE, [&] { return changer.SetActiveDesktopWallpaper(kPath.c_str()); },
-         {kMinimise, kQuery, kQuery, "SetDesktopItemOptions(12,0,1)", kSet, "ApplyChanges(3)", kSound}, 1},
+         {kMinimise, kQuery, kQuery, "SetDesktopItemOptions(12,0,1)", kSet, "ApplyChanges(3)", kSound}, 1, true},
+    };
+    // The Active Desktop wallpaper: longer than the program's own values and
+    // of another type, so only a whole copy puts it back.
+    const std::string page = "%SystemDrive%\\pages\\" + std::string(300, 'p') + ".htm";
+    const auto state = [&] {
+        return ShellState{fake.active, fake.components, Shell("Wallpaper"),
+                          GetRegType(HKEY_CURRENT_USER, kGeneralKey, "Wallpaper")};
     };
     for (const auto& c : cases) {
         SCOPED_TRACE("case " + std::to_string(&c - cases));
+        ShellState before{};
         const auto run = [&](int failing) {
             fake.active = c.active;
             fake.components = c.components;
             fake.wallpaper = kPath;
+            RegSetKeyValueA(HKEY_CURRENT_USER, kGeneralKey, "Wallpaper", REG_EXPAND_SZ, page.c_str(),
+                            static_cast<DWORD>(page.size() + 1));
+            before = state();
             fake.Restart(failing);
             return c.run();
         };
         EXPECT_TRUE(run(-1));
         EXPECT_EQ(fake.log, c.calls);
-        // A failed run logs what the successful one logged up to the failed call.
+        // A failed run makes the calls the successful one made up to the
+        // failed one; a change then puts back what it had altered.
         const std::vector<size_t> ends = fake.ends;
         for (int failing = c.firstStop; failing < static_cast<int>(ends.size()); ++failing) {
             EXPECT_FALSE(run(failing)) << "call " << failing << " failed";
-            EXPECT_EQ(fake.log, Calls(c.calls.begin(), c.calls.begin() + ends[failing])) << "call " << failing;
+            ASSERT_GE(fake.log.size(), ends[failing]);
+            EXPECT_EQ(Calls(fake.log.begin(), fake.log.begin() + ends[failing]),
+                      Calls(c.calls.begin(), c.calls.begin() + ends[failing])) << "call " << failing;
+            EXPECT_TRUE(!c.undoes || state() == before) << "call " << failing;
         }
     }
     fake.Restart();
@@ -81,17 +116,8 @@ TEST_F(EngineTest, NormalChangeKeepsTheWallpaperValueAndFollowsTheSideEffectSett
         EXPECT_EQ(Shell("Wallpaper"), "") << "a missing value is created empty";
         EXPECT_EQ(GetRegType(HKEY_CURRENT_USER, kGeneralKey, "Wallpaper"), DWORD(REG_SZ));
     }
-    // Failures while Active Desktop is marked off leave it off; one after
-    // applying also leaves the new path in "Wallpaper".
-    for (int failing : {5, 3}) {
-        fake.active = TRUE;
-        SetShell("Wallpaper", kPage);
-        fake.Restart(failing);
-        EXPECT_FALSE(changer.SetNormalWallpaper(kPath.c_str()));
-        EXPECT_EQ(Shell("Wallpaper"), failing == 5 ? kPath : kPage);
-        EXPECT_FALSE(fake.active);
-    }
 
+    fake.active = FALSE;
     const auto change = [&] {
         fake.Restart();
         EXPECT_TRUE(changer.SetNormalWallpaper(kPath.c_str()));
@@ -101,22 +127,16 @@ TEST_F(EngineTest, NormalChangeKeepsTheWallpaperValueAndFollowsTheSideEffectSett
     EXPECT_EQ(change(), plain) << "absent means off";
     registry.Set("TurnOnSoundEffects", 0);
     registry.Set("MinimizeAllWindows", 0);
-    registry.Set("HideDesktopItems", 2);
     EXPECT_EQ(change(), plain);
-    // Anything but 0 is on; hiding is for 1 only, three seconds by default.
+    // Anything but 0 is on; the desktop items are the change flow's.
     registry.Set("TurnOnSoundEffects", 2);
     registry.Set("MinimizeAllWindows", 2);
     registry.Set("HideDesktopItems", 1);
-    const Calls hiding = {kMinimise, kQuery, kSet, "ApplyChanges(1)", kSound, "KillTimer(100)", "SetTimer(100,3000)"};
-    EXPECT_EQ(change(), hiding);
-    EXPECT_FALSE(IsWindowVisible(desktop));
-    registry.Set("HideItemTimer", 0);  // never a timer that fires at once
-    EXPECT_EQ(change().back(), "SetTimer(100,1000)");
+    EXPECT_EQ(change(), Calls({kMinimise, kQuery, kSet, "ApplyChanges(1)", kSound}));
+    EXPECT_TRUE(changer.ShowDesktopItems(0) && !IsWindowVisible(desktop));
     EXPECT_TRUE(changer.ShowDesktopItems(1) && IsWindowVisible(desktop));
     EXPECT_TRUE(changer.ShowDesktopItems(2) && !IsWindowVisible(desktop)) << "only 1 shows";
-    // Without a desktop window the pending timer goes and no new one comes.
     DestroyWindow(desktop);
-    EXPECT_EQ(change(), Calls(hiding.begin(), hiding.end() - 1));
     EXPECT_FALSE(changer.ShowDesktopItems(1));
 
     fake.Restart();
@@ -133,10 +153,10 @@ TEST_F(EngineTest, TimersRunAtLeastASecondAndOneChangeHoldsTheEngine)
         EXPECT_EQ(TimerPeriodMs(seconds), ms) << seconds;
     // The periodic change: 30 s when nothing is stored, never a 0 ms timer.
     fake.Restart();
-    changer.SetAutoChangeTimer();
+    theChangeFlow.SetAutoChangeTimer();
     registry.Set("AutoChangeTimer", 0);
-    changer.SetAutoChangeTimer();
-    changer.KillAutoChangeTimer();
+    theChangeFlow.SetAutoChangeTimer();
+    theChangeFlow.KillAutoChangeTimer();
     EXPECT_EQ(fake.log, Calls({"SetTimer(101,30000)", "SetTimer(101,1000)", "KillTimer(101)"}));
 
     // A second claim is refused while the first lives, and its end releases
@@ -158,6 +178,10 @@ TEST_F(EngineTest, TimersRunAtLeastASecondAndOneChangeHoldsTheEngine)
 
 TEST_F(EngineTest, ManualChoiceOffersEachDesktopsDialogAndAppliesTheFile)
 {
+    // The change flow over the program's engine, which holds the recording object.
+    theWallpaperChanger.Attach(&fake);
+    registry.Set("Selection", 0);
+    registry.Set("WallpaperFolder", dir.Path());
     // The open-file dialog fills its filter list only after it shows, so it is
     // answered a moment later: `choice` typed in and OK, or Cancel for none.
     static HWND dialog;
@@ -185,17 +209,18 @@ TEST_F(EngineTest, ManualChoiceOffersEachDesktopsDialogAndAppliesTheFile)
         fake.active = active;
         fake.Restart();
         choice = dir / (active ? "page.htm" : "a.bmp");
-        changer.SelectWallpaperManually();
+        EXPECT_TRUE(theChangeFlow.NewWallpaper());
         EXPECT_EQ(answerer.Seen().back().caption, "Select " + desktop);
-        EXPECT_EQ(fake.log, Calls({kQuery, kQuery, "SetWallpaper(" + choice + ")",
+        // The folder's scan, the mode's desktop, then the change.
+        EXPECT_EQ(fake.log, Calls({kQuery, kQuery, kQuery, "SetWallpaper(" + choice + ")",
                                    active ? "ApplyChanges(7)" : "ApplyChanges(1)"}));
-        fake.Restart(2);  // SetWallpaper fails, after two Active Desktop queries
-        changer.SelectWallpaperManually();
+        fake.Restart(3);  // SetWallpaper fails
+        theChangeFlow.NewWallpaper();
         EXPECT_EQ(answerer.Seen().back().text, "Unable to set " + desktop);
         fake.Restart();
         choice.clear();
-        changer.SelectWallpaperManually();
-        EXPECT_EQ(fake.log, Calls({kQuery})) << "Cancel changes nothing";
+        theChangeFlow.NewWallpaper();
+        EXPECT_EQ(fake.log, Calls({kQuery, kQuery})) << "Cancel changes nothing";
     }
     // A JPEG for the normal desktop is converted, set and refreshed only
     // when the user agrees.
@@ -206,14 +231,15 @@ TEST_F(EngineTest, ManualChoiceOffersEachDesktopsDialogAndAppliesTheFile)
     for (int answer : {IDNO, IDYES}) {
         boxAnswer = answer;
         fake.Restart();
-        changer.SelectWallpaperManually();
+        theChangeFlow.NewWallpaper();
         EXPECT_EQ(answerer.Seen().back().text,
                   "This is not a windows bitmap. Convert it so that you can display on your normal desktop?");
         EXPECT_EQ(FileExists(converted), answer == IDYES);
-        EXPECT_EQ(fake.log, answer == IDNO ? Calls({kQuery})
-                                           : Calls({kQuery, kQuery, set, "ApplyChanges(1)", "GetWallpaper(260)",
+        EXPECT_EQ(fake.log, answer == IDNO ? Calls({kQuery, kQuery})
+                                           : Calls({kQuery, kQuery, kQuery, set, "ApplyChanges(1)", "GetWallpaper(260)",
                                                     "SetWallpaper()", set, "ApplyChanges(1)"}));
     }
+    theWallpaperChanger.Attach(nullptr);
     boxAnswer = IDOK;
     const char kPictures[] = "Picture Files (*.bmp, *.jpg, *.gif)", kPages[] = "HTML Files (*.html, *.htm)";
     EXPECT_EQ(filters, Calls({kPictures, kPictures, kPictures,                     // the normal desktop's three dialogs

@@ -22,10 +22,10 @@ protected:
         registry.Set("ConvertedBmpPath", target);
         ASSERT_TRUE(WritePicture(dir / "sea.jpg", 64, 48) && WritePicture(dir / "hill.gif", 40, 30));
     }
-    Result Convert(const std::string& name, int (*convert)(CString&) = ConvertToBitmap) const
+    Result Convert(const std::string& name, BOOL agreed = FALSE) const
     {
         CString path = (dir / name).c_str();
-        const int result = convert(path);
+        const int result = ConvertToBitmap(path, agreed);
         return {result, static_cast<LPCSTR>(path)};
     }
     // How many files the test folder holds: a half-written bitmap left behind would count.
@@ -42,19 +42,24 @@ protected:
     DialogAnswerer answerer;
 };
 
-TEST_F(Conversion, OnlyPicturesAreConvertedAndOnlyTheAskingFunctionAsks)
+TEST_F(Conversion, OnlyPicturesAreConvertedAndOnlyWhenSwitchedOnOrAgreed)
 {
     registry.Set("ConvertToBmp", 1);
-    for (const auto convert : {ConvertToBitmap, ConvertToBitmapWithPrompt}) {
+    for (const BOOL convert : {FALSE, TRUE}) {
         g_registryOpens = 0;
         EXPECT_EQ(Convert("Sea.BMP", convert), Result(CONVERT_IS_BITMAP, dir / "Sea.BMP"));
         EXPECT_EQ(g_registryOpens, 0) << "a bitmap needs no setting";
         for (const char* name : {"sea.jpeg", "page.htm", "jpg"})
             EXPECT_EQ(Convert(name, convert), Result(CONVERT_NOT_USABLE, dir / name));
     }
+    EXPECT_FALSE(IsConversionAsked((dir / "hill.gif").c_str())) << "switched on: nothing to ask";
     registry.Set("ConvertToBmp", 0);
     EXPECT_EQ(Convert("hill.gif"), Result(CONVERT_NOT_USABLE, dir / "hill.gif"));
     EXPECT_TRUE(answerer.Seen().empty() && !FileExists(target));
+    for (const char* name : {"Sea.BMP", "page.htm"})
+        EXPECT_FALSE(IsConversionAsked((dir / name).c_str())) << name;
+    EXPECT_TRUE(IsConversionAsked((dir / "hill.gif").c_str()));
+    EXPECT_EQ(Convert("hill.gif", TRUE), Result(CONVERT_DONE, target));
     // The question and its answers: the manual choice in test_changer.cpp.
 }
 

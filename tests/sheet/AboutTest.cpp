@@ -17,6 +17,7 @@
 
 #include "controls/HyperlinkLabel.h"
 #include "framework/App.h"
+#include "TapestrixVersion.h"
 #include "res/resource.h"
 #include "sheet/AboutPage.h"
 #include "sheet/TapestrixSheet.h"
@@ -87,7 +88,8 @@ TEST_F(AboutSheet, ShowsTheVersionAndTheLinksOfTheSettingsOrItsOwn)
         const char* website;
         const char* supportText;
     } cases[] = {
-        {nullptr, nullptr, nullptr, "Tapestrix - Version 3.0", "http://www.brindlecourt.example/tapestrix/",
+        // Nothing stored: the version resource, made from the project's version.
+        {nullptr, nullptr, nullptr, "Tapestrix - Version " TPX_VERSION_TEXT, "http://www.brindlecourt.example/tapestrix/",
          "support@brindlecourt.example"},
         {"4.2 beta (build 7)", "any text at all", "help@tapestrix.example", "Tapestrix - Version 4.2 beta (build 7)",
          "any text at all", "help@tapestrix.example"},

@@ -16,6 +16,7 @@
 
 #include "app/TapestrixDlg.h"
 #include "engine/WallpaperChanger.h"
+#include "flow/ChangeFlow.h"
 #include "framework/App.h"
 #include "res/resource.h"
 

@@ -17,6 +17,7 @@
 
 #include "app/TapestrixDlg.h"
 #include "engine/WallpaperChanger.h"
+#include "flow/ChangeFlow.h"
 #include "framework/App.h"
 #include "res/resource.h"
 
@@ -168,16 +169,16 @@ TEST_F(DesktopInformation, ShowsWhatTheShellHoldsWhenItBecomesActive)
              theWallpaperChanger.Attach(m_shell);
          },
          [&](HWND sheet) {
-             // A periodic change under the open sheet, then the Active
-             // Desktop wallpaper gone from the shell's key.
+             // A periodic change under the open sheet shows at once; then
+             // the Active Desktop wallpaper gone from the shell's key.
              SetRegString(HKEY_CURRENT_USER, kGeneralKey, "Wallpaper", "C:\\pages\\active.htm");
              Reactivate(sheet);
              ASSERT_EQ("C:\\pages\\active.htm", Field(sheet, IDC_ACTIVE_WALLPAPER));
              SendMessageA(m_dlg.GetSafeHwnd(), WM_TIMER, IDT_AUTO_CHANGE, 0);
              ASSERT_EQ(tile, GetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper").value_or(""));
+             EXPECT_EQ(tile, Field(sheet, IDC_NORMAL_WALLPAPER)) << "the page follows the change";
              DeleteRegValue(HKEY_CURRENT_USER, kGeneralKey, "Wallpaper");
              Reactivate(sheet);
-             EXPECT_EQ(tile, Field(sheet, IDC_NORMAL_WALLPAPER));
              EXPECT_EQ("", Field(sheet, IDC_ACTIVE_WALLPAPER));
          }});
     EXPECT_TRUE(m_seen.empty()) << m_seen[0].text;
@@ -209,6 +210,8 @@ TEST_F(DesktopInformation, BrowseAppliesTheChosenFileAtOnce)
              EXPECT_EQ("Select active desktop wallpaper", m_seen[1].caption);
              EXPECT_EQ(page, Field(sheet, IDC_ACTIVE_WALLPAPER));
              EXPECT_TRUE(theWallpaperChanger.IsActiveDesktopEnabled());
+             EXPECT_EQ(UINT(BST_CHECKED), IsDlgButtonChecked(PropSheet_IndexToHwnd(sheet, 3), IDC_ACTIVE_DESKTOP))
+                 << "the Options page follows the change";
 
              // Cancel changes nothing; neither does a click while another
              // change holds the engine (no dialog at all).

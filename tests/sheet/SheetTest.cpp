@@ -18,6 +18,7 @@
 #include "engine/WallpaperChanger.h"
 #include "framework/App.h"
 #include "res/resource.h"
+#include "settings/Settings.h"
 
 using namespace tpx::test;
 
@@ -100,10 +101,13 @@ TEST_F(SettingsSheet, OpensAloneWithItsTabsAndOnlyHelpTopicsWhileTheIconIsAway)
 
         const HWND tab = PropSheet_GetTabControl(sheet);
         ASSERT_EQ(4, TabCtrl_GetItemCount(tab));
+        RECT first{};
+        TabCtrl_GetItemRect(tab, 0, &first);
+        EXPECT_GE(first.right - first.left, 130);   // or as the longest title needs
         for (int i = 0; i < 4; ++i) {
             RECT item{};
             TabCtrl_GetItemRect(tab, i, &item);
-            EXPECT_EQ(130, item.right - item.left) << i;
+            EXPECT_EQ(first.right - first.left, item.right - item.left) << i;
             EXPECT_EQ(30, item.bottom - item.top) << i;
         }
 
@@ -167,22 +171,31 @@ TEST_F(SettingsSheet, EnterInAFieldOrOnAButtonDoesNothing)
     EXPECT_TRUE(m_seen.empty()) << m_seen[0].text;   // the help file was not asked for
 }
 
-TEST_F(SettingsSheet, OptionsShowThePagesDefaultsStoreNothingButThePageAndOpenAgain)
+TEST_F(SettingsSheet, OptionsShowWhatTheProgramUsesStoreNothingButThePageAndOpenAgain)
 {
     Run({ToOptions(), [](HWND sheet) {
         const HWND page = Options(sheet);
         auto checked = [&](int id) { return IsDlgButtonChecked(page, id) == BST_CHECKED; };
-        EXPECT_FALSE(checked(IDC_MANUAL));
-        EXPECT_TRUE(checked(IDC_RANDOM));
-        EXPECT_FALSE(checked(IDC_SEQUENTIAL));
-        for (int id : {IDC_MINIMIZE_ON_STARTUP, IDC_SOUND_EFFECTS, IDC_MINIMIZE_ALL_WINDOWS, IDC_CONVERT_TO_BMP,
-                       IDC_HIDE_DESKTOP_ITEMS, IDC_AUTO_CHANGE})
-            EXPECT_FALSE(checked(id)) << id;
+        // With nothing stored: the settings table's defaults, which the
+        // program itself uses (manual, three and thirty seconds).
+        EXPECT_EQ(SELECTION_MANUAL, AppSetting::Selection.number);
+        for (const auto& [id, mode] : {std::pair{IDC_MANUAL, SELECTION_MANUAL}, {IDC_RANDOM, SELECTION_RANDOM},
+                                       {IDC_SEQUENTIAL, SELECTION_SEQUENTIAL}})
+            EXPECT_EQ(mode == AppSetting::Selection.number, checked(id)) << id;
+        const std::pair<int, const CAppSetting*> flags[] = {
+            {IDC_MINIMIZE_ON_STARTUP, &AppSetting::MinimizeOnStartup}, {IDC_SOUND_EFFECTS, &AppSetting::TurnOnSoundEffects},
+            {IDC_MINIMIZE_ALL_WINDOWS, &AppSetting::MinimizeAllWindows}, {IDC_CONVERT_TO_BMP, &AppSetting::ConvertToBmp},
+            {IDC_HIDE_DESKTOP_ITEMS, &AppSetting::HideDesktopItems}, {IDC_AUTO_CHANGE, &AppSetting::EnableAutoChange}};
+        for (const auto& [id, setting] : flags)
+            EXPECT_EQ(setting->number != 0, checked(id)) << id;
         EXPECT_EQ(theWallpaperChanger.IsActiveDesktopEnabled() != FALSE, checked(IDC_ACTIVE_DESKTOP));
-        EXPECT_EQ("1", TextOf(GetDlgItem(page, IDC_HIDE_ITEM_TIMER)));
-        EXPECT_EQ("3", TextOf(GetDlgItem(page, IDC_AUTO_CHANGE_TIMER)));
+        EXPECT_EQ("3", TextOf(GetDlgItem(page, IDC_HIDE_ITEM_TIMER)));
+        EXPECT_EQ("30", TextOf(GetDlgItem(page, IDC_AUTO_CHANGE_TIMER)));
+        EXPECT_EQ(std::to_string(AppSetting::HideItemTimer.number), TextOf(GetDlgItem(page, IDC_HIDE_ITEM_TIMER)));
+        EXPECT_EQ(std::to_string(AppSetting::AutoChangeTimer.number), TextOf(GetDlgItem(page, IDC_AUTO_CHANGE_TIMER)));
         const HWND list = GetDlgItem(page, IDC_AUTO_CHANGE_SELECTION);
         EXPECT_EQ(2, SendMessageA(list, CB_GETCOUNT, 0, 0));
+        EXPECT_EQ(static_cast<LRESULT>(AppSetting::AutoChangeSelection.number), SendMessageA(list, CB_GETCURSEL, 0, 0));
         EXPECT_EQ("Randomly", TextOf(list));
         for (int id : {IDC_HIDE_ITEM_TIMER, IDC_AUTO_CHANGE_TIMER, IDC_AUTO_CHANGE_SELECTION})
             EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, id))) << id;

@@ -1,0 +1,168 @@
+// Every text of the settings sheet whole.  Each setting of the table runs
+// this program again as a child with that DPI ("LogPixels") and that face
+// behind "Arial" in the registry, which a process reads when it starts; it
+// opens the sheet through the main dialog, shows every page and
+// measures each control's text in the control's own font against the room
+// the control gives it, the tabs' titles and icons against their tabs, the
+// tabs' rows, and the sheet against the work area of a common screen.
+#include "MainDialogSheet.h"
+
+#include <commctrl.h>
+
+#include "controls/CaptionFrame.h"
+#include "engine/WallpaperChanger.h"
+#include "framework/Gdi.h"
+
+using namespace tpx::test;
+
+// The one engine, as the program defines it.
+CWallpaperChanger theWallpaperChanger;
+
+namespace {
+
+const char kReplacementsKey[] = "Software\\Wine\\Fonts\\Replacements";
+
+int TextWidth(HWND window, HFONT font, const std::string& text)
+{
+    HDC dc = GetDC(window);
+    RECT extent{};
+    {
+        const CSelectObjectGuard select(dc, font);
+        DrawTextA(dc, text.c_str(), -1, &extent, DT_SINGLELINE | DT_CALCRECT);
+    }
+    ReleaseDC(window, dc);
+    return extent.right - extent.left;
+}
+
+// Every control inside what the sheet shows of the page.  What a control's
+// text may take of its width: a check box or radio button keeps its box and
+// the gap after it, a push button its edges, a frame its caption's indent on
+// both sides.
+void CheckPage(HWND page, UINT dpi)
+{
+    CFont captionFont;
+    captionFont.CreatePointFontIndirect(PageCaptionFont());
+    const std::string name = TextOf(page);
+    RECT shown{}, tab{};
+    GetWindowRect(page, &shown);
+    GetWindowRect(reinterpret_cast<HWND>(SendMessageA(GetParent(page), PSM_GETTABCONTROL, 0, 0)), &tab);
+    IntersectRect(&shown, &shown, &tab);
+    for (HWND control = GetWindow(page, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
+        RECT where{}, inside{};
+        GetWindowRect(control, &where);
+        IntersectRect(&inside, &where, &shown);
+        if (!EqualRect(&inside, &where))
+            ADD_FAILURE() << name << ": control " << GetDlgCtrlID(control) << " is cut off by the page's edge";
+        const std::string text = TextOf(control);
+        char kindName[64] = "";
+        GetClassNameA(control, kindName, sizeof kindName);
+        const std::string kind = kindName;
+        if (text.empty() || (kind != "Button" && kind != "Static"))
+            continue;
+        RECT client{};
+        GetClientRect(control, &client);
+        int room = client.right;
+        HFONT font = reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0));
+        std::string measured = text;
+        const LONG style = GetWindowLongA(control, GWL_STYLE);
+        if (kind == "Button") {
+            switch (style & BS_TYPEMASK) {
+            case BS_GROUPBOX:
+                if (const auto* frame = dynamic_cast<CCaptionFrame*>(CWnd::FromHandlePermanent(control))) {
+                    font = captionFont.GetSafeHandle();
+                    measured = " " + text + " ";
+                    room -= 2 * frame->m_nIndent;
+                }
+                break;
+            case BS_CHECKBOX: case BS_AUTOCHECKBOX: case BS_RADIOBUTTON: case BS_AUTORADIOBUTTON:
+                room -= ScaleForDpi(22, dpi);   // the box, the gap and the focus frame
+                break;
+            default:
+                room -= ScaleForDpi(6, dpi);
+                break;
+            }
+        }
+        const int need = TextWidth(control, font, measured);
+        if (need > room)
+            ADD_FAILURE() << name << ": \"" << text << "\" needs " << need << " of " << room << " pixels";
+    }
+}
+
+void CheckTabsAndSheet(HWND sheet, UINT dpi)
+{
+    const HWND tab = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETTABCONTROL, 0, 0));
+    const LRESULT rows = SendMessageA(tab, TCM_GETROWCOUNT, 0, 0);
+    if (rows != 1)
+        ADD_FAILURE() << "the tabs take " << rows << " rows";
+    int iconWidth = 0, iconHeight = 0;
+    if (auto images = reinterpret_cast<HIMAGELIST>(SendMessageA(tab, TCM_GETIMAGELIST, 0, 0)))
+        ImageList_GetIconSize(images, &iconWidth, &iconHeight);
+    const auto font = reinterpret_cast<HFONT>(SendMessageA(tab, WM_GETFONT, 0, 0));
+    LOGFONTA shown{};
+    GetObjectA(font, sizeof shown, &shown);
+    if (shown.lfHeight != ScaleForDpi(14, dpi))   // the 14 pixels of 96 DPI
+        ADD_FAILURE() << "the sheet's font is " << shown.lfHeight << " pixels high";
+    for (int i = 0; i < SendMessageA(tab, TCM_GETITEMCOUNT, 0, 0); ++i) {
+        char title[128] = "";
+        TCITEMA item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = title;
+        item.cchTextMax = sizeof title;
+        RECT rect{};
+        SendMessageA(tab, TCM_GETITEMA, i, reinterpret_cast<LPARAM>(&item));
+        SendMessageA(tab, TCM_GETITEMRECT, i, reinterpret_cast<LPARAM>(&rect));
+        // The control's padding before, between and after icon and title.
+        const int need = TextWidth(tab, font, title) + iconWidth + 18;
+        if (need > rect.right - rect.left)
+            ADD_FAILURE() << "tab \"" << title << "\" needs " << need << " of " << rect.right - rect.left << " pixels";
+    }
+    // The work area of 1366 x 768 at 96 DPI and of 1920 x 1080 at 144, each
+    // less a taskbar.
+    const SIZE area = dpi >= 144 ? SIZE{1920, 1020} : SIZE{1366, 728};
+    RECT window{};
+    GetWindowRect(sheet, &window);
+    if (window.right - window.left > area.cx || window.bottom - window.top > area.cy)
+        ADD_FAILURE() << "the sheet is " << window.right - window.left << " x " << window.bottom - window.top;
+}
+
+class SheetLayout : public MainDialogSheet {};
+
+}  // namespace
+
+// The sheet in this process's setting: the prefix's own in a plain run, and
+// each of the table's in a child.
+TEST_F(SheetLayout, InThisProcess)
+{
+    std::vector<SheetStep> steps;
+    for (int page = 0; page < 4; ++page) {
+        steps.push_back([page](HWND sheet) { SendMessageA(sheet, PSM_SETCURSEL, page, 0); });
+        steps.push_back([page](HWND sheet) {
+            PumpMessages(20);
+            CheckPage(PageOf(sheet, page), GetWindowDpi(sheet));
+        });
+    }
+    steps.push_back([](HWND sheet) { CheckTabsAndSheet(sheet, GetWindowDpi(sheet)); });
+    Run(steps);
+}
+
+TEST(SheetLayoutSetups, EveryTextWholeAtEachDpiAndFace)
+{
+    char exe[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, exe, sizeof exe);
+    // Both values put back however the test ends.
+    const RegistrySnapshot desktop(HKEY_CURRENT_USER, kDesktopKey), fonts(HKEY_CURRENT_USER, kReplacementsKey);
+    const struct {
+        DWORD dpi;
+        const char* face;   // Arial's metrics, and the face Wine falls back to without them
+    } setups[] = {{96, "Liberation Sans"}, {144, "Liberation Sans"}, {96, "DejaVu Sans"}, {144, "DejaVu Sans"}};
+    for (const auto& setup : setups) {
+        ASSERT_TRUE(SetRegDword(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", setup.dpi));
+        ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kReplacementsKey, "Arial", setup.face));
+        ChildProcess child;
+        DWORD code = 1;
+        ASSERT_TRUE(child.Start(exe, "--gtest_filter=SheetLayout.InThisProcess"));
+        EXPECT_TRUE(child.WaitExit(120000, &code));
+        // The child's failures, in its output above, name what does not fit.
+        EXPECT_EQ(0u, code) << setup.dpi << " DPI, " << setup.face;
+    }
+}
