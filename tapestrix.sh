@@ -173,9 +173,14 @@ cmd_shot() {
 cmd_stop() { wine_env; "$TPX_WINESERVER" -k 2>/dev/null || true; }
 
 # The setup program is made after everything else, so it packs whatever
-# build/bin holds then (the help file included).
+# build/bin holds then.  A setup without the help file would answer Help
+# Topics with "Unable to launch help file" on every user's machine: none is made.
 cmd_package() {
   build
+  if [ ! -s "$TPX_BUILD/bin/Tapestrix.chm" ]; then
+    say "no setup made: the help file $TPX_BUILD/bin/Tapestrix.chm was not built (it needs chmcmd, from Debian's fp-utils)"
+    exit 1
+  fi
   cmake --build "$TPX_BUILD" --target tpx_installer
   say "wrote $(sed -n 's/^TPX_SETUP_EXE:INTERNAL=//p' "$TPX_BUILD/CMakeCache.txt")"
 }

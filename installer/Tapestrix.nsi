@@ -8,7 +8,7 @@
 ; Made by installer/CMakeLists.txt (target tpx_installer), which defines:
 ;   TPX_VERSION, TPX_VERSION_QUAD  the project's version
 ;   TPX_EXE, TPX_PROVIDER          Tapestrix.exe, tpxactivedesktop.dll
-;   TPX_CHM                        Tapestrix.chm, packed only when it exists
+;   TPX_CHM                        Tapestrix.chm (a setup without it is not made)
 ;   TPX_ICON, TPX_NOTICE, TPX_OUT  icon, notice page text, the setup file
 ;   TPX_WIZARD                     the finish page's picture (make_wizard_bitmap.py)
 ;
@@ -37,6 +37,10 @@ SetCompressor /SOLID lzma
 !define MUTEX_NAME    "Tapestrix Application"
 !define ID_EXIT       32772        ; the tray menu's Exit command
 !define SYNCHRONIZE   0x00100000
+!define AD_CLASS_KEY  "Software\Classes\CLSID\{75048700-EF1F-11D0-9888-006097DEACF9}"
+; What the Active Desktop class was before the first install: a registry
+; file that puts it back (or removes it, when there was none).
+!define AD_RECORD     "ActiveDesktopBefore.reg"
 
 Name "Tapestrix"
 Caption "Tapestrix ${TPX_VERSION} Setup"
@@ -47,6 +51,7 @@ InstallDir "$LOCALAPPDATA\Programs\Tapestrix"
 InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
 
 Var KeepSettings
+Var PreviousDir
 
 ; ---------------------------------------------------------------- pages
 
@@ -218,12 +223,56 @@ Function InstallWineObject
     Return
   ${EndIf}
   DetailPrint "Wine: installing the Active Desktop object"
+  Call RecordActiveDesktopClass
   File "/oname=tpxactivedesktop.dll" "${TPX_PROVIDER}"
   ClearErrors
   RegDLL "$INSTDIR\tpxactivedesktop.dll"
   ${If} ${Errors}
     SetErrorLevel 2
     MessageBox MB_OK|MB_ICONEXCLAMATION "The Active Desktop object for Wine could not be registered.$\r$\nTapestrix will not be able to change the wallpaper." /SD IDOK
+  ${EndIf}
+FunctionEnd
+
+; Registering our object overwrites Wine's own registration of the Active
+; Desktop class, so the uninstaller must be able to put back exactly what
+; was there.  Only the first install's record is true: an upgrade finds our
+; object registered and keeps the record it finds (moved along when the
+; upgrade goes into another folder).
+Function RecordActiveDesktopClass
+  ${If} ${FileExists} "$INSTDIR\${AD_RECORD}"
+    Return
+  ${EndIf}
+  ${If} $PreviousDir != ""
+  ${AndIf} ${FileExists} "$PreviousDir\${AD_RECORD}"
+    CopyFiles /SILENT "$PreviousDir\${AD_RECORD}" "$INSTDIR"
+    Return
+  ${EndIf}
+  ClearErrors
+  ReadRegStr $0 HKLM "${AD_CLASS_KEY}\InprocServer32" ""
+  ${GetFileName} $0 $1
+  ${If} $1 == "tpxactivedesktop.dll"
+    ; An install that kept no record: Wine's registration as wineboot makes it.
+    FileOpen $2 "$INSTDIR\${AD_RECORD}" w
+    FileWrite $2 `Windows Registry Editor Version 5.00$\r$\n$\r$\n[-HKEY_LOCAL_MACHINE\${AD_CLASS_KEY}]$\r$\n$\r$\n`
+    FileWrite $2 `[HKEY_LOCAL_MACHINE\${AD_CLASS_KEY}]$\r$\n@="ActiveDesktop"$\r$\n$\r$\n`
+    FileWrite $2 `[HKEY_LOCAL_MACHINE\${AD_CLASS_KEY}\InprocServer32]$\r$\n@="C:\\windows\\system32\\shell32.dll"$\r$\n"ThreadingModel"="Apartment"$\r$\n`
+    FileClose $2
+    Return
+  ${EndIf}
+  ; Enumerating fails only when the key cannot be opened: absent.
+  ClearErrors
+  EnumRegKey $0 HKLM "${AD_CLASS_KEY}" 0
+  ${IfNot} ${Errors}
+    nsExec::Exec '"$SYSDIR\reg.exe" export "HKLM\${AD_CLASS_KEY}" "$INSTDIR\${AD_RECORD}" /y'
+    Pop $0
+    ${If} $0 != 0
+      Delete "$INSTDIR\${AD_RECORD}"
+      DetailPrint "The Active Desktop class could not be recorded: the uninstaller will leave it alone"
+    ${EndIf}
+  ${Else}
+    FileOpen $2 "$INSTDIR\${AD_RECORD}" w
+    FileWrite $2 `Windows Registry Editor Version 5.00$\r$\n$\r$\n[-HKEY_LOCAL_MACHINE\${AD_CLASS_KEY}]$\r$\n`
+    FileClose $2
   ${EndIf}
 FunctionEnd
 
@@ -234,11 +283,11 @@ Section "Tapestrix" SecProgram
   Call StopTapestrix
   SetOutPath "$INSTDIR"
   File "/oname=Tapestrix.exe" "${TPX_EXE}"
-!if /FileExists "${TPX_CHM}"
-  File "/oname=Tapestrix.chm" "${TPX_CHM}"
-!else
-  !echo "No ${TPX_CHM}: this setup has no help file."
+  ; The program's Help Topics opens this file: no setup goes out without it.
+!if ! /FileExists "${TPX_CHM}"
+  !error "No help file ${TPX_CHM}: build the help (chmcmd, Debian fp-utils) before the setup."
 !endif
+  File "/oname=Tapestrix.chm" "${TPX_CHM}"
   WriteUninstaller "$INSTDIR\Uninstall.exe"
   Call WriteSettings
   Call InstallWineObject
@@ -277,7 +326,7 @@ LangString DESC_AutoStart ${LANG_ENGLISH} "Put Tapestrix into the notification a
 ; An upgrade keeps the user's choice about starting at log-on.
 Function .onInit
   ClearErrors
-  ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+  ReadRegStr $PreviousDir HKCU "${UNINSTALL_KEY}" "InstallLocation"
   ${IfNot} ${Errors}
     ClearErrors
     ReadRegStr $0 HKCU "${RUN_KEY}" "Tapestrix"
@@ -334,11 +383,24 @@ Section "Uninstall"
   StrCpy $KeepSettings 0
 
   Call un.StopTapestrix
-  ; Unregistered first: the registration names this very file.
+  ; Unregistered first: the registration names this very file.  Then the
+  ; class is put back as setup found it, unless something else has been
+  ; registered for it since.
   ${If} ${FileExists} "$INSTDIR\tpxactivedesktop.dll"
+    ReadRegStr $0 HKLM "${AD_CLASS_KEY}\InprocServer32" ""
     UnRegDLL "$INSTDIR\tpxactivedesktop.dll"
     Delete "$INSTDIR\tpxactivedesktop.dll"
+    ${If} $0 == "$INSTDIR\tpxactivedesktop.dll"
+    ${AndIf} ${FileExists} "$INSTDIR\${AD_RECORD}"
+      DeleteRegKey HKLM "${AD_CLASS_KEY}"
+      nsExec::Exec '"$SYSDIR\reg.exe" import "$INSTDIR\${AD_RECORD}"'
+      Pop $0
+      ${If} $0 != 0
+        DetailPrint "The Active Desktop class could not be put back ($0)"
+      ${EndIf}
+    ${EndIf}
   ${EndIf}
+  Delete "$INSTDIR\${AD_RECORD}"
   Delete "$INSTDIR\Tapestrix.exe"
   Delete "$INSTDIR\Tapestrix.chm"
   Delete "$SMPROGRAMS\Tapestrix.lnk"

@@ -15,19 +15,6 @@ using namespace tpx::test;
 
 namespace {
 
-// The settings sheet of a running copy: its visible top-level dialog whose
-// title starts with "Tapestrix - ".
-HWND SettingsSheetOf(DWORD pid)
-{
-    for (HWND hwnd : WindowsOfProcess(pid, "#32770", nullptr, true)) {
-        char title[128] = "";
-        GetWindowTextA(hwnd, title, sizeof title);
-        if (std::string(title).rfind("Tapestrix - ", 0) == 0)
-            return hwnd;
-    }
-    return nullptr;
-}
-
 bool WaitForWallpaper(const std::string& path)
 {
     return WaitFor([&] { return NormalWallpaper() == path; }, 8000);

@@ -1,8 +1,10 @@
 // The setup program as a user meets it, in a Wine prefix made for these tests
 // alone (fresh-prefix.sh): silent installs with and without Wine's key,
 // the installed Tapestrix changing the wallpaper through the Active Desktop
-// object setup registered, an upgrade over a running copy, and the silent and
-// the interactive uninstall.  Every test leaves nothing installed behind.
+// object setup registered and opening its help, an upgrade over a running
+// copy, and the silent and the interactive uninstall, each of which puts the
+// Active Desktop class back as setup found it (Wine's own after every test,
+// another server, none).  Every test leaves nothing installed behind.
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
@@ -17,8 +19,38 @@ namespace {
 
 const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tapestrix";
 const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-const char kProviderKey[] = "Software\\Classes\\CLSID\\{75048700-EF1F-11D0-9888-006097DEACF9}\\InprocServer32";
-constexpr WPARAM kIdExit = 32772;
+const char kClassKey[] = "Software\\Classes\\CLSID\\{75048700-EF1F-11D0-9888-006097DEACF9}";
+const std::string kProviderKey = std::string(kClassKey) + "\\InprocServer32";
+constexpr WPARAM kIdExit = 32772, kIdHelpTopics = 32787;
+
+// The Active Desktop class as text: its key's and its server key's values,
+// type and bytes, or that they are absent, so two states compare in one
+// assertion that shows the difference.
+std::string DescribeClass()
+{
+    std::string text;
+    for (const std::string& path : {std::string(kClassKey), kProviderKey}) {
+        HKEY key = nullptr;
+        const bool absent = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS;
+        text += "[" + path + (absent ? "] absent\n" : "]\n");
+        char name[256];
+        BYTE data[1024];
+        DWORD nameLen = sizeof name, type = 0, size = sizeof data;
+        for (DWORD i = 0; key && !RegEnumValueA(key, i, name, &nameLen, nullptr, &type, data, &size); ++i) {
+            text += "\"" + std::string(name, nameLen) + "\" " + std::to_string(type) + ":";
+            for (DWORD b = 0; b < size; ++b)
+                text += " " + std::to_string(data[b]);
+            text += "\n";
+            nameLen = sizeof name, size = sizeof data;
+        }
+        if (key)
+            RegCloseKey(key);
+    }
+    return text;
+}
+
+// As the fresh prefix has it before any test: Wine's own registration.
+const std::string kWinesOwnClass = DescribeClass();
 
 std::string ShellFolder(int csidl)
 {
@@ -94,6 +126,7 @@ protected:
         if (auto dir = GetRegString(HKEY_CURRENT_USER, kUninstallKey, "InstallLocation")) {
             EXPECT_TRUE(UninstallSilently(*dir));
         }
+        EXPECT_EQ(kWinesOwnClass, DescribeClass()) << "the uninstaller did not put Wine's registration back";
         DeleteKeyTree(HKEY_CURRENT_USER, "Software\\Brindlecourt");
         RemoveTree(DataDir());
         DestroyWindow(m_keepAlive);
@@ -183,8 +216,8 @@ TEST_F(Setup, SilentInstallSetsUpTheUserAndTheInstalledCopyChangesTheWallpaper)
     for (const char* name : {"Tapestrix.exe", "Uninstall.exe", "tpxactivedesktop.dll"})
         EXPECT_TRUE(FileExists(dir + "\\" + name)) << name;
     EXPECT_EQ(ReadFileBytes(ExeDir() + "\\Tapestrix.exe"), ReadFileBytes(dir + "\\Tapestrix.exe"));
-    // The help file comes with the build that has one.
-    EXPECT_EQ(FileExists(ExeDir() + "\\Tapestrix.chm"), FileExists(dir + "\\Tapestrix.chm"));
+    // Every setup brings the help file.
+    EXPECT_TRUE(FileExists(dir + "\\Tapestrix.chm"));
     EXPECT_TRUE(FileExists(Shortcut()));
     EXPECT_EQ(Quoted(dir + "\\Tapestrix.exe"), GetRegString(HKEY_CURRENT_USER, kRunKey, "Tapestrix"));
     EXPECT_EQ(dir + "\\tpxactivedesktop.dll", GetRegString(HKEY_LOCAL_MACHINE, kProviderKey, ""));
@@ -228,10 +261,34 @@ TEST_F(Setup, SilentInstallSetsUpTheUserAndTheInstalledCopyChangesTheWallpaper)
     EXPECT_TRUE(WaitFor([&] { return GetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper") == converted; },
                         10000));
     EXPECT_TRUE(ColourNear(RGB(240, 220, 20), ReadBmpPixel(converted, 8, 8), 16));
+
+    // Help Topics opens the installed help file in the system's viewer,
+    // whose title comes from that file; a missing one would be a message.
+    PostMessageA(m_dialog, WM_COMMAND, kIdHelpTopics, 0);
+    HWND help = nullptr;
+    EXPECT_TRUE(WaitFor([&] { return (help = FindWindowA("HH Parent", "Tapestrix Help")) != nullptr; }, 15000));
+    const HWND box = WaitForDialogOf(m_app.Pid(), 500);
+    EXPECT_EQ(nullptr, box) << ReadDialog(box).text;
+    DWORD viewerPid = 0;
+    GetWindowThreadProcessId(help, &viewerPid);
+    if (const HANDLE viewer = help ? OpenProcess(SYNCHRONIZE, FALSE, viewerPid) : nullptr) {
+        // Closed, and its process gone, before the uninstaller removes the file.
+        PostMessageA(help, WM_CLOSE, 0, 0);
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(viewer, 10000));
+        CloseHandle(viewer);
+    }
 }
 
 TEST_F(Setup, UpgradeOverARunningCopyStopsItAndKeepsEverySetting)
 {
+    // Another server for the Active Desktop class, with a value of another
+    // type: what the uninstaller puts back after the upgrades.
+    const RegistrySnapshot winesOwn(HKEY_LOCAL_MACHINE, kClassKey);
+    const std::string other = "%SystemRoot%\\other.dll";
+    ASSERT_TRUE(
+        SetRegBinary(HKEY_LOCAL_MACHINE, kProviderKey, "", REG_EXPAND_SZ, other.c_str(), DWORD(other.size() + 1)));
+    ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, kProviderKey, "ThreadingModel", "Both"));
+    const std::string before = DescribeClass();
     ASSERT_TRUE(Install());
     const std::string dir = DefaultInstallDir();
     const struct {
@@ -267,6 +324,8 @@ TEST_F(Setup, UpgradeOverARunningCopyStopsItAndKeepsEverySetting)
     CloseHandle(mutex);
     EXPECT_FALSE(FileExists(dir + "\\Uninstall.exe"));
     EXPECT_TRUE(Install());
+    EXPECT_TRUE(UninstallSilently(dir));
+    EXPECT_EQ(before, DescribeClass());
 }
 
 TEST_F(Setup, SilentUninstallWhileRunningRemovesAllButTheSettings)
@@ -285,7 +344,6 @@ TEST_F(Setup, SilentUninstallWhileRunningRemovesAllButTheSettings)
     EXPECT_FALSE(FileExists(Shortcut()));
     EXPECT_FALSE(GetRegString(HKEY_CURRENT_USER, kRunKey, "Tapestrix").has_value());
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUninstallKey));
-    EXPECT_FALSE(GetRegString(HKEY_LOCAL_MACHINE, kProviderKey, "").has_value());
     // The settings stay, and so does the bitmap they name.
     EXPECT_EQ(1u, GetRegDword(HKEY_CURRENT_USER, kAppKey, "MinimizeOnStartup"));
     EXPECT_EQ(ShellFolder(CSIDL_MYPICTURES), AppString("WallpaperFolder"));
@@ -299,6 +357,10 @@ TEST_F(Setup, UninstallToldNotToKeepTheSettingsKeepsOnlyAShownBitmap)
     // the Active Desktop wallpaper; none of them names the bitmap at first.
     const std::pair<const char*, const char*> places[] = {
         {nullptr, nullptr}, {kDesktopKey, "Wallpaper"}, {kGeneralKey, "BackupWallpaper"}, {kGeneralKey, "Wallpaper"}};
+    // No Active Desktop class before setup: none after the uninstaller.
+    const RegistrySnapshot winesOwn(HKEY_LOCAL_MACHINE, kClassKey);
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, kClassKey);
+    const std::string absent = DescribeClass();
     for (const auto& shownBy : places) {
         SCOPED_TRACE(shownBy.second ? shownBy.second : "not shown");
         ASSERT_TRUE(Install());
@@ -331,6 +393,7 @@ TEST_F(Setup, UninstallToldNotToKeepTheSettingsKeepsOnlyAShownBitmap)
 
         EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Brindlecourt"));
         EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUninstallKey));
+        EXPECT_EQ(absent, DescribeClass());
         EXPECT_EQ(shownBy.first != nullptr, FileExists(converted));
         EXPECT_EQ(shownBy.first != nullptr, FileExists(DataDir()));
         RemoveTree(DataDir());

@@ -602,6 +602,14 @@ HWND MainDialogOf(DWORD pid)
     return nullptr;
 }
 
+HWND SettingsSheetOf(DWORD pid)
+{
+    for (HWND hwnd : WindowsOfProcess(pid, "#32770", nullptr, true))
+        if (FindWindowExA(hwnd, nullptr, "SysTabControl32", nullptr))
+            return hwnd;
+    return nullptr;
+}
+
 bool TrayHasIcon(HWND owner, DWORD timeoutMs)
 {
     NOTIFYICONDATAA nid{};

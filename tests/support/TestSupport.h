@@ -214,6 +214,9 @@ std::vector<HWND> WindowsOfProcess(DWORD pid, const char* className = nullptr,
 // The program's hidden main dialog in process `pid` (its message boxes carry
 // the same title but are shown); null while there is none.
 HWND MainDialogOf(DWORD pid);
+// The settings sheet process `pid` shows (the shown dialog with tabs); null
+// while there is none.
+HWND SettingsSheetOf(DWORD pid);
 // Whether the shell holds the tray icon of `owner`, waiting up to timeoutMs:
 // Wine's tray answers a NIM_MODIFY that changes nothing only for an icon it
 // holds.  With 0 it asks once and pumps nothing.
