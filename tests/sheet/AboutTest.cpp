@@ -145,7 +145,7 @@ TEST_F(AboutSheet, LinksHandTheirTargetsToTheShellAndSayWhenNothingTakesThem)
         return [&, id, target](HWND, HWND page) {
             DeleteFileA(opened.c_str());
             Click(page, id);
-            EXPECT_TRUE(WaitFor([&] { return FileExists(opened); }, 15000)) << target;
+            EXPECT_TRUE(WaitFor([&] { return !openedText().empty(); }, 15000)) << target;   // readable once whole
             EXPECT_EQ(target, openedText());
             EXPECT_TRUE(m_seen.empty());
         };
