@@ -179,7 +179,9 @@ TEST_F(AboutSheet, LinkTextIsBlueUnderlinedArialInTheDialogFontsSizeAndLeavesNoF
     // A large bold dialog font of a face measured wider than Arial: the
     // link's ink has to span the text's width in bold Arial of that size.
     const char text[] = "help@tapestrix.example";
-    auto font = [](const char* face) { return CreateFontA(-22, 0, 0, 0, FW_BOLD, 0, 0, 0, ANSI_CHARSET, 0, 0, 0, 0, face); };
+    auto font = [](const char* face) {
+        return CreateFontA(-22, 0, 0, 0, FW_BOLD, 0, 0, 0, ANSI_CHARSET, 0, 0, 0, 0, face);
+    };
     auto widthIn = [&](HFONT f) {
         HDC dc = CreateCompatibleDC(nullptr);
         HGDIOBJ old = SelectObject(dc, f);
