@@ -6,7 +6,6 @@
 #include "SheetDriver.h"
 #include "TestSupport.h"
 
-#include <cstring>
 #include <string>
 
 #include "controls/CaptionFrame.h"
@@ -27,11 +26,6 @@ protected:
     void TearDown() override { DestroyWindow(m_parent); }
 
     HWND m_parent = nullptr;
-};
-
-// What the frame paints into a white memory bitmap of its size.
-struct Rendering : PrintedClient {
-    explicit Rendering(HWND control) : PrintedClient(control, RGB(255, 255, 255)) {}
 };
 
 }  // namespace
@@ -62,7 +56,7 @@ TEST_F(Controls, CaptionFrameDrawsAnEtchedFrameBrokenByItsCaption)
     } looks[] = {{TRUE, RGB(0, 0, 160), RGB(0, 160, 0)}, {FALSE, RGB(160, 0, 0), RGB(160, 160, 0)}};
     for (const auto& look : looks) {
         EnableWindow(box, look.enabled);
-        const Rendering r(box);
+        const PrintedClient r(box, RGB(255, 255, 255));
         const int R = r.width, B = r.height;
         // Dark rectangle, light line inside its top and left edges.
         EXPECT_EQ(look.dark, r.At(0, y + 10)) << look.enabled;
@@ -91,20 +85,8 @@ TEST_F(Controls, ReadOnlyEditRefusesEveryEditButTakesTheProgramsText)
     ASSERT_TRUE(edit.SubclassWindow(field));
     const std::string path = "C:\\Wallpapers\\a very long folder name\\that scrolls\\picture.bmp";
     SetWindowTextA(field, path.c_str());
-    auto text = [&] {
-        char buffer[512] = "";
-        GetWindowTextA(field, buffer, sizeof buffer);
-        return std::string(buffer);
-    };
-    EXPECT_EQ(path, text());
-
-    ASSERT_TRUE(OpenClipboard(m_parent));
-    EmptyClipboard();
-    HGLOBAL clip = GlobalAlloc(GMEM_MOVEABLE, 2);
-    std::memcpy(GlobalLock(clip), "x", 2);
-    GlobalUnlock(clip);
-    SetClipboardData(CF_TEXT, clip);
-    CloseClipboard();
+    EXPECT_EQ(path, TextOf(field));
+    ASSERT_TRUE(CopyToClipboard(m_parent, "x"));
 
     // A context menu that opened would be recorded and closed.
     static bool menuShown;
@@ -127,7 +109,7 @@ TEST_F(Controls, ReadOnlyEditRefusesEveryEditButTakesTheProgramsText)
         const LPARAM where = e.message == WM_CONTEXTMENU ? -1 : 0;   // -1: from the keyboard
         SendMessageA(field, e.message, e.wParam, where);
         PumpMessages(e.message == WM_CONTEXTMENU ? 300 : 0);
-        EXPECT_EQ(path, text()) << std::hex << e.message << " " << e.wParam;
+        EXPECT_EQ(path, TextOf(field)) << std::hex << e.message << " " << e.wParam;
     }
     KillTimer(nullptr, watch);
     EXPECT_FALSE(menuShown);
@@ -140,5 +122,5 @@ TEST_F(Controls, ReadOnlyEditRefusesEveryEditButTakesTheProgramsText)
     EXPECT_NE(field, gui.hwndCaret);
 
     SetWindowTextA(field, "D:\\other.bmp");
-    EXPECT_EQ("D:\\other.bmp", text());
+    EXPECT_EQ("D:\\other.bmp", TextOf(field));
 }

@@ -6,6 +6,8 @@
 
 #include "TestSupport.h"
 
+#include <cstring>
+
 namespace tpx::test {
 
 namespace {
@@ -44,10 +46,23 @@ std::string TextOf(HWND hwnd)
     return text;
 }
 
-std::vector<HWND> OpenSheets()
+bool CopyToClipboard(HWND owner, const std::string& text)
+{
+    if (!OpenClipboard(owner))
+        return false;
+    EmptyClipboard();
+    HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+    memcpy(GlobalLock(copy), text.c_str(), text.size() + 1);
+    GlobalUnlock(copy);
+    const bool put = SetClipboardData(CF_TEXT, copy) != nullptr;
+    CloseClipboard();
+    return put;
+}
+
+std::vector<HWND> OpenSheets(DWORD pid)
 {
     std::vector<HWND> sheets;
-    for (HWND hwnd : WindowsOfProcess(GetCurrentProcessId(), "#32770", nullptr, true))
+    for (HWND hwnd : WindowsOfProcess(pid, "#32770", nullptr, true))
         if (TextOf(hwnd).rfind("Tapestrix - ", 0) == 0)
             sheets.push_back(hwnd);
     return sheets;
@@ -104,6 +119,14 @@ int PrintedClient::CountInRow(int y, int x0, int x1, COLORREF colour) const
     int n = 0;
     for (int x = x0; x < x1; ++x)
         n += At(x, y) == colour;
+    return n;
+}
+
+int PrintedClient::Count(const RECT& r, COLORREF colour) const
+{
+    int n = 0;
+    for (int y = r.top; y < r.bottom; ++y)
+        n += CountInRow(y, r.left, r.right, colour);
     return n;
 }
 

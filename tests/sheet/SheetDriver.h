@@ -15,9 +15,11 @@ namespace tpx::test {
 using SheetStep = std::function<void(HWND sheet)>;
 
 std::string TextOf(HWND hwnd);
+// Puts `text` on the clipboard, as another program's copy would.
+bool CopyToClipboard(HWND owner, const std::string& text);
 
-// The visible "Tapestrix - ..." sheets of this process.
-std::vector<HWND> OpenSheets();
+// The visible "Tapestrix - ..." sheets of a process.
+std::vector<HWND> OpenSheets(DWORD pid = GetCurrentProcessId());
 HWND PageOf(HWND sheet, int index);
 int ActivePageIndex(HWND sheet);
 
@@ -39,6 +41,7 @@ public:
     COLORREF At(int x, int y) const { return GetPixel(m_dc, x, y); }
     // How many pixels of row y between x0 and x1 (excluded) have `colour`.
     int CountInRow(int y, int x0, int x1, COLORREF colour) const;
+    int Count(const RECT& r, COLORREF colour) const;
     int width = 0, height = 0;
 
 private:

@@ -9,7 +9,6 @@
 #include <shlobj.h>
 #include <commctrl.h>
 
-#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -258,13 +257,7 @@ TEST_F(SettingsSheet, AutoChangeRunsEveryThirtySecondsOrTheTypedSecondsNeverOutO
         for (const auto& input : inputs) {
             if (input.paste) {
                 SendMessageA(field, EM_SETSEL, 0, -1);
-                ASSERT_TRUE(OpenClipboard(sheet));
-                EmptyClipboard();
-                HGLOBAL text = GlobalAlloc(GMEM_MOVEABLE, std::strlen(input.text) + 1);
-                std::memcpy(GlobalLock(text), input.text, std::strlen(input.text) + 1);
-                GlobalUnlock(text);
-                SetClipboardData(CF_TEXT, text);
-                CloseClipboard();
+                ASSERT_TRUE(CopyToClipboard(sheet, input.text));
                 SendMessageA(field, WM_PASTE, 0, 0);
             } else {
                 SetWindowTextA(field, input.text);
