@@ -268,7 +268,11 @@ void CWallpaperBrowserPage::InitFileList()
     ::GetClientRect(m_listFiles, &client);
     const int width = client.right / 3;
     m_listFiles.InsertColumn(0, "File Name", LVCFMT_LEFT, width);
-    m_listFiles.InsertColumn(1, "File Location", LVCFMT_LEFT, 2 * width - 15);
+    // The rest, less the vertical scroll bar a longer list brings: no
+    // horizontal one for a short list.
+    // The rest, less the vertical scroll bar a longer list brings: no
+    // horizontal one beside it.
+    m_listFiles.InsertColumn(1, "File Location", LVCFMT_LEFT, client.right - width - ::GetSystemMetrics(SM_CXVSCROLL));
 
     if (!m_imageList.Create(16, 16, ILC_COLOR, 0, 1))
         return;

@@ -314,6 +314,8 @@ TEST_F(BrowserPage, OneIconPerFileTypeAndClosingMidWalkGivesBackEveryObject)
         const HWND page = Browser(sheet);
         EXPECT_EQ("300", CountWhenFilled(page));
         const HWND list = GetDlgItem(page, IDC_FILE_LIST);
+        // The columns leave room for the vertical scroll bar: no horizontal one.
+        EXPECT_FALSE(GetWindowLongA(list, GWL_STYLE) & WS_HSCROLL);
         images = ListView_GetImageList(list, LVSIL_SMALL);
         // Every row asked for (as when it is drawn) shares its type's image.
         std::map<std::string, int> imageOf;
