@@ -304,25 +304,11 @@ void CTapestrixDlg::OnNewWallpaper()
 
 void CTapestrixDlg::OnWallpaperFolder()
 {
-    char displayName[MAX_PATH] = "";
-    BROWSEINFOA browse = {};
-    browse.hwndOwner = m_hWnd;
-    browse.pidlRoot = nullptr;
-    browse.pszDisplayName = displayName;
-    browse.lpszTitle = kFolderBrowserTitle;
-    browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN;
-    PIDLIST_ABSOLUTE item = ::SHBrowseForFolderA(&browse);
-    if (!item)
-        return;
-    CString path;
-    const BOOL converted = GetPathFromItemList(item, &path);
-    ::CoTaskMemFree(item);
     // An item without a file system path leaves the stored folder as it was
     // rather than replacing it with nothing.
-    if (!converted)
-        return;
-    WriteSettingText(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_WALLPAPER_FOLDER, path,
-                     static_cast<DWORD>(path.GetLength()));
+    CFolderDialog dialog(kFolderBrowserTitle, BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN, m_hWnd);
+    if (dialog.DoModal() == IDOK)
+        WriteAppString(AppSetting::WallpaperFolder, dialog.GetFolderPath());
 }
 
 void CTapestrixDlg::ApplyDisplayStyle(int style, LPCSTR failureMessage)

@@ -120,8 +120,7 @@ BOOL WriteWithPictureLoader(const CString& source, const CString& target)
 
 int Convert(CString& path)
 {
-    CString target;
-    ReadSettingString(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_CONVERTED_BMP_PATH, &target);
+    const CString target = ReadAppString(AppSetting::ConvertedBmpPath);
     CReplacementFile replacement(target);
     if (!replacement.IsUsable())
         return CONVERT_NOT_USABLE;
@@ -135,7 +134,7 @@ int Convert(CString& path)
 
     // Recorded only now that the bitmap is complete: the sequential choice
     // continues after this picture while the bitmap is the wallpaper.
-    WriteSettingString(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_BMP_CONVERTED_FROM, path);
+    WriteAppString(AppSetting::BmpConvertedFrom, path);
     path = target;
     return CONVERT_DONE;
 }
@@ -147,9 +146,7 @@ BOOL IsConvertible(const CString& path)
 
 BOOL ConversionSwitchedOn()
 {
-    DWORD convert = 0;
-    ReadSettingDword(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_CONVERT_TO_BMP, &convert);
-    return convert != 0;
+    return ReadAppDword(AppSetting::ConvertToBmp) != 0;
 }
 
 }  // namespace

@@ -408,7 +408,7 @@ int CWallpaperChanger::ChangeToNextWallpaper(CStringArray* list)
         // While the converted bitmap is shown, the sequence stands at the
         // picture it was made from.
         if (current.CompareNoCase(convertedBitmap) == 0)
-            ReadSettingString(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_BMP_CONVERTED_FROM, &current);
+            current = ReadAppString(AppSetting::BmpConvertedFrom);
     }
 
     const int count = list->GetSize();

@@ -239,11 +239,8 @@ void CollectWallpapers(CString folder, CStringArray* list, BOOL acceptAllFiles)
     // Read once for the whole scan: the list reflects the setting as it is
     // at the moment of the change.
     BOOL convertPictures = FALSE;
-    if (!acceptAllFiles) {
-        DWORD convert = 0;
-        ReadSettingDword(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_CONVERT_TO_BMP, &convert);
-        convertPictures = convert != 0;
-    }
+    if (!acceptAllFiles)
+        convertPictures = ReadAppDword(AppSetting::ConvertToBmp) != 0;
     const FolderFileFilter accept = [acceptAllFiles, convertPictures](const CString& name) {
         if (acceptAllFiles || HasFileEnding(name, ".bmp"))
             return true;

@@ -145,7 +145,7 @@ DWORD WINAPI RunFolderListing(void* parameter)
 
 CWallpaperBrowserPage::CWallpaperBrowserPage() : CPropertyPage(IDD_WALLPAPER_BROWSER)
 {
-    ReadSettingString(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_WALLPAPER_FOLDER, &m_strFolder);
+    m_strFolder = ReadAppString(AppSetting::WallpaperFolder);
 
     m_frameFolder.SetCaptionFont(PageCaptionFont());
 
@@ -200,7 +200,7 @@ BOOL CWallpaperBrowserPage::OnInitDialog()
 BOOL CWallpaperBrowserPage::OnSetActive()
 {
     // The sheet opens on the page shown last.
-    WriteSettingDword(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_CURRENT_ACTIVE_PAGE, PAGE_WALLPAPER_BROWSER);
+    WriteAppDword(AppSetting::CurrentActivePage, PAGE_WALLPAPER_BROWSER);
     return CPropertyPage::OnSetActive();
 }
 
@@ -284,7 +284,7 @@ void CWallpaperBrowserPage::RefreshFileList()
     if (!::PathIsDirectoryA(m_strFolder))
         return;
     m_editFolder.SetWindowText(m_strFolder);
-    WriteSettingString(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_WALLPAPER_FOLDER, m_strFolder);
+    WriteAppString(AppSetting::WallpaperFolder, m_strFolder);
     // Nothing selected remains: no thumbnail, no size, no button to press.
     ShowUnsupported();
     StopWalk();
