@@ -61,9 +61,23 @@ protected:
 
 }  // namespace
 
-TEST_F(SettingsSheet, OpensAloneWithItsTabsAndOnlyHelpTopicsWhileTheIconIsAway)
+TEST_F(SettingsSheet, OpensAloneWithItsTabsAndOnlyHelpTopicsAndTakesNoEnter)
 {
     const HWND main = m_dlg.GetSafeHwnd();
+    // No help file beside this program: the sheet says so over itself.
+    const FileSetAside away(ExeDir() + "\\Tapestrix.chm");
+    // Enter in a field or on a button neither closes the sheet nor clicks.
+    auto enterOn = [](int id) {
+        return [id](HWND sheet) {
+            EXPECT_NE(0, SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0)) << "closed";
+            SendMessageA(sheet, PSM_SETCURSEL, 3, 0);
+            const HWND target =
+                id ? GetDlgItem(PageOf(sheet, 3), id) : FindWindowExA(sheet, nullptr, "Button", "Help Topics");
+            SetFocus(target);
+            PostMessageA(target, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+            PostMessageA(target, WM_KEYUP, VK_RETURN, 0xC01C0001);
+        };
+    };
     Run({[&](HWND sheet) {
         EXPECT_EQ(nullptr, GetWindow(sheet, GW_OWNER));
         EXPECT_TRUE(GetWindowLongA(sheet, GWL_EXSTYLE) & WS_EX_APPWINDOW);
@@ -94,19 +108,16 @@ TEST_F(SettingsSheet, OpensAloneWithItsTabsAndOnlyHelpTopicsWhileTheIconIsAway)
         const RECT beside{h.left - 42, h.top, h.right - 14, h.bottom};
         EXPECT_TRUE(EqualRect(&beside, &t));
 
-        EXPECT_FALSE(TrayHasIcon(main, 0));
         SendMessageA(main, WM_COMMAND, ID_OPEN_SETTINGS, 0);
         EXPECT_EQ(1u, OpenSheets().size()) << "a second sheet";
-
-        // No help file beside this program: the sheet says so over itself.
-        const FileSetAside away(ExeDir() + "\\Tapestrix.chm");
         SendMessageA(topics, BM_CLICK, 0, 0);
         ASSERT_EQ(1u, m_seen.size());
         EXPECT_EQ("Unable to launch help file", m_seen[0].text);
         EXPECT_EQ("Tapestrix", m_seen[0].caption);
         EXPECT_EQ(sheet, m_owners[0]);
-    }});
-    EXPECT_TRUE(TrayHasIcon(main, 0));
+    },
+         enterOn(IDC_AUTO_CHANGE_TIMER), enterOn(0), enterOn(IDC_HIDE_ITEM_TIMER)});
+    EXPECT_EQ(1u, m_seen.size());
     // Opening every page stored nothing but the page shown.
     HKEY key = nullptr;
     DWORD values = 0;
@@ -115,23 +126,6 @@ TEST_F(SettingsSheet, OpensAloneWithItsTabsAndOnlyHelpTopicsWhileTheIconIsAway)
                      nullptr);
     RegCloseKey(key);
     EXPECT_EQ(1u, values);
-}
-
-TEST_F(SettingsSheet, EnterInAFieldOrOnAButtonDoesNothing)
-{
-    m_registry.Set("CurrentActivePage", 3);
-    auto enterOn = [](int id) {
-        return [id](HWND sheet) {
-            const HWND target =
-                id ? GetDlgItem(PageOf(sheet, 3), id) : FindWindowExA(sheet, nullptr, "Button", "Help Topics");
-            SetFocus(target);
-            PostMessageA(target, WM_KEYDOWN, VK_RETURN, 0x001C0001);
-            PostMessageA(target, WM_KEYUP, VK_RETURN, 0xC01C0001);
-        };
-    };
-    auto stillOpen = [](HWND sheet) { EXPECT_NE(0, SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0)); };
-    Run({enterOn(IDC_AUTO_CHANGE_TIMER), stillOpen, enterOn(0), stillOpen});
-    EXPECT_TRUE(m_seen.empty()) << m_seen[0].text;   // the help file was not asked for
 }
 
 TEST_F(SettingsSheet, EachOptionShowsWhatTheProgramDoesIsStoredAtOnceAndShownAgain)
@@ -206,92 +200,73 @@ TEST_F(SettingsSheet, EachOptionShowsWhatTheProgramDoesIsStoredAtOnceAndShownAga
     }});
 }
 
-TEST_F(SettingsSheet, AutoChangeRunsEveryThirtySecondsOrTheTypedSecondsNeverOutOfBounds)
+TEST_F(SettingsSheet, TypedSecondsAreStoredAtOnceRunTheAutoChangeAndOutOfRangeKeepThePage)
 {
     m_registry.Set("CurrentActivePage", 3);
-    // Cut to the field's six digits; a minus sign is no number of seconds;
-    // a text the program sets past the limit saturates.
+    // Typed key by key; pasted, cut to the field's six digits (a minus sign
+    // is no number of seconds); set by the program past the limit, which
+    // saturates.  Nothing stored: every thirty seconds.
+    enum How { kNothing, kTyped, kPasted, kSet };
     const struct {
+        How how;
         const char* text;
-        bool paste;
         DWORD stored;
         const char* timer;
-    } inputs[] = {{"-5", true, 0, "Set(101,1000)"},
-                  {"123456789012", true, 123456, "Set(101,123456000)"},
-                  {"99999999999", false, 2147483, "Set(101,2147483000)"}};
-    Run({[&](HWND sheet) {
-        const HWND field = GetDlgItem(PageOf(sheet, 3), IDC_AUTO_CHANGE_TIMER);
-        const HWND box = GetDlgItem(PageOf(sheet, 3), IDC_AUTO_CHANGE);
-        auto stored = [] { return GetRegDword(HKEY_CURRENT_USER, kAppKey, "AutoChangeTimer"); };
-        // Nothing stored yet: every thirty seconds.
-        g_timerLog.clear();
-        SendMessageA(box, BM_CLICK, 0, 0);
-        SendMessageA(box, BM_CLICK, 0, 0);
-        EXPECT_EQ((std::vector<std::string>{"Set(101,30000)", "Kill(101)"}), g_timerLog);
-
-        // Typed digit by digit, stored digit by digit.
-        SetWindowTextA(field, "");
-        for (auto [key, value] : {std::pair{'1', 1u}, {'2', 12u}, {'0', 120u}}) {
-            SendMessageA(field, WM_CHAR, static_cast<WPARAM>(key), 0);
-            EXPECT_EQ(value, stored());
-        }
-        // Checking the box starts the timer with what is stored and locks
-        // the period and the mode; clearing it kills the timer.
-        g_timerLog.clear();
-        SendMessageA(box, BM_CLICK, 0, 0);
-        EXPECT_EQ(1u, GetRegDword(HKEY_CURRENT_USER, kAppKey, "EnableAutoChange"));
-        EXPECT_FALSE(IsWindowEnabled(field));
-        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(PageOf(sheet, 3), IDC_AUTO_CHANGE_SELECTION)));
-        SendMessageA(box, BM_CLICK, 0, 0);
-        EXPECT_EQ(0u, GetRegDword(HKEY_CURRENT_USER, kAppKey, "EnableAutoChange"));
-        EXPECT_TRUE(IsWindowEnabled(field));
-        EXPECT_EQ((std::vector<std::string>{"Set(101,120000)", "Kill(101)"}), g_timerLog);
-
-        for (const auto& input : inputs) {
-            SendMessageA(field, EM_SETSEL, 0, -1);
-            if (input.paste && CopyToClipboard(sheet, input.text))
-                SendMessageA(field, WM_PASTE, 0, 0);
-            else
-                SetWindowTextA(field, input.text);
-            EXPECT_EQ(input.stored, stored()) << input.text;
-            g_timerLog.clear();
-            SendMessageA(box, BM_CLICK, 0, 0);
-            SendMessageA(box, BM_CLICK, 0, 0);
-            EXPECT_EQ((std::vector<std::string>{input.timer, "Kill(101)"}), g_timerLog) << input.text;
-        }
-        SetWindowTextA(field, "7");   // leaves the page valid
-    }});
-}
-
-TEST_F(SettingsSheet, LeavingOptionsWithANumberOutOfRangeIsRefused)
-{
-    m_registry.Set("CurrentActivePage", 3);
+    } inputs[] = {{kNothing, "", 0, "Set(101,30000)"},
+                  {kTyped, "120", 120, "Set(101,120000)"},
+                  {kPasted, "-5", 0, "Set(101,1000)"},
+                  {kPasted, "123456789012", 123456, "Set(101,123456000)"},
+                  {kSet, "99999999999", 2147483, "Set(101,2147483000)"}};
     const struct {
         int id;
         const char* text;
         const char* message;   // null: the page may be left
-    } cases[] = {{IDC_HIDE_ITEM_TIMER, "0", "Please enter a whole number from 1 to 10."},
-                 {IDC_HIDE_ITEM_TIMER, "11", "Please enter a whole number from 1 to 10."},
-                 {IDC_AUTO_CHANGE_TIMER, "0", "Please enter a whole number from 1 to 999999."},
-                 {IDC_AUTO_CHANGE_TIMER, "", "Please enter a whole number."},
-                 {IDC_HIDE_ITEM_TIMER, "5", nullptr}};
-    std::vector<SheetStep> steps;
-    for (const auto& c : cases)
-        steps.push_back([&](HWND sheet) {
-            const HWND field = GetDlgItem(PageOf(sheet, 3), c.id);
-            SetWindowTextA(field, c.text);
+    } ranges[] = {{IDC_HIDE_ITEM_TIMER, "0", "Please enter a whole number from 1 to 10."},
+                  {IDC_HIDE_ITEM_TIMER, "11", "Please enter a whole number from 1 to 10."},
+                  {IDC_AUTO_CHANGE_TIMER, "0", "Please enter a whole number from 1 to 999999."},
+                  {IDC_AUTO_CHANGE_TIMER, "", "Please enter a whole number."},
+                  {IDC_HIDE_ITEM_TIMER, "5", nullptr}};
+    Run({[&](HWND sheet) {
+        const HWND page = PageOf(sheet, 3);
+        const HWND field = GetDlgItem(page, IDC_AUTO_CHANGE_TIMER), box = GetDlgItem(page, IDC_AUTO_CHANGE);
+        for (const auto& input : inputs) {
+            SendMessageA(field, EM_SETSEL, 0, -1);
+            if (input.how == kTyped)
+                for (const char* key = input.text; *key; ++key)
+                    SendMessageA(field, WM_CHAR, static_cast<WPARAM>(*key), 0);
+            if (input.how == kPasted && CopyToClipboard(sheet, input.text))
+                SendMessageA(field, WM_PASTE, 0, 0);
+            if (input.how == kSet)
+                SetWindowTextA(field, input.text);
+            EXPECT_EQ(input.how == kNothing ? std::nullopt : std::optional<DWORD>(input.stored),
+                      GetRegDword(HKEY_CURRENT_USER, kAppKey, "AutoChangeTimer")) << input.text;
+            // Checking the box starts the timer with what is stored and locks
+            // the period and the mode; clearing it kills the timer.
+            g_timerLog.clear();
+            SendMessageA(box, BM_CLICK, 0, 0);
+            EXPECT_EQ(1u, GetRegDword(HKEY_CURRENT_USER, kAppKey, "EnableAutoChange"));
+            EXPECT_FALSE(IsWindowEnabled(field) || IsWindowEnabled(GetDlgItem(page, IDC_AUTO_CHANGE_SELECTION)));
+            SendMessageA(box, BM_CLICK, 0, 0);
+            EXPECT_EQ(0u, GetRegDword(HKEY_CURRENT_USER, kAppKey, "EnableAutoChange"));
+            EXPECT_TRUE(IsWindowEnabled(field));
+            EXPECT_EQ((std::vector<std::string>{input.timer, "Kill(101)"}), g_timerLog) << input.text;
+        }
+        // Stored as typed, yet the page is not left with a number out of range.
+        SetWindowTextA(field, "7");
+        for (const auto& c : ranges) {
+            SetWindowTextA(GetDlgItem(page, c.id), c.text);
             const char* name = c.id == IDC_HIDE_ITEM_TIMER ? "HideItemTimer" : "AutoChangeTimer";
-            EXPECT_EQ(DWORD(atoi(c.text)), GetRegDword(HKEY_CURRENT_USER, kAppKey, name)) << "stored as typed";
+            EXPECT_EQ(DWORD(atoi(c.text)), GetRegDword(HKEY_CURRENT_USER, kAppKey, name)) << c.text;
             m_seen.clear();
             EXPECT_EQ(!c.message, SendMessageA(sheet, PSM_SETCURSEL, 0, 0) != 0) << c.text;
             if (!c.message)
-                return;
+                break;
             EXPECT_EQ(3, ActivePageIndex(sheet));
             ASSERT_EQ(1u, m_seen.size()) << c.text;
             EXPECT_EQ(c.message, m_seen[0].text);
-            EXPECT_EQ(field, GetFocus());
-            SetWindowTextA(field, "5");
-        });
-    Run(steps);
+            EXPECT_EQ(GetDlgItem(page, c.id), GetFocus());
+            SetWindowTextA(GetDlgItem(page, c.id), "5");
+        }
+    }});
     EXPECT_TRUE(m_seen.empty());
 }
