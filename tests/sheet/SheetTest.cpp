@@ -108,6 +108,7 @@ TEST_F(SettingsSheet, OpensAloneWithItsTabsAndOnlyHelpTopicsAndTakesNoEnter)
         const RECT beside{h.left - 42, h.top, h.right - 14, h.bottom};
         EXPECT_TRUE(EqualRect(&beside, &t));
 
+        EXPECT_FALSE(TrayHasIcon(main, 0));
         SendMessageA(main, WM_COMMAND, ID_OPEN_SETTINGS, 0);
         EXPECT_EQ(1u, OpenSheets().size()) << "a second sheet";
         SendMessageA(topics, BM_CLICK, 0, 0);
@@ -118,6 +119,7 @@ TEST_F(SettingsSheet, OpensAloneWithItsTabsAndOnlyHelpTopicsAndTakesNoEnter)
     },
          enterOn(IDC_AUTO_CHANGE_TIMER), enterOn(0), enterOn(IDC_HIDE_ITEM_TIMER)});
     EXPECT_EQ(1u, m_seen.size());
+    EXPECT_TRUE(TrayHasIcon(main, 0));
     // Opening every page stored nothing but the page shown.
     HKEY key = nullptr;
     DWORD values = 0;
