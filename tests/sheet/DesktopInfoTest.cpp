@@ -11,15 +11,10 @@
 #include <shlobj.h>
 #include <commctrl.h>
 
-#include <functional>
 #include <string>
-#include <vector>
 
-#include "app/TapestrixDlg.h"
 #include "engine/WallpaperChanger.h"
 #include "flow/ChangeFlow.h"
-#include "framework/App.h"
-#include "res/resource.h"
 
 using namespace tpx::test;
 

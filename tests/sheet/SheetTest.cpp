@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "engine/WallpaperChanger.h"
-#include "settings/Settings.h"
 
 using namespace tpx::test;
 
