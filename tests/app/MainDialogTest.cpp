@@ -25,14 +25,9 @@ namespace {
 int RadioChecked(HMENU menu)
 {
     int found = -1;
-    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
-        MENUITEMINFOA item{};
-        item.cbSize = sizeof item;
-        item.fMask = MIIM_FTYPE | MIIM_STATE;
-        GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &item);
-        if (item.fState & MFS_CHECKED)
-            found = (item.fType & MFT_RADIOCHECK) && found == -1 ? i : -2;
-    }
+    for (int i = 0; i < GetMenuItemCount(menu); ++i)
+        if (const UINT state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION); state & MF_CHECKED)
+            found = (state & MFT_RADIOCHECK) && found == -1 ? i : -2;
     return found;
 }
 
