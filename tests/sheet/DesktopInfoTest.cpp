@@ -11,23 +11,16 @@
 #include <shlobj.h>
 #include <commctrl.h>
 
-#include <functional>
 #include <string>
-#include <vector>
 
-#include "app/TapestrixDlg.h"
 #include "engine/WallpaperChanger.h"
 #include "flow/ChangeFlow.h"
-#include "framework/App.h"
-#include "res/resource.h"
 
 using namespace tpx::test;
 
 CWallpaperChanger theWallpaperChanger;
 
 namespace {
-
-using Step = SheetStep;
 
 const char kColorsKey[] = "Control Panel\\Colors";
 // The colour dialog's red, green and blue fields.
@@ -130,8 +123,7 @@ protected:
         m_shell->Release();
     }
 
-    // Clicks a button of the page; the page's dialog is answered from the
-    // globals above.
+    // A button of the page; its dialog is answered from the globals above.
     static void Click(HWND sheet, int id) { SendDlgItemMessageA(Page(sheet), id, BM_CLICK, 0, 0); }
 
     RegistrySnapshot m_colors{HKEY_CURRENT_USER, kColorsKey};
@@ -145,7 +137,7 @@ protected:
 
 }  // namespace
 
-TEST_F(DesktopInformation, ShowsWhatTheShellHoldsWhenItBecomesActive)
+TEST_F(DesktopInformation, ShowsWhatTheShellHoldsWhenItBecomesActiveAndAppliesTheStyleAtOnce)
 {
     SetRegString(HKEY_CURRENT_USER, kGeneralKey, "Wallpaper", "C:\\pages\\active.htm");
     SetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper", "C:\\old\\normal.bmp");
@@ -156,24 +148,28 @@ TEST_F(DesktopInformation, ShowsWhatTheShellHoldsWhenItBecomesActive)
              EXPECT_EQ(1, ActivePageIndex(sheet));
              EXPECT_EQ("C:\\pages\\active.htm", Field(sheet, IDC_ACTIVE_WALLPAPER));
              EXPECT_EQ("C:\\old\\normal.bmp", Field(sheet, IDC_NORMAL_WALLPAPER));
-             // The list follows the engine's style; none is selected when the
-             // engine cannot tell.
-             for (int style : {int{DISPLAY_STYLE_STRETCH}, int{DISPLAY_STYLE_CENTER}, int{DISPLAY_STYLE_TILE}, -1}) {
-                 if (style < 0)
-                     theWallpaperChanger.Attach(nullptr);
-                 else
-                     ASSERT_TRUE(theWallpaperChanger.SetDisplayStyle(style));
+             // The list follows the engine's style, and the user's pick is
+             // the engine's style at once.
+             for (int style : {DISPLAY_STYLE_STRETCH, DISPLAY_STYLE_CENTER, DISPLAY_STYLE_TILE}) {
+                 ASSERT_TRUE(theWallpaperChanger.SetDisplayStyle(style));
                  Reactivate(sheet);
                  EXPECT_EQ(style, ListedStyle(sheet));
+                 PickStyle(sheet, (style + 1) % 3);
+                 EXPECT_EQ((style + 1) % 3, theWallpaperChanger.GetDisplayStyle());
              }
+             // A style that cannot be applied: the message over the sheet,
+             // and the list shows what the engine reports (nothing).
+             theWallpaperChanger.Attach(nullptr);
+             PickStyle(sheet, DISPLAY_STYLE_CENTER);
+             ASSERT_EQ(1u, m_seen.size());
+             EXPECT_EQ("Unable to change display style", m_seen[0].text);
+             EXPECT_EQ(sheet, m_owners[0]);
+             EXPECT_EQ(-1, ListedStyle(sheet));
              theWallpaperChanger.Attach(m_shell);
          },
          [&](HWND sheet) {
              // A periodic change under the open sheet shows at once; then
              // the Active Desktop wallpaper gone from the shell's key.
-             SetRegString(HKEY_CURRENT_USER, kGeneralKey, "Wallpaper", "C:\\pages\\active.htm");
-             Reactivate(sheet);
-             ASSERT_EQ("C:\\pages\\active.htm", Field(sheet, IDC_ACTIVE_WALLPAPER));
              SendMessageA(m_dlg.GetSafeHwnd(), WM_TIMER, IDT_AUTO_CHANGE, 0);
              ASSERT_EQ(tile, GetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper").value_or(""));
              EXPECT_EQ(tile, Field(sheet, IDC_NORMAL_WALLPAPER)) << "the page follows the change";
@@ -181,36 +177,39 @@ TEST_F(DesktopInformation, ShowsWhatTheShellHoldsWhenItBecomesActive)
              Reactivate(sheet);
              EXPECT_EQ("", Field(sheet, IDC_ACTIVE_WALLPAPER));
          }});
-    EXPECT_TRUE(m_seen.empty()) << m_seen[0].text;
+    EXPECT_EQ(1u, m_seen.size());
 }
 
 TEST_F(DesktopInformation, BrowseAppliesTheChosenFileAtOnce)
 {
-    const std::string sea = m_dir / "sea.jpg", converted = m_dir / "converted.bmp", page = m_dir / "page.htm",
-                      plain = m_dir / "plain.bmp";
+    const std::string sea = m_dir / "sea.jpg", converted = m_dir / "converted.bmp", page = m_dir / "page.htm";
     ASSERT_TRUE(WriteJpeg(sea));
     ASSERT_TRUE(WriteFileText(page, "<html></html>"));
-    ASSERT_TRUE(WriteSolidBmp(plain, 8, 8, RGB(10, 20, 30)));
     m_registry.Set("ConvertToBmp", 1);
     m_registry.Set("ConvertedBmpPath", converted);
+    // A JPEG is shown by the bitmap it became.
+    const struct {
+        int button;
+        std::string file;
+        const char* title;
+        int field;
+        std::string shown;
+        const char* failure;
+    } browses[] = {{IDC_BROWSE_NORMAL, sea, "Select normal desktop wallpaper", IDC_NORMAL_WALLPAPER, converted,
+                    "Unable to set normal desktop wallpaper"},
+                   {IDC_BROWSE_ACTIVE, page, "Select active desktop wallpaper", IDC_ACTIVE_WALLPAPER, page,
+                    "Unable to set active desktop wallpaper"}};
     Run({[&](HWND sheet) {
-             // A JPEG is shown by the bitmap it became.
-             g_file = sea;
-             Click(sheet, IDC_BROWSE_NORMAL);
-             ASSERT_EQ(1u, m_seen.size());
-             EXPECT_EQ("Select normal desktop wallpaper", m_seen[0].caption);
-             EXPECT_EQ(sheet, m_owners[0]);
-             EXPECT_EQ(converted, Field(sheet, IDC_NORMAL_WALLPAPER));
+             for (const auto& b : browses) {
+                 g_file = b.file;
+                 Click(sheet, b.button);
+                 EXPECT_EQ(b.title, m_seen.back().caption);
+                 EXPECT_EQ(sheet, m_owners.back());
+                 EXPECT_EQ(b.shown, Field(sheet, b.field));
+             }
              EXPECT_EQ(converted, GetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper").value_or(""));
-             EXPECT_TRUE(FileExists(converted));
-
-             g_file = page;
-             Click(sheet, IDC_BROWSE_ACTIVE);
-             ASSERT_EQ(2u, m_seen.size());
-             EXPECT_EQ("Select active desktop wallpaper", m_seen[1].caption);
-             EXPECT_EQ(page, Field(sheet, IDC_ACTIVE_WALLPAPER));
              EXPECT_TRUE(theWallpaperChanger.IsActiveDesktopEnabled());
-             EXPECT_EQ(UINT(BST_CHECKED), IsDlgButtonChecked(PropSheet_IndexToHwnd(sheet, 3), IDC_ACTIVE_DESKTOP))
+             EXPECT_EQ(UINT(BST_CHECKED), IsDlgButtonChecked(PageOf(sheet, 3), IDC_ACTIVE_DESKTOP))
                  << "the Options page follows the change";
 
              // Cancel changes nothing; neither does a click while another
@@ -227,51 +226,17 @@ TEST_F(DesktopInformation, BrowseAppliesTheChosenFileAtOnce)
          [&](HWND sheet) {
              // Failures: the message over the sheet, the field as it was.
              theWallpaperChanger.Attach(nullptr);
-             m_seen.clear();
-             m_owners.clear();
-             g_file = plain;
-             Click(sheet, IDC_BROWSE_NORMAL);
-             g_file = page;
-             Click(sheet, IDC_BROWSE_ACTIVE);
-             ASSERT_EQ(4u, m_seen.size());
-             EXPECT_EQ("Unable to set normal desktop wallpaper", m_seen[1].text);
-             EXPECT_EQ("Unable to set active desktop wallpaper", m_seen[3].text);
-             EXPECT_EQ("Tapestrix", m_seen[3].caption);
-             EXPECT_EQ(sheet, m_owners[1]);
-             EXPECT_EQ(sheet, m_owners[3]);
-             EXPECT_EQ(converted, Field(sheet, IDC_NORMAL_WALLPAPER));
-             EXPECT_EQ(page, Field(sheet, IDC_ACTIVE_WALLPAPER));
+             for (const auto& b : browses) {
+                 g_file = b.file;
+                 Click(sheet, b.button);
+                 EXPECT_EQ(b.failure, m_seen.back().text);
+                 EXPECT_EQ("Tapestrix", m_seen.back().caption);
+                 EXPECT_EQ(sheet, m_owners.back());
+                 EXPECT_EQ(b.shown, Field(sheet, b.field));
+             }
+             EXPECT_EQ(7u, m_seen.size());
              theWallpaperChanger.Attach(m_shell);
          }});
-}
-
-TEST_F(DesktopInformation, StyleListAppliesAndKeepsTheChoice)
-{
-    const std::string plain = m_dir / "plain.bmp";
-    ASSERT_TRUE(WriteSolidBmp(plain, 8, 8, RGB(10, 20, 30)));
-    Run({[&](HWND sheet) {
-        for (int style : {DISPLAY_STYLE_STRETCH, DISPLAY_STYLE_CENTER, DISPLAY_STYLE_TILE, DISPLAY_STYLE_STRETCH}) {
-            PickStyle(sheet, style);
-            EXPECT_EQ(style, theWallpaperChanger.GetDisplayStyle());
-        }
-        // A new path shown afterwards leaves the list at the style applied.
-        g_file = plain;
-        Click(sheet, IDC_BROWSE_NORMAL);
-        EXPECT_EQ(plain, Field(sheet, IDC_NORMAL_WALLPAPER));
-        EXPECT_EQ(DISPLAY_STYLE_STRETCH, ListedStyle(sheet));
-
-        // A style that cannot be applied: the message over the sheet, and
-        // the list shows what the engine reports, not the failed choice.
-        theWallpaperChanger.Attach(nullptr);
-        m_seen.clear();
-        m_owners.clear();
-        PickStyle(sheet, DISPLAY_STYLE_CENTER);
-        ASSERT_EQ(1u, m_seen.size());
-        EXPECT_EQ("Unable to change display style", m_seen[0].text);
-        EXPECT_EQ(sheet, m_owners[0]);
-        EXPECT_EQ(-1, ListedStyle(sheet));
-        theWallpaperChanger.Attach(m_shell);
-    }});
 }
 
 TEST_F(DesktopInformation, ColourIsAppliedStoredRedFirstAndShownInTheSwatch)
@@ -280,41 +245,34 @@ TEST_F(DesktopInformation, ColourIsAppliedStoredRedFirstAndShownInTheSwatch)
         COLORREF colour;
         const char* stored;
     } colours[] = {{RGB(255, 255, 255), "255 255 255"}, {RGB(255, 0, 0), "255 0 0"}, {RGB(0, 0, 255), "0 0 255"}};
-    // The swatch's middle and its black frame, on the page and on the screen.
-    auto swatchPixels = [](HWND sheet, COLORREF* printed, COLORREF* frame, COLORREF* screen) {
+    const INT element = COLOR_BACKGROUND;
+    COLORREF previous = RGB(0, 128, 128);
+    SetSysColors(1, &element, &previous);
+    Run({[&](HWND sheet) {
+        // The swatch's middle and its black frame, on the page and on the screen.
         const HWND page = Page(sheet);
         RECT swatch{};
         GetWindowRect(GetDlgItem(page, IDC_COLOR_SWATCH), &swatch);
-        const POINT middle{(swatch.left + swatch.right) / 2, (swatch.top + swatch.bottom) / 2};
-        POINT inPage = middle, edge{swatch.left, swatch.top};
-        ScreenToClient(page, &inPage);
-        ScreenToClient(page, &edge);
-        const PrintedClient printout(page, RGB(1, 2, 3));
-        *printed = printout.At(inPage.x, inPage.y);
-        *frame = printout.At(edge.x, edge.y);
-        // The screen catches up with the window's drawing when it does.
-        const HDC screenDC = GetDC(nullptr);
-        WaitFor([&] { return (*screen = GetPixel(screenDC, middle.x, middle.y)) == *printed; }, 2000);
-        ReleaseDC(nullptr, screenDC);
-    };
-    const INT element = COLOR_BACKGROUND;
-    const COLORREF start = RGB(0, 128, 128);
-    SetSysColors(1, &element, &start);
-    Run({[&](HWND sheet) {
-        COLORREF previous = start;
+        const POINT onScreen{(swatch.left + swatch.right) / 2, (swatch.top + swatch.bottom) / 2};
+        POINT middle = onScreen;
+        ScreenToClient(page, &middle);
+        MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&swatch), 2);
+        const HDC screen = GetDC(nullptr);
         for (const auto& c : colours) {
             g_colour = c.colour;
             Click(sheet, IDC_CHANGE_COLOR);
             EXPECT_EQ(previous, g_preselected) << c.stored;
             EXPECT_EQ(c.colour, GetSysColor(COLOR_BACKGROUND)) << c.stored;
             EXPECT_EQ(c.stored, GetRegString(HKEY_CURRENT_USER, kColorsKey, "Background").value_or("")) << c.stored;
-            COLORREF printed = 0, frame = 0, screen = 0;
-            swatchPixels(sheet, &printed, &frame, &screen);
-            EXPECT_EQ(c.colour, printed) << c.stored;
-            EXPECT_EQ(RGB(1, 2, 3), frame) << "the page paints inside the frame only";
-            EXPECT_EQ(c.colour, screen) << c.stored;
+            const PrintedClient printed(page, RGB(1, 2, 3));
+            EXPECT_EQ(c.colour, printed.At(middle.x, middle.y)) << c.stored;
+            EXPECT_EQ(RGB(1, 2, 3), printed.At(swatch.left, swatch.top)) << "the page paints inside the frame only";
+            // The screen catches up with the window's drawing when it does.
+            EXPECT_TRUE(WaitFor([&] { return GetPixel(screen, onScreen.x, onScreen.y) == c.colour; }, 2000))
+                << c.stored;
             previous = c.colour;
         }
+        ReleaseDC(nullptr, screen);
         // A colour the system refuses is not stored.
         ASSERT_TRUE(PatchImport("SetSysColors", reinterpret_cast<void*>(RefuseSysColors), &g_setSysColors));
         g_colour = RGB(10, 20, 30);

@@ -1,8 +1,8 @@
-// The fixture of the sheet tests that open the settings sheet as the
-// program does: the hidden main dialog of this process with its tray icon,
-// an empty application key, and every message box or common dialog recorded
-// with its owner and answered through Answer; and a JPEG of one colour
-// written by the decoder the program links.
+// The fixture of the tests that drive the program's hidden main dialog in
+// this process (and the settings sheet it opens): the dialog with its tray
+// icon, an empty application key, and every message box or common dialog
+// recorded with its owner and answered through Answer; and a JPEG of one
+// colour written by the decoder the program links.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -31,7 +31,8 @@ inline bool WriteJpeg(const std::string& path, int width = 16, int height = 16, 
     return ok;
 }
 
-class MainDialogSheet : public ::testing::Test {
+template <class Dialog = CTapestrixDlg>
+class MainDialogFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -49,9 +50,11 @@ protected:
     }
     void TearDown() override
     {
-        m_dlg.RemoveTrayIcon();
-        m_dlg.DestroyWindow();
-        MSG quit;
+        if (m_dlg.GetSafeHwnd()) {
+            m_dlg.RemoveTrayIcon();
+            m_dlg.DestroyWindow();
+        }
+        MSG quit;   // posted as the main window went
         PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
         m_app.m_pMainWnd = nullptr;
     }
@@ -62,13 +65,19 @@ protected:
     {
         PlayInSheet(std::move(steps), [this] { SendMessageA(m_dlg.GetSafeHwnd(), WM_COMMAND, ID_OPEN_SETTINGS, 0); });
     }
+    void Send(UINT message, WPARAM wParam, LPARAM lParam = 0)
+    {
+        SendMessageA(m_dlg.GetSafeHwnd(), message, wParam, lParam);
+    }
 
     AppRegistryScope m_registry;
     CWinApp m_app{"Tapestrix"};
-    CTapestrixDlg m_dlg;
+    Dialog m_dlg;
     DialogAnswerer m_answerer;
     std::vector<DialogSeen> m_seen;
     std::vector<HWND> m_owners;
 };
+
+using MainDialogSheet = MainDialogFixture<>;
 
 }  // namespace tpx::test

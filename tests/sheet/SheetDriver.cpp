@@ -16,7 +16,6 @@ struct Driver {
     std::vector<SheetStep> steps;
     size_t next = 0;
     bool busy = false;   // a step that waits pumps this timer's ticks too
-    bool closed = false;
 };
 Driver* g_driver;
 
@@ -24,17 +23,15 @@ void CALLBACK DriverTick(HWND, UINT, UINT_PTR, DWORD)
 {
     Driver* d = g_driver;
     const std::vector<HWND> sheets = OpenSheets();
-    if (!d || d->busy || d->closed || sheets.empty())
+    if (!d || d->busy || sheets.empty() || d->next > d->steps.size())
         return;
-    if (d->next < d->steps.size()) {
-        d->busy = true;
-        SheetStep step = d->steps[d->next++];
-        step(sheets.front());
-        d->busy = false;
-    } else {
-        d->closed = true;
+    d->busy = true;
+    if (d->next < d->steps.size())
+        d->steps[d->next](sheets.front());
+    else   // once
         PostMessageA(sheets.front(), WM_CLOSE, 0, 0);
-    }
+    ++d->next;
+    d->busy = false;
 }
 
 }  // namespace
@@ -86,8 +83,8 @@ bool PlayInSheet(std::vector<SheetStep> steps, const std::function<void()>& open
     open();
     KillTimer(nullptr, timer);
     g_driver = nullptr;
-    EXPECT_EQ(driver.steps.size(), driver.next) << "the sheet closed before its steps ran";
-    return driver.steps.size() == driver.next;
+    EXPECT_LE(driver.steps.size(), driver.next) << "the sheet closed before its steps ran";
+    return driver.steps.size() <= driver.next;
 }
 
 PrintedClient::PrintedClient(HWND window, COLORREF background)
@@ -114,19 +111,12 @@ PrintedClient::~PrintedClient()
     DeleteDC(m_dc);
 }
 
-int PrintedClient::CountInRow(int y, int x0, int x1, COLORREF colour) const
-{
-    int n = 0;
-    for (int x = x0; x < x1; ++x)
-        n += At(x, y) == colour;
-    return n;
-}
-
 int PrintedClient::Count(const RECT& r, COLORREF colour) const
 {
     int n = 0;
     for (int y = r.top; y < r.bottom; ++y)
-        n += CountInRow(y, r.left, r.right, colour);
+        for (int x = r.left; x < r.right; ++x)
+            n += At(x, y) == colour;
     return n;
 }
 

@@ -39,9 +39,10 @@ public:
     PrintedClient& operator=(const PrintedClient&) = delete;
 
     COLORREF At(int x, int y) const { return GetPixel(m_dc, x, y); }
-    // How many pixels of row y between x0 and x1 (excluded) have `colour`.
-    int CountInRow(int y, int x0, int x1, COLORREF colour) const;
+    // How many pixels of the rectangle, or of row y between x0 and x1
+    // (excluded), have `colour`.
     int Count(const RECT& r, COLORREF colour) const;
+    int CountInRow(int y, int x0, int x1, COLORREF colour) const { return Count(RECT{x0, y, x1, y + 1}, colour); }
     int width = 0, height = 0;
 
 private:

@@ -1,7 +1,7 @@
 // The settings sheet opened by the main dialog in this process, driven from
 // inside its own modal loop (a thread timer plays one step per tick): its
-// window and buttons, the tray icon while it is open, the remembered page,
-// Enter, and the Options page's loading, writes, timer and range check.
+// window and buttons, the tray icon while it is open, Enter, and the Options
+// page's controls, writes, timer and range check.
 #include <gtest/gtest.h>
 
 #include "MainDialogSheet.h"
@@ -9,15 +9,12 @@
 #include <shlobj.h>
 #include <commctrl.h>
 
-#include <functional>
+#include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "app/TapestrixDlg.h"
 #include "engine/WallpaperChanger.h"
-#include "framework/App.h"
-#include "res/resource.h"
-#include "settings/Settings.h"
 
 using namespace tpx::test;
 
@@ -25,10 +22,8 @@ CWallpaperChanger theWallpaperChanger;
 
 namespace {
 
-// ---------------------------------------------------------------- timer calls
 // The engine is linked into this program: its timer calls on the main
 // dialog go through this program's import table, where these recorders sit.
-
 HWND g_timerOwner;
 std::vector<std::string> g_timerLog;
 decltype(&SetTimer) g_setTimer;
@@ -48,75 +43,58 @@ BOOL WINAPI RecordKillTimer(HWND hwnd, UINT_PTR id)
     return g_killTimer(hwnd, id);
 }
 
-bool InstallTimerRecorders()
-{
-    return g_setTimer ||
-           (PatchImport("SetTimer", reinterpret_cast<void*>(RecordSetTimer), &g_setTimer) &&
-            PatchImport("KillTimer", reinterpret_cast<void*>(RecordKillTimer), &g_killTimer));
-}
-
-// ---------------------------------------------------------------- the sheet
-
-HWND Options(HWND sheet)
-{
-    return PageOf(sheet, 3);
-}
-
 class SettingsSheet : public MainDialogSheet {
 protected:
     static void SetUpTestSuite()
     {
-        ASSERT_TRUE(InstallTimerRecorders());
+        ASSERT_TRUE(PatchImport("SetTimer", reinterpret_cast<void*>(RecordSetTimer), &g_setTimer));
+        ASSERT_TRUE(PatchImport("KillTimer", reinterpret_cast<void*>(RecordKillTimer), &g_killTimer));
         theWallpaperChanger.Initialize();
     }
     void SetUp() override
     {
         MainDialogSheet::SetUp();
         g_timerOwner = m_dlg.GetSafeHwnd();
-        g_timerLog.clear();
-    }
-    void TearDown() override
-    {
-        g_timerOwner = nullptr;
-        MainDialogSheet::TearDown();
-    }
-    static SheetStep ToOptions()
-    {
-        return [](HWND sheet) { ASSERT_TRUE(SendMessageA(sheet, PSM_SETCURSEL, 3, 0)); };
     }
 };
 
 }  // namespace
 
-TEST_F(SettingsSheet, OpensAloneWithItsTabsAndOnlyHelpTopicsWhileTheIconIsAway)
+TEST_F(SettingsSheet, OpensAloneWithItsTabsAndOnlyHelpTopicsAndTakesNoEnter)
 {
     const HWND main = m_dlg.GetSafeHwnd();
+    // No help file beside this program: the sheet says so over itself.
+    const FileSetAside away(ExeDir() + "\\Tapestrix.chm");
+    // Enter in a field or on a button neither closes the sheet nor clicks.
+    auto enterOn = [](int id) {
+        return [id](HWND sheet) {
+            EXPECT_NE(0, SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0)) << "closed";
+            SendMessageA(sheet, PSM_SETCURSEL, 3, 0);
+            const HWND target =
+                id ? GetDlgItem(PageOf(sheet, 3), id) : FindWindowExA(sheet, nullptr, "Button", "Help Topics");
+            SetFocus(target);
+            PostMessageA(target, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+            PostMessageA(target, WM_KEYUP, VK_RETURN, 0xC01C0001);
+        };
+    };
     Run({[&](HWND sheet) {
-        EXPECT_EQ(nullptr, GetParent(sheet));
         EXPECT_EQ(nullptr, GetWindow(sheet, GW_OWNER));
         EXPECT_TRUE(GetWindowLongA(sheet, GWL_EXSTYLE) & WS_EX_APPWINDOW);
         EXPECT_EQ("Tapestrix - Weaving pictures into your desktop", TextOf(sheet));
         EXPECT_EQ(0, ActivePageIndex(sheet));   // nothing remembered: About
-
         const HWND tab = PropSheet_GetTabControl(sheet);
         ASSERT_EQ(4, TabCtrl_GetItemCount(tab));
-        RECT first{};
+        RECT first{}, item{};
         TabCtrl_GetItemRect(tab, 0, &first);
         EXPECT_GE(first.right - first.left, 130);   // or as the longest title needs
-        for (int i = 0; i < 4; ++i) {
-            RECT item{};
-            TabCtrl_GetItemRect(tab, i, &item);
-            EXPECT_EQ(first.right - first.left, item.right - item.left) << i;
-            EXPECT_EQ(30, item.bottom - item.top) << i;
-        }
+        for (int i = 0; i < 4 && TabCtrl_GetItemRect(tab, i, &item); ++i)
+            EXPECT_TRUE(item.right - item.left == first.right - first.left && item.bottom - item.top == 30) << i;
 
         // The standard row is hidden; "Help Topics" stands by the Help place.
         HWND help = nullptr, topics = nullptr;
         for (HWND child = GetWindow(sheet, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
             const int id = GetDlgCtrlID(child);
-            if (id == IDOK || id == IDCANCEL || id == 0x3021) {
-                EXPECT_FALSE(IsWindowVisible(child)) << id;
-            }
+            EXPECT_FALSE((id == IDOK || id == IDCANCEL || id == 0x3021) && IsWindowVisible(child)) << id;
             if (id == IDHELP)
                 (TextOf(child) == "Help Topics" ? topics : help) = child;
         }
@@ -126,79 +104,22 @@ TEST_F(SettingsSheet, OpensAloneWithItsTabsAndOnlyHelpTopicsWhileTheIconIsAway)
         RECT h{}, t{};
         GetWindowRect(help, &h);
         GetWindowRect(topics, &t);
-        EXPECT_EQ(h.left - 42, t.left);
-        EXPECT_EQ(h.right - 14, t.right);
-        EXPECT_EQ(h.top, t.top);
-        EXPECT_EQ(h.bottom, t.bottom);
+        const RECT beside{h.left - 42, h.top, h.right - 14, h.bottom};
+        EXPECT_TRUE(EqualRect(&beside, &t));
 
         EXPECT_FALSE(TrayHasIcon(main, 0));
-        // The command again while it is open: no second sheet.
         SendMessageA(main, WM_COMMAND, ID_OPEN_SETTINGS, 0);
-        EXPECT_EQ(1u, OpenSheets().size());
-
-        // No help file beside this program: the sheet says so over itself.
-        const FileSetAside away(ExeDir() + "\\Tapestrix.chm");
-        ASSERT_FALSE(FileExists(ExeDir() + "\\Tapestrix.chm"));
-        EXPECT_TRUE(m_seen.empty());
+        EXPECT_EQ(1u, OpenSheets().size()) << "a second sheet";
         SendMessageA(topics, BM_CLICK, 0, 0);
         ASSERT_EQ(1u, m_seen.size());
         EXPECT_EQ("Unable to launch help file", m_seen[0].text);
         EXPECT_EQ("Tapestrix", m_seen[0].caption);
         EXPECT_EQ(sheet, m_owners[0]);
-    }});
-    EXPECT_TRUE(OpenSheets().empty());
+    },
+         enterOn(IDC_AUTO_CHANGE_TIMER), enterOn(0), enterOn(IDC_HIDE_ITEM_TIMER)});
+    EXPECT_EQ(1u, m_seen.size());
     EXPECT_TRUE(TrayHasIcon(main, 0));
-}
-
-TEST_F(SettingsSheet, EnterInAFieldOrOnAButtonDoesNothing)
-{
-    m_registry.Set("CurrentActivePage", 3);
-    auto enterOn = [](auto control) {
-        return [control](HWND sheet) {
-            HWND target = control(sheet);
-            SetFocus(target);
-            PostMessageA(target, WM_KEYDOWN, VK_RETURN, 0x001C0001);
-            PostMessageA(target, WM_KEYUP, VK_RETURN, 0xC01C0001);
-        };
-    };
-    auto stillOpen = [](HWND sheet) {
-        EXPECT_TRUE(IsWindowVisible(sheet));
-        EXPECT_NE(0, SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
-    };
-    Run({enterOn([](HWND sheet) { return GetDlgItem(Options(sheet), IDC_AUTO_CHANGE_TIMER); }), stillOpen,
-         enterOn([](HWND sheet) { return FindWindowExA(sheet, nullptr, "Button", "Help Topics"); }), stillOpen});
-    EXPECT_TRUE(m_seen.empty()) << m_seen[0].text;   // the help file was not asked for
-}
-
-TEST_F(SettingsSheet, OptionsShowWhatTheProgramUsesStoreNothingButThePageAndOpenAgain)
-{
-    Run({ToOptions(), [](HWND sheet) {
-        const HWND page = Options(sheet);
-        auto checked = [&](int id) { return IsDlgButtonChecked(page, id) == BST_CHECKED; };
-        // With nothing stored: the settings table's defaults, which the
-        // program itself uses (manual, three and thirty seconds).
-        EXPECT_EQ(SELECTION_MANUAL, AppSetting::Selection.number);
-        for (const auto& [id, mode] : {std::pair{IDC_MANUAL, SELECTION_MANUAL}, {IDC_RANDOM, SELECTION_RANDOM},
-                                       {IDC_SEQUENTIAL, SELECTION_SEQUENTIAL}})
-            EXPECT_EQ(mode == AppSetting::Selection.number, checked(id)) << id;
-        const std::pair<int, const CAppSetting*> flags[] = {
-            {IDC_MINIMIZE_ON_STARTUP, &AppSetting::MinimizeOnStartup}, {IDC_SOUND_EFFECTS, &AppSetting::TurnOnSoundEffects},
-            {IDC_MINIMIZE_ALL_WINDOWS, &AppSetting::MinimizeAllWindows}, {IDC_CONVERT_TO_BMP, &AppSetting::ConvertToBmp},
-            {IDC_HIDE_DESKTOP_ITEMS, &AppSetting::HideDesktopItems}, {IDC_AUTO_CHANGE, &AppSetting::EnableAutoChange}};
-        for (const auto& [id, setting] : flags)
-            EXPECT_EQ(setting->number != 0, checked(id)) << id;
-        EXPECT_EQ(theWallpaperChanger.IsActiveDesktopEnabled() != FALSE, checked(IDC_ACTIVE_DESKTOP));
-        EXPECT_EQ("3", TextOf(GetDlgItem(page, IDC_HIDE_ITEM_TIMER)));
-        EXPECT_EQ("30", TextOf(GetDlgItem(page, IDC_AUTO_CHANGE_TIMER)));
-        EXPECT_EQ(std::to_string(AppSetting::HideItemTimer.number), TextOf(GetDlgItem(page, IDC_HIDE_ITEM_TIMER)));
-        EXPECT_EQ(std::to_string(AppSetting::AutoChangeTimer.number), TextOf(GetDlgItem(page, IDC_AUTO_CHANGE_TIMER)));
-        const HWND list = GetDlgItem(page, IDC_AUTO_CHANGE_SELECTION);
-        EXPECT_EQ(2, SendMessageA(list, CB_GETCOUNT, 0, 0));
-        EXPECT_EQ(static_cast<LRESULT>(AppSetting::AutoChangeSelection.number), SendMessageA(list, CB_GETCURSEL, 0, 0));
-        EXPECT_EQ("Randomly", TextOf(list));
-        for (int id : {IDC_HIDE_ITEM_TIMER, IDC_AUTO_CHANGE_TIMER, IDC_AUTO_CHANGE_SELECTION})
-            EXPECT_TRUE(IsWindowEnabled(GetDlgItem(page, id))) << id;
-    }});
+    // Opening every page stored nothing but the page shown.
     HKEY key = nullptr;
     DWORD values = 0;
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_CURRENT_USER, kAppKey, 0, KEY_READ, &key));
@@ -206,171 +127,147 @@ TEST_F(SettingsSheet, OptionsShowWhatTheProgramUsesStoreNothingButThePageAndOpen
                      nullptr);
     RegCloseKey(key);
     EXPECT_EQ(1u, values);
-    EXPECT_EQ(3u, GetRegDword(HKEY_CURRENT_USER, kAppKey, "CurrentActivePage"));
-    EXPECT_TRUE(m_seen.empty());
-    // The page left last is the page shown next time.
-    Run({[](HWND sheet) { EXPECT_EQ(3, ActivePageIndex(sheet)); }});
 }
 
-TEST_F(SettingsSheet, AutoChangeRunsEveryThirtySecondsOrTheTypedSecondsNeverOutOfBounds)
+TEST_F(SettingsSheet, EachOptionShowsWhatTheProgramDoesIsStoredAtOnceAndShownAgain)
 {
     m_registry.Set("CurrentActivePage", 3);
-    // Cut to the field's six digits; a minus sign is no number of seconds;
-    // a text the program sets past the limit saturates.
-    const struct {
-        const char* text;
-        bool paste;
-        DWORD stored;
-        const char* timer;
-    } inputs[] = {{"-5", true, 0, "Set(101,1000)"},
-                  {"123456789012", true, 123456, "Set(101,123456000)"},
-                  {"99999999999", false, 2147483, "Set(101,2147483000)"}};
-    Run({[&](HWND sheet) {
-        const HWND page = Options(sheet);
-        const HWND field = GetDlgItem(page, IDC_AUTO_CHANGE_TIMER);
-        const HWND box = GetDlgItem(page, IDC_AUTO_CHANGE);
-        auto stored = [] { return GetRegDword(HKEY_CURRENT_USER, kAppKey, "AutoChangeTimer"); };
-        // Nothing stored yet: every thirty seconds.
-        SendMessageA(box, BM_CLICK, 0, 0);
-        SendMessageA(box, BM_CLICK, 0, 0);
-        EXPECT_EQ((std::vector<std::string>{"Set(101,30000)", "Kill(101)"}), g_timerLog);
-
-        // Typed digit by digit, stored digit by digit.
-        SetWindowTextA(field, "");
-        EXPECT_EQ(0u, stored());
-        for (auto [key, value] : {std::pair{'1', 1u}, {'2', 12u}, {'0', 120u}}) {
-            SendMessageA(field, WM_CHAR, static_cast<WPARAM>(key), 0);
-            EXPECT_EQ(value, stored());
-        }
-        // Checking the box starts the timer with what is stored, clearing it
-        // kills it; the mode and period are locked while it runs.
-        g_timerLog.clear();
-        SendMessageA(box, BM_CLICK, 0, 0);
-        EXPECT_EQ(1u, GetRegDword(HKEY_CURRENT_USER, kAppKey, "EnableAutoChange"));
-        EXPECT_FALSE(IsWindowEnabled(field));
-        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(page, IDC_AUTO_CHANGE_SELECTION)));
-        SendMessageA(box, BM_CLICK, 0, 0);
-        EXPECT_EQ(0u, GetRegDword(HKEY_CURRENT_USER, kAppKey, "EnableAutoChange"));
-        EXPECT_TRUE(IsWindowEnabled(field));
-        EXPECT_EQ((std::vector<std::string>{"Set(101,120000)", "Kill(101)"}), g_timerLog);
-
-        for (const auto& input : inputs) {
-            if (input.paste) {
-                SendMessageA(field, EM_SETSEL, 0, -1);
-                ASSERT_TRUE(CopyToClipboard(sheet, input.text));
-                SendMessageA(field, WM_PASTE, 0, 0);
-            } else {
-                SetWindowTextA(field, input.text);
-            }
-            EXPECT_EQ(input.stored, stored()) << input.text;
-            g_timerLog.clear();
-            SendMessageA(box, BM_CLICK, 0, 0);
-            SendMessageA(box, BM_CLICK, 0, 0);
-            EXPECT_EQ((std::vector<std::string>{input.timer, "Kill(101)"}), g_timerLog) << input.text;
-        }
-        SetWindowTextA(field, "7");   // leaves the page valid
-    }});
-}
-
-TEST_F(SettingsSheet, LeavingOptionsWithANumberOutOfRangeIsRefused)
-{
-    m_registry.Set("CurrentActivePage", 3);
-    const struct {
-        int id;
-        const char* text;
-        const char* message;
-    } cases[] = {{IDC_HIDE_ITEM_TIMER, "0", "Please enter a whole number from 1 to 10."},
-                 {IDC_HIDE_ITEM_TIMER, "11", "Please enter a whole number from 1 to 10."},
-                 {IDC_AUTO_CHANGE_TIMER, "0", "Please enter a whole number from 1 to 999999."},
-                 {IDC_AUTO_CHANGE_TIMER, "", "Please enter a whole number."}};
-    std::vector<SheetStep> steps;
-    for (const auto& c : cases)
-        steps.push_back([&](HWND sheet) {
-            const HWND field = GetDlgItem(Options(sheet), c.id);
-            SetWindowTextA(field, c.text);
-            m_seen.clear();
-            EXPECT_FALSE(SendMessageA(sheet, PSM_SETCURSEL, 0, 0)) << c.text;
-            EXPECT_EQ(3, ActivePageIndex(sheet));
-            ASSERT_EQ(1u, m_seen.size()) << c.text;
-            EXPECT_EQ("Tapestrix", m_seen[0].caption);
-            EXPECT_EQ(c.message, m_seen[0].text);
-            EXPECT_EQ(field, GetFocus());
-            SetWindowTextA(field, "5");
-        });
-    steps.push_back([&](HWND sheet) {
-        // Stored as typed, before any check.
-        SetWindowTextA(GetDlgItem(Options(sheet), IDC_HIDE_ITEM_TIMER), "0");
-        EXPECT_EQ(0u, GetRegDword(HKEY_CURRENT_USER, kAppKey, "HideItemTimer"));
-        SetWindowTextA(GetDlgItem(Options(sheet), IDC_HIDE_ITEM_TIMER), "5");
-        m_seen.clear();
-        EXPECT_TRUE(SendMessageA(sheet, PSM_SETCURSEL, 0, 0));
-        EXPECT_TRUE(m_seen.empty());
-    });
-    Run(steps);
-}
-
-TEST_F(SettingsSheet, EveryChoiceShowsWhatTheProgramDoesAndIsStoredOrAppliedAtOnce)
-{
-    m_registry.Set("CurrentActivePage", 3);
-    // Other flags than 0 and 1: the engine hides the desktop items only for
-    // 1 and takes any other set flag as on.  Out-of-range periods stored
-    // earlier do not stop the sheet from opening without a word.
+    // A flag shows what the engine makes of it: only 1 hides the desktop
+    // items, any other non-zero flag is on; nothing stored, the default.
     const struct {
         const char* name;
         int id;
-        DWORD stored;
+        std::optional<DWORD> stored;
         bool shown;
         DWORD afterClick;
-    } flags[] = {{"HideDesktopItems", IDC_HIDE_DESKTOP_ITEMS, 2, false, 1},
+    } boxes[] = {{"HideDesktopItems", IDC_HIDE_DESKTOP_ITEMS, 2, false, 1},
                  {"MinimizeOnStartup", IDC_MINIMIZE_ON_STARTUP, 7, true, 0},
                  {"TurnOnSoundEffects", IDC_SOUND_EFFECTS, 0xFFFFFFFF, true, 0},
-                 {"MinimizeAllWindows", IDC_MINIMIZE_ALL_WINDOWS, 1, true, 0},
-                 {"ConvertToBmp", IDC_CONVERT_TO_BMP, 0, false, 1}};
-    for (const auto& f : flags)
-        m_registry.Set(f.name, f.stored);
-    m_registry.Set("HideItemTimer", 50);
-    m_registry.Set("AutoChangeTimer", 0);
-    const std::pair<int, DWORD> radios[] = {{IDC_MANUAL, 0}, {IDC_SEQUENTIAL, 2}, {IDC_RANDOM, 1}};
+                 {"MinimizeAllWindows", IDC_MINIMIZE_ALL_WINDOWS, std::nullopt, false, 1},
+                 {"ConvertToBmp", IDC_CONVERT_TO_BMP, 1, true, 0}};
+    for (const auto& b : boxes)
+        if (b.stored)
+            m_registry.Set(b.name, *b.stored);
+    m_registry.Set("HideItemTimer", 50);   // out of range, yet shown without a word
+    auto checked = [](HWND sheet, int id) { return IsDlgButtonChecked(PageOf(sheet, 3), id) == BST_CHECKED; };
+    auto list = [](HWND sheet) { return GetDlgItem(PageOf(sheet, 3), IDC_AUTO_CHANGE_SELECTION); };
     IActiveDesktop* shell = nullptr;
     ASSERT_EQ(S_OK, CoCreateInstance(CLSID_ActiveDesktop, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveDesktop,
                                      reinterpret_cast<void**>(&shell)));
     Run({[&](HWND sheet) {
-        const HWND page = Options(sheet);
-        EXPECT_TRUE(m_seen.empty()) << m_seen[0].text;
-        for (const auto& f : flags) {
-            const HWND box = GetDlgItem(page, f.id);
-            EXPECT_EQ(f.shown, SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED) << f.name;
-            SendMessageA(box, BM_CLICK, 0, 0);
-            EXPECT_EQ(f.afterClick, GetRegDword(HKEY_CURRENT_USER, kAppKey, f.name)) << f.name;
+        const HWND page = PageOf(sheet, 3);
+        for (const auto& b : boxes) {
+            EXPECT_EQ(b.shown, checked(sheet, b.id)) << b.name;
+            SendDlgItemMessageA(page, b.id, BM_CLICK, 0, 0);
+            EXPECT_EQ(b.afterClick, GetRegDword(HKEY_CURRENT_USER, kAppKey, b.name)) << b.name;
         }
-        for (const auto& r : radios) {
-            SendDlgItemMessageA(page, r.first, BM_CLICK, 0, 0);
-            EXPECT_EQ(r.second, GetRegDword(HKEY_CURRENT_USER, kAppKey, "Selection")) << r.first;
+        EXPECT_EQ("50", TextOf(GetDlgItem(page, IDC_HIDE_ITEM_TIMER)));
+        EXPECT_EQ("30", TextOf(GetDlgItem(page, IDC_AUTO_CHANGE_TIMER)));
+        EXPECT_TRUE(checked(sheet, IDC_MANUAL));
+        for (const auto& [id, mode] : {std::pair{IDC_SEQUENTIAL, 2u}, {IDC_RANDOM, 1u}}) {
+            SendDlgItemMessageA(page, id, BM_CLICK, 0, 0);
+            EXPECT_EQ(mode, GetRegDword(HKEY_CURRENT_USER, kAppKey, "Selection")) << id;
         }
         // The list as the user leaves it: the selection, then its notice.
-        const HWND list = GetDlgItem(page, IDC_AUTO_CHANGE_SELECTION);
-        for (int index : {1, 0}) {
-            SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-            SendMessageA(page, WM_COMMAND, MAKEWPARAM(IDC_AUTO_CHANGE_SELECTION, CBN_SELCHANGE),
-                         reinterpret_cast<LPARAM>(list));
-            EXPECT_EQ(static_cast<DWORD>(index), GetRegDword(HKEY_CURRENT_USER, kAppKey, "AutoChangeSelection"));
-        }
+        EXPECT_EQ("Randomly", TextOf(list(sheet)));
+        SendMessageA(list(sheet), CB_SETCURSEL, 1, 0);
+        SendMessageA(page, WM_COMMAND, MAKEWPARAM(IDC_AUTO_CHANGE_SELECTION, CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(list(sheet)));
+        EXPECT_EQ(1u, GetRegDword(HKEY_CURRENT_USER, kAppKey, "AutoChangeSelection"));
 
-        // Active Desktop is the shell's state, switched there and back.
+        // Active Desktop is the shell's state, switched there and back;
+        // without the shell's object, the message and the box as clicked.
         const HWND box = GetDlgItem(page, IDC_ACTIVE_DESKTOP);
         const BOOL was = theWallpaperChanger.IsActiveDesktopEnabled();
+        EXPECT_EQ(was != FALSE, checked(sheet, IDC_ACTIVE_DESKTOP));
         SendMessageA(box, BM_CLICK, 0, 0);
         EXPECT_NE(was, theWallpaperChanger.IsActiveDesktopEnabled());
         SendMessageA(box, BM_CLICK, 0, 0);
         EXPECT_EQ(was, theWallpaperChanger.IsActiveDesktopEnabled());
-        EXPECT_TRUE(m_seen.empty());
-        // Without the shell's object: the message, and the box as clicked.
+        EXPECT_TRUE(m_seen.empty()) << m_seen[0].text;
         theWallpaperChanger.Attach(nullptr);
         SendMessageA(box, BM_CLICK, 0, 0);
         ASSERT_EQ(1u, m_seen.size());
         EXPECT_EQ("Unable to enable / disable active desktop", m_seen[0].text);
-        EXPECT_EQ(was ? BST_UNCHECKED : BST_CHECKED, SendMessageA(box, BM_GETCHECK, 0, 0));
+        EXPECT_EQ(was == FALSE, checked(sheet, IDC_ACTIVE_DESKTOP));
         theWallpaperChanger.Attach(shell);
     }});
     shell->Release();
+    Run({[&](HWND sheet) {
+        for (const auto& b : boxes)
+            EXPECT_EQ(b.afterClick != 0, checked(sheet, b.id)) << b.name << " shown again";
+        EXPECT_TRUE(checked(sheet, IDC_RANDOM));
+        EXPECT_EQ(1, SendMessageA(list(sheet), CB_GETCURSEL, 0, 0));
+    }});
+}
+
+TEST_F(SettingsSheet, TypedSecondsAreStoredAtOnceRunTheAutoChangeAndOutOfRangeKeepThePage)
+{
+    m_registry.Set("CurrentActivePage", 3);
+    // Typed key by key; pasted, cut to the field's six digits (a minus sign
+    // is no number of seconds); set by the program past the limit, which
+    // saturates.  Nothing stored: every thirty seconds.
+    enum How { kNothing, kTyped, kPasted, kSet };
+    const struct {
+        How how;
+        const char* text;
+        DWORD stored;
+        const char* timer;
+    } inputs[] = {{kNothing, "", 0, "Set(101,30000)"},
+                  {kTyped, "120", 120, "Set(101,120000)"},
+                  {kPasted, "-5", 0, "Set(101,1000)"},
+                  {kPasted, "123456789012", 123456, "Set(101,123456000)"},
+                  {kSet, "99999999999", 2147483, "Set(101,2147483000)"}};
+    const struct {
+        int id;
+        const char* text;
+        const char* message;   // null: the page may be left
+    } ranges[] = {{IDC_HIDE_ITEM_TIMER, "0", "Please enter a whole number from 1 to 10."},
+                  {IDC_HIDE_ITEM_TIMER, "11", "Please enter a whole number from 1 to 10."},
+                  {IDC_AUTO_CHANGE_TIMER, "0", "Please enter a whole number from 1 to 999999."},
+                  {IDC_AUTO_CHANGE_TIMER, "", "Please enter a whole number."},
+                  {IDC_HIDE_ITEM_TIMER, "5", nullptr}};
+    Run({[&](HWND sheet) {
+        const HWND page = PageOf(sheet, 3);
+        const HWND field = GetDlgItem(page, IDC_AUTO_CHANGE_TIMER), box = GetDlgItem(page, IDC_AUTO_CHANGE);
+        for (const auto& input : inputs) {
+            SendMessageA(field, EM_SETSEL, 0, -1);
+            if (input.how == kTyped)
+                for (const char* key = input.text; *key; ++key)
+                    SendMessageA(field, WM_CHAR, static_cast<WPARAM>(*key), 0);
+            if (input.how == kPasted && CopyToClipboard(sheet, input.text))
+                SendMessageA(field, WM_PASTE, 0, 0);
+            if (input.how == kSet)
+                SetWindowTextA(field, input.text);
+            EXPECT_EQ(input.how == kNothing ? std::nullopt : std::optional<DWORD>(input.stored),
+                      GetRegDword(HKEY_CURRENT_USER, kAppKey, "AutoChangeTimer")) << input.text;
+            // Checking the box starts the timer with what is stored and locks
+            // the period and the mode; clearing it kills the timer.
+            g_timerLog.clear();
+            SendMessageA(box, BM_CLICK, 0, 0);
+            EXPECT_EQ(1u, GetRegDword(HKEY_CURRENT_USER, kAppKey, "EnableAutoChange"));
+            EXPECT_FALSE(IsWindowEnabled(field) || IsWindowEnabled(GetDlgItem(page, IDC_AUTO_CHANGE_SELECTION)));
+            SendMessageA(box, BM_CLICK, 0, 0);
+            EXPECT_EQ(0u, GetRegDword(HKEY_CURRENT_USER, kAppKey, "EnableAutoChange"));
+            EXPECT_TRUE(IsWindowEnabled(field));
+            EXPECT_EQ((std::vector<std::string>{input.timer, "Kill(101)"}), g_timerLog) << input.text;
+        }
+        // Stored as typed, yet the page is not left with a number out of range.
+        SetWindowTextA(field, "7");
+        for (const auto& c : ranges) {
+            SetWindowTextA(GetDlgItem(page, c.id), c.text);
+            const char* name = c.id == IDC_HIDE_ITEM_TIMER ? "HideItemTimer" : "AutoChangeTimer";
+            EXPECT_EQ(DWORD(atoi(c.text)), GetRegDword(HKEY_CURRENT_USER, kAppKey, name)) << c.text;
+            m_seen.clear();
+            EXPECT_EQ(!c.message, SendMessageA(sheet, PSM_SETCURSEL, 0, 0) != 0) << c.text;
+            if (!c.message)
+                break;
+            EXPECT_EQ(3, ActivePageIndex(sheet));
+            ASSERT_EQ(1u, m_seen.size()) << c.text;
+            EXPECT_EQ(c.message, m_seen[0].text);
+            EXPECT_EQ(GetDlgItem(page, c.id), GetFocus());
+            SetWindowTextA(GetDlgItem(page, c.id), "5");
+        }
+    }});
+    EXPECT_TRUE(m_seen.empty());
 }
