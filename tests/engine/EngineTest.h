@@ -3,17 +3,17 @@
 // which calls were made and can refuse one of them; recorders of a change's
 // side effects (sound, timers, commands to the taskbar); a fixture with an
 // application, the shell's windows and every shell value restored after the
-// test; pictures written with FreeImage.
+// test; pictures of four coloured quarters.
 #pragma once
 
 #include <windows.h>
 
-#include <FreeImage.h>  // after windows.h
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "PictureWriter.h"
 #include "TestSupport.h"
 #include "engine/WallpaperChanger.h"
 #include "framework/App.h"
@@ -120,21 +120,7 @@ inline COLORREF Quarters(int width, int height, int x, int y)
 // A JPEG or GIF (by the name's ending) of quarters.
 inline bool WritePicture(const std::string& path, int width, int height)
 {
-    FreeImage_Initialise(TRUE);  // counted by the library
-    FIBITMAP* picture = FreeImage_Allocate(width, height, 24);
-    for (int y = 0; picture && y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            const COLORREF c = Quarters(width, height, x, y);
-            RGBQUAD q = {GetBValue(c), GetGValue(c), GetRValue(c), 0};
-            FreeImage_SetPixelColor(picture, x, height - 1 - y, &q);  // rows count from the bottom
-        }
-    const FREE_IMAGE_FORMAT format = FreeImage_GetFIFFromFilename(path.c_str());
-    FIBITMAP* saved = format == FIF_GIF && picture ? FreeImage_ColorQuantize(picture, FIQ_WUQUANT) : picture;
-    const bool ok = saved && FreeImage_Save(format, saved, path.c_str(), format == FIF_JPEG ? JPEG_QUALITYSUPERB : 0);
-    if (saved != picture)
-        FreeImage_Unload(saved);
-    FreeImage_Unload(picture);
-    return ok;
+    return WritePicture(path, width, height, [=](int x, int y) { return Quarters(width, height, x, y); });
 }
 
 inline HWND ShellWindow(const char* className, bool visible)
