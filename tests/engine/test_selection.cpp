@@ -1,7 +1,5 @@
 // Choosing the next wallpaper: what the folder scan lists and in which order,
 // and the random and sequential choice with real conversions.
-#include <cstddef>
-#include <cstring>
 #include <set>
 
 #include "EngineTest.h"
@@ -11,35 +9,24 @@ namespace tpx::test {
 namespace {
 
 // The scan's listing as file systems other than Wine's give it: `g_relist`
-// may change each entry's name and file index; with `g_noIndex` an opened
-// folder tells no index either.
-std::function<void(std::wstring& name, LARGE_INTEGER& fileId)> g_relist;
+// may change each entry in place (its file index, its names' lengths); with
+// `g_noIndex` an opened folder tells no index either.
+std::function<void(FILE_ID_BOTH_DIR_INFO& entry)> g_relist;
 bool g_noIndex;
 decltype(&GetFileInformationByHandleEx) g_list;
 decltype(&GetFileInformationByHandle) g_identify;
 
 BOOL WINAPI Relist(HANDLE folder, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID buffer, DWORD size)
 {
-    if (!g_relist || (kind != FileIdBothDirectoryInfo && kind != FileIdBothDirectoryRestartInfo))
-        return g_list(folder, kind, buffer, size);
-    std::vector<LONGLONG> real(size / 16);  // half the room: names may grow
-    if (!g_list(folder, kind, real.data(), size / 2))
-        return FALSE;
-    const size_t head = offsetof(FILE_ID_BOTH_DIR_INFO, FileName);
-    auto* out = static_cast<BYTE*>(buffer);
-    for (auto* in = reinterpret_cast<const BYTE*>(real.data());;) {
-        const auto* from = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(in);
-        auto* to = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(out);
-        std::wstring name(from->FileName, from->FileNameLength / sizeof(WCHAR));
-        std::memcpy(to, from, head);
-        g_relist(name, to->FileId);
-        to->FileNameLength = static_cast<DWORD>(name.size() * sizeof(WCHAR));
-        std::memcpy(to->FileName, name.data(), to->FileNameLength);
-        if (!from->NextEntryOffset)
-            return to->NextEntryOffset = 0, TRUE;
-        to->NextEntryOffset = static_cast<DWORD>((head + to->FileNameLength + 7) & ~size_t{7});
-        out += to->NextEntryOffset;
-        in += from->NextEntryOffset;
+    const BOOL ok = g_list(folder, kind, buffer, size);
+    if (!ok || !g_relist || (kind != FileIdBothDirectoryInfo && kind != FileIdBothDirectoryRestartInfo))
+        return ok;
+    for (auto* record = static_cast<BYTE*>(buffer);;) {
+        auto* entry = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(record);
+        g_relist(*entry);
+        if (!entry->NextEntryOffset)
+            return ok;
+        record += entry->NextEntryOffset;
     }
 }
 BOOL WINAPI Identify(HANDLE file, LPBY_HANDLE_FILE_INFORMATION info)
@@ -127,7 +114,7 @@ TEST_F(Selection, FoldersThatReportNoFileIndexAreEachScanned)
     Make({"a\\1.bmp", "b\\2.bmp", "c\\d\\3.bmp", "e.bmp"});
     for (const LONGLONG reported : {0LL, -1LL})
         for (const bool opened : {false, true}) {  // nor when the folder is opened
-            g_relist = [&](std::wstring&, LARGE_INTEGER& id) { id.QuadPart = reported; };
+            g_relist = [&](FILE_ID_BOTH_DIR_INFO& entry) { entry.FileId.QuadPart = reported; };
             g_noIndex = opened;
             EXPECT_EQ(Collect(dir.Path(), FALSE), Calls({"a\\1.bmp", "b\\2.bmp", "c\\d\\3.bmp", "e.bmp"}))
                 << reported << (opened ? ", none when opened" : "");
@@ -139,9 +126,9 @@ TEST_F(Selection, NoEntryWithoutAName)
     // One listed without a name would stand for the folder itself.  (Names
     // in every script: test_names.cpp.)
     Make({"a.bmp", "nameless\\c.bmp", "nameless.txt", "z.bmp"});
-    g_relist = [&](std::wstring& name, LARGE_INTEGER&) {
-        if (name.rfind(L"nameless", 0) == 0)
-            name.clear();
+    g_relist = [&](FILE_ID_BOTH_DIR_INFO& entry) {
+        if (std::wstring(entry.FileName, entry.FileNameLength / sizeof(WCHAR)).rfind(L"nameless", 0) == 0)
+            entry.FileNameLength = entry.ShortNameLength = 0;
     };
     EXPECT_EQ(Collect(dir.Path(), TRUE), Calls({"a.bmp", "z.bmp"}));
 }
