@@ -8,8 +8,10 @@
 #include "tests/engine/PictureWriter.h"
 #include "framework/Handles.h"
 #include <gtest/gtest.h>
+#include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 
 using namespace tpx::test;
 
@@ -342,30 +344,26 @@ TEST_F(DesktopTest, WindowsInFrontStayPaintedAndOneWhoseThreadNeverAnswersHoldsN
                         120, nullptr, nullptr, wc.hInstance, nullptr),
         DestroyWindow);
     ASSERT_EQ("", DesktopMismatch({{100, 100, kOrange}}));
-    CKernelHandle created(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    // A window whose thread answers no message until released (bounded, so a failure is a time).
     CKernelHandle release(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    struct Hung {
-        HANDLE created, release;
-    } hung{created.Get(), release.Get()};
-    CKernelHandle thread(CreateThread(nullptr, 0, [](void* p) -> DWORD {
-        const Hung* h = static_cast<Hung*>(p);
-        CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", "hung", WS_POPUP | WS_VISIBLE, 600, 40, 80, 80, nullptr,
-                        nullptr, nullptr, nullptr);
-        SetEvent(h->created);
-        WaitForSingleObject(h->release, 4000);  // no messages meanwhile; bounded, so a failure is a time
-        return 0;
-    }, &hung, 0, nullptr));
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(created.Get(), 5000));
+    std::atomic<bool> made{false};
+    std::thread hung([&] {
+        CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", "hung", WS_POPUP | WS_VISIBLE, 600, 40, 80, 80, nullptr, nullptr,
+                        nullptr, nullptr);
+        made = true;
+        WaitForSingleObject(release.Get(), 4000);
+    });
+    EXPECT_TRUE(WaitFor([&] { return made.load(); }));
     const std::string path = m_dir / "red.bmp";
-    ASSERT_TRUE(WriteSolidBmp(path, 32, 32, kRed));
+    EXPECT_TRUE(WriteSolidBmp(path, 32, 32, kRed));
     for (DWORD style : {WPSTYLE_TILE, WPSTYLE_STRETCH}) {
         const DWORD start = GetTickCount();
-        ASSERT_EQ(S_OK, Apply(m_object.Get(), path, style, AD_APPLY_SAVE));
+        EXPECT_EQ(S_OK, Apply(m_object.Get(), path, style, AD_APPLY_SAVE));  // no ASSERT: the thread is joined below
         EXPECT_GT(1000u, GetTickCount() - start) << style;
         EXPECT_DESKTOP(Centre(kRed), {100, 100, kOrange});
     }
     SetEvent(release.Get());
-    WaitForSingleObject(thread.Get(), 5000);
+    hung.join();
 }
 
 TEST_F(DesktopTest, StretchedTwoByTwoBitmapFillsTheCornersThroughAScreenSizedCopy)

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <regex>
+#include <tuple>
 
 #include "EngineTest.h"
 #include "flow/ChangeFlow.h"
@@ -37,17 +38,6 @@ protected:
     // of another type, so only a whole copy puts it back.
     const std::string page = "%SystemDrive%\\pages\\" + std::string(300, 'p') + ".htm";
     const std::string path = dir / "sea.bmp";
-};
-
-// What a failed change must leave as it found it.
-struct ShellState {
-    BOOL active, components;
-    std::optional<std::string> wallpaper;
-    std::optional<DWORD> type;
-    bool operator==(const ShellState& o) const
-    {
-        return active == o.active && components == o.components && wallpaper == o.wallpaper && type == o.type;
-    }
 };
 
 TEST_F(Changer, EachOperationsOutcomeAndARefusalAnywhereLeavesTheShellAsItWas)
@@ -85,14 +75,15 @@ TEST_F(Changer, EachOperationsOutcomeAndARefusalAnywhereLeavesTheShellAsItWas)
         {FALSE, FALSE, [&] { return changer.SetActiveDesktopWallpaper(path.c_str()); },
          "active without items; sea; before; 0/0; minimise all; sound", 1, true},
     };
+    // What a failed change must leave as it found it.
     const auto state = [&] {
         const COMPONENTSOPT items = Items();
-        return ShellState{items.fActiveDesktop, items.fEnableComponents, Shell("Wallpaper"),
-                          GetRegType(HKEY_CURRENT_USER, kGeneralKey, "Wallpaper")};
+        return std::make_tuple(items.fActiveDesktop, items.fEnableComponents, Shell("Wallpaper"),
+                               GetRegType(HKEY_CURRENT_USER, kGeneralKey, "Wallpaper"));
     };
     for (const auto& c : cases) {
         SCOPED_TRACE("case " + std::to_string(&c - cases));
-        ShellState before{};
+        decltype(state()) before;
         const auto run = [&](int failing) {
             SetActive(c.active, c.components);
             SetRegString(HKEY_CURRENT_USER, kDesktopKey, "Wallpaper", path);
