@@ -34,6 +34,11 @@ protected:
             text += "; " + effect;
         return text;
     }
+    // Whether the summary is `expected`, where "?" stands for any one value.
+    bool Shows(const std::string& expected) const
+    {
+        return std::regex_match(Summary(), std::regex(std::regex_replace(expected, std::regex("\\?"), "[^;]*")));
+    }
     // The Active Desktop wallpaper: longer than the program's own values and
     // of another type, so only a whole copy puts it back.
     const std::string page = "%SystemDrive%\\pages\\" + std::string(300, 'p') + ".htm";
@@ -51,9 +56,9 @@ TEST_F(Changer, EachOperationsOutcomeAndARefusalAnywhereLeavesTheShellAsItWas)
     const struct {
         BOOL active, components;
         std::function<bool()> run;
-        std::string after;  // "?": any value
-        int firstStop;  // a failed Active Desktop query before it just means "off"
-        bool undoes;    // a failure puts the shell back
+        std::string after;  // what Summary() shows
+        int firstStop;      // a failed Active Desktop query before it just means "off"
+        bool undoes;        // a failure puts the shell back
     } cases[] = {
         {TRUE, TRUE, [&] { return changer.IsActiveDesktopEnabled(); }, "active; page; before; 0/0", 0, false},
         {FALSE, FALSE, [&] { return changer.EnableActiveDesktop(TRUE); }, "active without items; ?; ?; 0/0", 0, true},
@@ -98,8 +103,7 @@ TEST_F(Changer, EachOperationsOutcomeAndARefusalAnywhereLeavesTheShellAsItWas)
             return c.run();
         };
         EXPECT_TRUE(run(-1));
-        EXPECT_TRUE(std::regex_match(Summary(), std::regex(std::regex_replace(c.after, std::regex("\\?"), "[^;]*"))))
-            << Summary();
+        EXPECT_TRUE(Shows(c.after)) << Summary();
         const int calls = static_cast<int>(shell.calls.size());
         for (int failing = c.firstStop; failing < calls; ++failing) {
             EXPECT_FALSE(run(failing)) << shell.calls[failing] << " refused";
