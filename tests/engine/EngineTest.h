@@ -1,17 +1,19 @@
-// What the engine's tests share: a recording stand-in for the shell's Active
-// Desktop object that also logs the side effects of a change (sound, timers,
-// commands to the taskbar), so one list shows the whole order; a fixture with
-// an application and the shell's windows; pictures written with FreeImage.
+// What the engine's tests share: the shell's Active Desktop object (the one
+// tapestrix.sh registers in the prefix) behind a thin wrapper that records
+// which calls were made and can refuse one of them; recorders of a change's
+// side effects (sound, timers, commands to the taskbar); a fixture with an
+// application, the shell's windows and every shell value restored after the
+// test; pictures of four coloured quarters.
 #pragma once
 
 #include <windows.h>
 
-#include <FreeImage.h>  // after windows.h
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstring>
+#include <string>
+#include <vector>
 
+#include "PictureWriter.h"
 #include "TestSupport.h"
 #include "engine/WallpaperChanger.h"
 #include "framework/App.h"
@@ -20,139 +22,92 @@ namespace tpx::test {
 
 using Calls = std::vector<std::string>;
 
-// Keeps the state the engine reads and writes and logs each call with its
-// arguments and structure sizes; the call numbered `failAt` (from 0) fails.
-// Applying with AD_APPLY_SAVE stores the wallpaper in "Wallpaper" (and in
-// "BackupWallpaper" while Active Desktop is off), as the shell does.
-class FakeActiveDesktop : public IActiveDesktop {
+// Forwards every call to a real object; the call numbered `failAt` (from 0),
+// and every call of the method `refuse`, is refused with `failure` and never
+// reaches it, as by a shell that refused it.
+class RecordingDesktop : public IActiveDesktop {
 public:
-    BOOL active = FALSE, components = TRUE;
-    DWORD style = WPSTYLE_CENTER;
-    std::string wallpaper;
-    Calls log;
-    std::vector<size_t> ends;  // the log's length after each call of the object
+    CComPtr<IActiveDesktop> real;
+    Calls calls;  // the methods called, in order
     int failAt = -1;
-    // Starts a new log, in which the call numbered `failing` is to fail.
-    void Restart(int failing = -1) { log.clear(), ends.clear(), failAt = failing; }
+    std::string refuse;
+    HRESULT failure = E_FAIL;
 
-    // Logs a line; with `call` it is a call of the object: TRUE when that fails.
-    template <class... Args>
-    bool Log(bool call, const char* format, Args... args)
+    // A new real object, whose pending state is the shell's saved one, and a new record.
+    bool Renew(int failing = -1)
     {
-        char text[512];
-        std::snprintf(text, sizeof text, format, args...);
-        log.push_back(text);
-        if (call)
-            ends.push_back(log.size());
-        return call && static_cast<int>(ends.size()) - 1 == failAt;
+        calls.clear(), failAt = failing, refuse.clear();
+        real.Reset();
+        return CoCreateInstance(CLSID_ActiveDesktop, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveDesktop,
+                                real.ReceiveVoid()) == S_OK;
     }
-
+    bool Refused(const char* method)
+    {
+        calls.push_back(method);
+        return static_cast<int>(calls.size()) - 1 == failAt || refuse == method;
+    }
     STDMETHODIMP QueryInterface(REFIID, void** out) override { return *out = this, S_OK; }
     STDMETHODIMP_(ULONG) AddRef() override { return 2; }
     STDMETHODIMP_(ULONG) Release() override { return 1; }
-    STDMETHODIMP ApplyChanges(DWORD flags) override
-    {
-        if (Log(true, "ApplyChanges(%lu)", flags))
-            return E_FAIL;
-        if ((flags & AD_APPLY_SAVE) && SetRegString(HKEY_CURRENT_USER, kGeneralKey, "Wallpaper", wallpaper) && !active)
-            SetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper", wallpaper);
-        return S_OK;
-    }
-    STDMETHODIMP GetWallpaper(PWSTR text, UINT size, DWORD) override
-    {
-        return Log(true, "GetWallpaper(%u)", size)
-                   ? E_FAIL : (MultiByteToWideChar(CP_ACP, 0, wallpaper.c_str(), -1, text, int(size)), S_OK);
-    }
-    STDMETHODIMP SetWallpaper(PCWSTR text, DWORD) override
-    {
-        char path[2 * MAX_PATH] = "";
-        WideCharToMultiByte(CP_ACP, 0, text, -1, path, sizeof path, nullptr, nullptr);
-        return Log(true, "SetWallpaper(%s)", path) ? E_FAIL : (wallpaper = path, S_OK);
-    }
-    STDMETHODIMP GetWallpaperOptions(LPWALLPAPEROPT o, DWORD) override
-    {
-        return Log(true, "GetWallpaperOptions(%lu)", o->dwSize) ? E_FAIL : (o->dwStyle = style, S_OK);
-    }
-    STDMETHODIMP SetWallpaperOptions(LPCWALLPAPEROPT o, DWORD) override
-    {
-        return Log(true, "SetWallpaperOptions(%lu,%lu)", o->dwSize, o->dwStyle) ? E_FAIL : (style = o->dwStyle, S_OK);
-    }
-    STDMETHODIMP GetDesktopItemOptions(LPCOMPONENTSOPT o, DWORD) override
-    {
-        return Log(true, "GetDesktopItemOptions(%lu)", o->dwSize)
-                   ? E_FAIL : (o->fActiveDesktop = active, o->fEnableComponents = components, S_OK);
-    }
-    STDMETHODIMP SetDesktopItemOptions(LPCCOMPONENTSOPT o, DWORD) override
-    {
-        return Log(true, "SetDesktopItemOptions(%lu,%d,%d)", o->dwSize, o->fEnableComponents, o->fActiveDesktop)
-                   ? E_FAIL : (active = o->fActiveDesktop, components = o->fEnableComponents, S_OK);
-    }
-    STDMETHODIMP GetPattern(PWSTR, UINT, DWORD) override { return E_NOTIMPL; }
-    STDMETHODIMP SetPattern(PCWSTR, DWORD) override { return E_NOTIMPL; }
-    STDMETHODIMP AddDesktopItem(LPCCOMPONENT, DWORD) override { return E_NOTIMPL; }
-    STDMETHODIMP AddDesktopItemWithUI(HWND, LPCOMPONENT, DWORD) override { return E_NOTIMPL; }
-    STDMETHODIMP ModifyDesktopItem(LPCCOMPONENT, DWORD) override { return E_NOTIMPL; }
-    STDMETHODIMP RemoveDesktopItem(LPCCOMPONENT, DWORD) override { return E_NOTIMPL; }
-    STDMETHODIMP GetDesktopItemCount(int*, DWORD) override { return E_NOTIMPL; }
-    STDMETHODIMP GetDesktopItem(int, LPCOMPONENT, DWORD) override { return E_NOTIMPL; }
-    STDMETHODIMP GetDesktopItemByID(ULONG_PTR, LPCOMPONENT, DWORD) override { return E_NOTIMPL; }
-    STDMETHODIMP GenerateDesktopItemHtml(PCWSTR, LPCOMPONENT, DWORD) override { return E_NOTIMPL; }
-    STDMETHODIMP AddUrl(HWND, PCWSTR, LPCOMPONENT, DWORD) override { return E_NOTIMPL; }
-    STDMETHODIMP GetDesktopItemBySource(PCWSTR, LPCOMPONENT, DWORD) override { return E_NOTIMPL; }
+
+#define TPX_FORWARD(method, params, args) \
+    STDMETHODIMP method params override { return Refused(#method) ? failure : real->method args; }
+    TPX_FORWARD(ApplyChanges, (DWORD flags), (flags))
+    TPX_FORWARD(GetWallpaper, (PWSTR text, UINT size, DWORD flags), (text, size, flags))
+    TPX_FORWARD(SetWallpaper, (PCWSTR text, DWORD reserved), (text, reserved))
+    TPX_FORWARD(GetWallpaperOptions, (LPWALLPAPEROPT o, DWORD reserved), (o, reserved))
+    TPX_FORWARD(SetWallpaperOptions, (LPCWALLPAPEROPT o, DWORD reserved), (o, reserved))
+    TPX_FORWARD(GetPattern, (PWSTR text, UINT size, DWORD reserved), (text, size, reserved))
+    TPX_FORWARD(SetPattern, (PCWSTR text, DWORD reserved), (text, reserved))
+    TPX_FORWARD(GetDesktopItemOptions, (LPCOMPONENTSOPT o, DWORD reserved), (o, reserved))
+    TPX_FORWARD(SetDesktopItemOptions, (LPCCOMPONENTSOPT o, DWORD reserved), (o, reserved))
+    TPX_FORWARD(AddDesktopItem, (LPCCOMPONENT c, DWORD reserved), (c, reserved))
+    TPX_FORWARD(AddDesktopItemWithUI, (HWND w, LPCOMPONENT c, DWORD flags), (w, c, flags))
+    TPX_FORWARD(ModifyDesktopItem, (LPCCOMPONENT c, DWORD flags), (c, flags))
+    TPX_FORWARD(RemoveDesktopItem, (LPCCOMPONENT c, DWORD reserved), (c, reserved))
+    TPX_FORWARD(GetDesktopItemCount, (int* count, DWORD reserved), (count, reserved))
+    TPX_FORWARD(GetDesktopItem, (int n, LPCOMPONENT c, DWORD reserved), (n, c, reserved))
+    TPX_FORWARD(GetDesktopItemByID, (ULONG_PTR id, LPCOMPONENT c, DWORD reserved), (id, c, reserved))
+    TPX_FORWARD(GenerateDesktopItemHtml, (PCWSTR file, LPCOMPONENT c, DWORD reserved), (file, c, reserved))
+    TPX_FORWARD(AddUrl, (HWND w, PCWSTR source, LPCOMPONENT c, DWORD flags), (w, source, c, flags))
+    TPX_FORWARD(GetDesktopItemBySource, (PCWSTR source, LPCOMPONENT c, DWORD reserved), (source, c, reserved))
+#undef TPX_FORWARD
 };
 
 // ---------------------------------------------------------------- side effects
 // The engine is linked into the test program, so its calls of the system go
 // through the program's import table, where these recorders sit.
 
-inline FakeActiveDesktop* g_fake;  // logs the side effects while set
+inline Calls g_effects;  // what a user would notice, in order
 inline HWND g_main, g_taskbar;
-inline int g_registryOpens;  // RegOpenKeyExA calls, counted all the time
 inline decltype(&PlaySoundA) g_playSound;
 inline decltype(&SetTimer) g_setTimer;
 inline decltype(&KillTimer) g_killTimer;
 inline decltype(&PostMessageA) g_postMessage;
-inline decltype(&RegOpenKeyExA) g_regOpenKeyEx;
 
 inline BOOL WINAPI RecordPlaySound(LPCSTR sound, HMODULE module, DWORD flags)
 {
-    if (g_fake)
-        g_fake->Log(false, "PlaySoundA(%u,0x%lX,%s)", unsigned(ULONG_PTR(sound)), flags,
-                    module == GetModuleHandleA(nullptr) ? "self" : "other");
+    if (sound == MAKEINTRESOURCEA(IDR_CHANGE_SOUND) && module == GetModuleHandleA(nullptr) && (flags & SND_RESOURCE))
+        g_effects.push_back("sound");
     return g_playSound(sound, module, flags);
 }
 inline UINT_PTR WINAPI RecordSetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc)
 {
-    if (g_fake && hwnd == g_main)
-        g_fake->Log(false, "SetTimer(%u,%u%s)", unsigned(id), elapse, proc ? ",proc" : "");
+    if (hwnd == g_main)
+        g_effects.push_back("timer " + std::to_string(id) + " " + std::to_string(elapse));
     return g_setTimer(hwnd, id, elapse, proc);
 }
 inline BOOL WINAPI RecordKillTimer(HWND hwnd, UINT_PTR id)
 {
-    if (g_fake && hwnd == g_main)
-        g_fake->Log(false, "KillTimer(%u)", unsigned(id));
+    if (hwnd == g_main)
+        g_effects.push_back("no timer " + std::to_string(id));
     return g_killTimer(hwnd, id);
 }
 inline BOOL WINAPI RecordPostMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (g_fake && hwnd == g_taskbar && message == WM_COMMAND)
-        g_fake->Log(false, "Post(WM_COMMAND,%u,%ld)", unsigned(wParam), long(lParam));
+    if (hwnd == g_taskbar && message == WM_COMMAND)
+        g_effects.push_back(wParam == 419 ? "minimise all" : wParam == 416 ? "undo minimise all" : "taskbar ?");
     return g_postMessage(hwnd, message, wParam, lParam);
-}
-inline LONG WINAPI CountRegOpenKeyEx(HKEY root, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result)
-{
-    ++g_registryOpens;
-    return g_regOpenKeyEx(root, subKey, options, access, result);
-}
-
-// Puts the recorders into the program's import slots; TRUE when each found its slot.
-inline bool InstallRecorders()
-{
-    return PatchImport("PlaySoundA", reinterpret_cast<void*>(RecordPlaySound), &g_playSound) &&
-           PatchImport("SetTimer", reinterpret_cast<void*>(RecordSetTimer), &g_setTimer) &&
-           PatchImport("KillTimer", reinterpret_cast<void*>(RecordKillTimer), &g_killTimer) &&
-           PatchImport("PostMessageA", reinterpret_cast<void*>(RecordPostMessage), &g_postMessage) &&
-           PatchImport("RegOpenKeyExA", reinterpret_cast<void*>(CountRegOpenKeyEx), &g_regOpenKeyEx);
 }
 
 // Four coloured quarters: where they are tells orientation and scaling apart.
@@ -165,21 +120,7 @@ inline COLORREF Quarters(int width, int height, int x, int y)
 // A JPEG or GIF (by the name's ending) of quarters.
 inline bool WritePicture(const std::string& path, int width, int height)
 {
-    FreeImage_Initialise(TRUE);  // counted by the library
-    FIBITMAP* picture = FreeImage_Allocate(width, height, 24);
-    for (int y = 0; picture && y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            const COLORREF c = Quarters(width, height, x, y);
-            RGBQUAD q = {GetBValue(c), GetGValue(c), GetRValue(c), 0};
-            FreeImage_SetPixelColor(picture, x, height - 1 - y, &q);  // rows count from the bottom
-        }
-    const FREE_IMAGE_FORMAT format = FreeImage_GetFIFFromFilename(path.c_str());
-    FIBITMAP* saved = format == FIF_GIF && picture ? FreeImage_ColorQuantize(picture, FIQ_WUQUANT) : picture;
-    const bool ok = saved && FreeImage_Save(format, saved, path.c_str(), format == FIF_JPEG ? JPEG_QUALITYSUPERB : 0);
-    if (saved != picture)
-        FreeImage_Unload(saved);
-    FreeImage_Unload(picture);
-    return ok;
+    return WritePicture(path, width, height, [=](int x, int y) { return Quarters(width, height, x, y); });
 }
 
 inline HWND ShellWindow(const char* className, bool visible)
@@ -193,29 +134,35 @@ inline HWND ShellWindow(const char* className, bool visible)
                            nullptr, nullptr, wc.hInstance, nullptr);
 }
 
-// An empty program key (it and the shell's keys restored afterwards), an
-// application with a main window, the taskbar and desktop windows the engine
-// looks for by class, and a changer holding the recording object.
+// An empty program key, the shell's values as they were afterwards (and
+// shown again), an application with a main window, the taskbar and desktop
+// windows the engine looks for by class, and a changer holding the wrapper.
 class EngineTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        static const bool recording = InstallRecorders();
+        static const bool recording =
+            PatchImport("PlaySoundA", reinterpret_cast<void*>(RecordPlaySound), &g_playSound) &&
+            PatchImport("SetTimer", reinterpret_cast<void*>(RecordSetTimer), &g_setTimer) &&
+            PatchImport("KillTimer", reinterpret_cast<void*>(RecordKillTimer), &g_killTimer) &&
+            PatchImport("PostMessageA", reinterpret_cast<void*>(RecordPostMessage), &g_postMessage);
         ASSERT_TRUE(recording);
         ASSERT_TRUE(mainWnd.CreateEx(0, nullptr, "Engine test", WS_OVERLAPPEDWINDOW, {0, 0, 100, 100}, nullptr, 0));
         app.m_pMainWnd = &mainWnd;
         g_main = mainWnd;
         g_taskbar = ShellWindow("Shell_TrayWnd", false);
         desktop = ShellWindow("Progman", true);
-        ASSERT_EQ(FindWindowA("Shell_TrayWnd", nullptr), g_taskbar);
         ASSERT_EQ(FindWindowA("Progman", nullptr), desktop);
-        g_fake = &fake;
+        g_effects.clear();
         CoInitialize(nullptr);  // balanced by the changer's destructor
-        changer.Attach(&fake);
+        ASSERT_TRUE(shell.Renew()) << "tpxactivedesktop.dll is not registered in the prefix";
+        changer.Attach(&shell);
+        SetActive(FALSE);
     }
     void TearDown() override
     {
-        g_fake = nullptr;
+        changer.Attach(nullptr);
+        shell.real.Reset();  // before the changer leaves COM
         app.m_pMainWnd = nullptr;  // or destroying it would end a message loop
         mainWnd.DestroyWindow();
         DestroyWindow(g_taskbar);
@@ -224,12 +171,29 @@ protected:
     static auto Shell(const char* name) { return GetRegString(HKEY_CURRENT_USER, kGeneralKey, name); }
     static auto Setting(const char* name) { return GetRegString(HKEY_CURRENT_USER, kAppKey, name); }
     static void SetShell(const char* name, std::string v) { SetRegString(HKEY_CURRENT_USER, kGeneralKey, name, v); }
+    // The desktop item options as the shell keeps them, and setting them there.
+    COMPONENTSOPT Items() const
+    {
+        COMPONENTSOPT options{sizeof options, 0, 0};
+        shell.real->GetDesktopItemOptions(&options, 0);
+        return options;
+    }
+    void SetActive(BOOL active, BOOL components = TRUE) const
+    {
+        const COMPONENTSOPT options{sizeof options, components, active};
+        ASSERT_EQ(shell.real->SetDesktopItemOptions(&options, 0), S_OK);
+    }
 
+    struct Reload {  // last out: the desktop shows the restored wallpaper again
+        ~Reload() { SystemParametersInfoA(SPI_SETDESKWALLPAPER, 0, nullptr, 0); }
+    } reload;
     AppRegistryScope registry;
+    RegistrySnapshot explorer{HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer"},
+        components{HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer\\Desktop\\Components"};
     CWinApp app{"Tapestrix"};
     CWnd mainWnd;
     HWND desktop = nullptr;
-    FakeActiveDesktop fake;
+    RecordingDesktop shell;
     CWallpaperChanger changer;
     TempDir dir;
 };

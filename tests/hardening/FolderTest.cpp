@@ -15,7 +15,6 @@
 #include "TestSupport.h"
 #include "engine/WallpaperChanger.h"
 #include "engine/WallpaperSelection.h"
-#include "framework/App.h"
 #include "settings/Settings.h"
 
 using namespace tpx::test;
@@ -70,10 +69,7 @@ bool HostShell(const std::string& dir, const std::string& script)
     return done;
 }
 
-std::string Named(char letter, size_t length, const char* ending)
-{
-    return std::string(length - strlen(ending), letter) + ending;
-}
+std::string Named(char letter, size_t length) { return std::string(length - 4, letter) + ".bmp"; }
 
 }  // namespace
 
@@ -97,14 +93,14 @@ TEST(Folders, TheScanEndsListsWhatItCanReachAndTheChangeWorks)
 
     // Names of 255 characters; files whose full paths end one short of
     // MAX_PATH (usable) and at it (no room for the NUL).
-    const std::string longName = Named('n', 255, ".bmp");
+    const std::string longName = Named('n', 255);
     const size_t room = MAX_PATH - 1 - (root.size() + 1 + strlen("edge\\"));
     ASSERT_TRUE(MakeDirs(dir / "edge"));
-    const std::string fits = dir / ("edge\\" + Named('f', room, ".bmp"));
-    const std::string over = dir / ("edge\\" + Named('o', room + 1, ".bmp"));
+    const std::string fits = dir / ("edge\\" + Named('f', room));
+    const std::string over = dir / ("edge\\" + Named('o', room + 1));
     ASSERT_EQ(size_t(MAX_PATH - 1), fits.size());
     ASSERT_TRUE(WriteSolidBmp(fits, 16, 16, RGB(40, 170, 210)));
-    ASSERT_TRUE(HostShell(root, "touch edge/" + Named('o', room + 1, ".bmp") + " " + longName));
+    ASSERT_TRUE(HostShell(root, "touch edge/" + Named('o', room + 1) + " " + longName));
 
     g_unreadable = dir / "locked";
     g_afterFirstListing = [&] { RemoveTree(dir / "deep\\gone"); };
@@ -118,41 +114,30 @@ TEST(Folders, TheScanEndsListsWhatItCanReachAndTheChangeWorks)
     for (int i = 0; i < list.GetSize(); ++i)
         found.push_back(static_cast<LPCSTR>(list[i]));
     auto listed = [&](const std::string& path) { return std::count(found.begin(), found.end(), path); };
-    EXPECT_EQ(1, listed(dir / "a.bmp"));
-    EXPECT_EQ(1, listed(fits));
-    EXPECT_EQ(0, listed(over)) << "a path without room for its NUL";
-    EXPECT_EQ(0, listed(dir / longName));
-    EXPECT_EQ(0, listed(dir / "deep\\gone\\g.bmp") + listed(dir / "locked\\l.bmp"));
+    // Not listed: the path without room for its NUL, the name too long for it, the removed and the unreadable.
+    EXPECT_EQ(0, listed(over) + listed(dir / longName) + listed(dir / "deep\\gone\\g.bmp") +
+                     listed(dir / "locked\\l.bmp"));
     EXPECT_EQ(1, listed(dir / "many\\00001.bmp") + listed(dir / "many\\again\\00001.bmp"));
+    EXPECT_EQ(1, listed(dir / "a.bmp") + listed(dir / "deep\\loop\\a.bmp"));
+    EXPECT_EQ(1, listed(fits));
     EXPECT_EQ(10000 + 2u, found.size()) << "every file once";
-    for (const std::string& path : found)
-        EXPECT_GT(size_t(MAX_PATH), path.size()) << path;
     std::printf("scan: %zu files in %lu ms\n", found.size(), took);
 
     // The change: sequential from the file before the longest path to it, then on to the first.
-    CWinApp app("Tapestrix");
-    CWnd mainWnd;
-    ASSERT_TRUE(mainWnd.CreateEx(0, nullptr, "Folders", WS_OVERLAPPEDWINDOW, {0, 0, 100, 100}, nullptr, 0));
-    app.m_pMainWnd = &mainWnd;
     DialogAnswerer answerer;
-    {
-        CWallpaperChanger changer;
-        ASSERT_TRUE(changer.Initialize()) << "tpxactivedesktop.dll is not registered in the prefix";
-        ASSERT_TRUE(changer.EnableActiveDesktop(FALSE));
-        registry.Set("AutoChangeSelection", 1);
-        const auto at = std::find(found.begin(), found.end(), fits);
-        ASSERT_NE(found.end(), at);
-        const std::string before = at == found.begin() ? found.back() : *(at - 1);
-        SetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper", before);
+    CWallpaperChanger changer;
+    ASSERT_TRUE(changer.Initialize()) << "tpxactivedesktop.dll is not registered in the prefix";
+    ASSERT_TRUE(changer.EnableActiveDesktop(FALSE));
+    registry.Set("AutoChangeSelection", 1);
+    const auto at = std::find(found.begin(), found.end(), fits);
+    ASSERT_NE(found.end(), at);
+    for (const auto& [current, next] : {std::pair{at == found.begin() ? found.back() : *(at - 1), fits},
+                                        std::pair{found.back(), found.front()}}) {
+        SetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper", current);
         changer.AutoChangeWallpaper(&list);
-        EXPECT_EQ(fits, GetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper").value_or(""));
-        SetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper", found.back());
-        changer.AutoChangeWallpaper(&list);
-        EXPECT_EQ(found.front(), GetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper").value_or(""));
+        EXPECT_EQ(next, NormalWallpaper());
     }
     EXPECT_TRUE(answerer.Seen().empty()) << answerer.Seen().front().text;
-    app.m_pMainWnd = nullptr;
-    mainWnd.DestroyWindow();
     // The links and the ten thousand files go faster, and safer, by the host's hand.
     EXPECT_TRUE(HostShell(root, "rm -rf many deep"));
 }
