@@ -202,7 +202,10 @@ BOOL CWallpaperChanger::EnableActiveDesktop(BOOL enable)
 {
     if (!m_pActiveDesktop)
         return FALSE;
-    CShellUndo undo(m_pActiveDesktop.Get(), FALSE);
+    // Switching the desktop on or off changes no wallpaper: the object's
+    // pending one may be the last normal wallpaper, which must not become the
+    // Active Desktop's.
+    CShellUndo undo(m_pActiveDesktop.Get(), TRUE);
     COMPONENTSOPT options;
     return undo.MarkActiveDesktop(enable, &options) && SUCCEEDED(m_pActiveDesktop->ApplyChanges(AD_APPLY_ALL)) &&
            undo.Commit();
@@ -223,9 +226,11 @@ BOOL CWallpaperChanger::SetDisplayStyle(int style)
     WALLPAPEROPT options = {};
     options.dwSize = sizeof options;
     options.dwStyle = shellStyle;
+    // Only the style changes; the Active Desktop wallpaper stays named.
+    CShellUndo undo(m_pActiveDesktop.Get(), TRUE);
     if (FAILED(m_pActiveDesktop->SetWallpaperOptions(&options, 0)))
         return FALSE;
-    return SUCCEEDED(m_pActiveDesktop->ApplyChanges(AD_APPLY_ALL));
+    return SUCCEEDED(m_pActiveDesktop->ApplyChanges(AD_APPLY_ALL)) && undo.Commit();
 }
 
 int CWallpaperChanger::GetDisplayStyle()
