@@ -269,8 +269,7 @@ BOOL CGradientMenu::BuildItemBar(CGradientMenuBar* bar, int x, int y, LPCRECT it
 {
     if (!bar || !m_hMenu)
         return FALSE;
-    const int checkWidth = ::GetSystemMetrics(SM_CXMENUCHECK);
-    bar->SendMessage(TB_SETBITMAPSIZE, 0, MAKELONG(checkWidth, ::GetSystemMetrics(SM_CYMENUCHECK)));
+    bar->SetDpi(m_nDpi);
     const int count = ::GetMenuItemCount(m_hMenu);
     std::vector<std::unique_ptr<CGradientMenuItem>> items;
     for (int i = 0; i < count; ++i) {
@@ -294,6 +293,20 @@ BOOL CGradientMenu::BuildItemBar(CGradientMenuBar* bar, int x, int y, LPCRECT it
     if (bar->GetButtonCount() == 0)
         return FALSE;
 
+    const SIZE size = SizeItemBar();
+    ::ShowWindow(bar->GetSafeHwnd(), SW_SHOWNOACTIVATE);
+    const POINT anchor{x, y};
+    const RECT area = MonitorRect(itemRect ? *itemRect : RECT{x, y, x + 1, y + 1});
+    const POINT at = PlaceWindow(area, size, anchor, itemRect, nullptr);
+    ::MoveWindow(m_hWnd, at.x, at.y, size.cx, size.cy, TRUE);
+    return TRUE;
+}
+
+SIZE CGradientMenu::SizeItemBar()
+{
+    CGradientMenuBar* bar = m_pItemBar;
+    const int checkWidth = bar->CheckMarkSize();
+    bar->SendMessage(TB_SETBITMAPSIZE, 0, MAKELONG(checkWidth, checkWidth));
     // Equal widths, with room for the submenu arrow at the right.  The
     // control does not always count the text of a list-style button (Wine
     // does not), so the widest text decides as well.
@@ -313,13 +326,7 @@ BOOL CGradientMenu::BuildItemBar(CGradientMenuBar* bar, int x, int y, LPCRECT it
     const int itemsWidth = first.right - first.left;
     const SIZE size{itemsWidth + Band() + 6, (last.bottom - first.top) + 6};
     ::MoveWindow(bar->GetSafeHwnd(), Band(), 0, itemsWidth + 6, size.cy, FALSE);
-    ::ShowWindow(bar->GetSafeHwnd(), SW_SHOWNOACTIVATE);
-
-    const POINT anchor{x, y};
-    const RECT area = MonitorRect(itemRect ? *itemRect : RECT{x, y, x + 1, y + 1});
-    const POINT at = PlaceWindow(area, size, anchor, itemRect, nullptr);
-    ::MoveWindow(m_hWnd, at.x, at.y, size.cx, size.cy, TRUE);
-    return TRUE;
+    return size;
 }
 
 POINT CGradientMenu::PlaceWindow(const RECT& d, SIZE size, POINT anchor, LPCRECT itemRect, BOOL* fits)
@@ -467,19 +474,7 @@ BOOL CGradientMenu::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
         return FALSE;
     }
     if (message == WM_DPICHANGED) {
-        // Moved to a monitor of another DPI: the band follows at once, in
-        // the window the system suggests widened by the band's change.
-        const int oldBand = Band();
-        m_nDpi = LOWORD(wParam) ? LOWORD(wParam) : 96;
-        const RECT* to = reinterpret_cast<const RECT*>(lParam);
-        RECT window{};
-        ::GetWindowRect(m_hWnd, &window);
-        if (to)
-            ::OffsetRect(&window, to->left - window.left, to->top - window.top);
-        ::MoveWindow(m_hWnd, window.left, window.top, window.right - window.left + Band() - oldBand,
-                     window.bottom - window.top, TRUE);
-        if (m_pItemBar)
-            ::SetWindowPos(m_pItemBar->GetSafeHwnd(), nullptr, Band(), 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        OnDpiChanged(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
         *result = 0;
         return TRUE;
     }
@@ -493,6 +488,26 @@ BOOL CGradientMenu::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
         return TRUE;
     }
     return CWnd::OnWndMsg(message, wParam, lParam, result);
+}
+
+void CGradientMenu::OnDpiChanged(UINT dpi, const RECT* suggested)
+{
+    // Moved to a monitor of another DPI: the band, the font, the rows and
+    // the check marks follow at once, at the place the system suggests.
+    m_nDpi = dpi ? dpi : 96;
+    RECT window{};
+    ::GetWindowRect(m_hWnd, &window);
+    SIZE size{window.right - window.left, window.bottom - window.top};
+    if (m_pItemBar) {
+        // The buttons measured again in the new font, free of the old width.
+        m_pItemBar->SetDpi(m_nDpi);
+        m_pItemBar->SendMessage(TB_SETBUTTONWIDTH, 0, MAKELONG(0, 0));
+        m_pItemBar->SendMessage(TB_AUTOSIZE, 0, 0);
+        size = SizeItemBar();
+    }
+    const POINT at = suggested ? POINT{suggested->left, suggested->top} : POINT{window.left, window.top};
+    ::MoveWindow(m_hWnd, at.x, at.y, size.cx, size.cy, TRUE);
+    ::InvalidateRect(m_hWnd, nullptr, TRUE);
 }
 
 void CGradientMenu::OnActivate(UINT state, HWND other)

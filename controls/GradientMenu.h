@@ -85,9 +85,12 @@ protected:
     void OnPaint(HDC printDC);
     void OnActivate(UINT state, HWND other);
     LRESULT OnOpenSubmenu(WPARAM point, LPARAM flags);
-    // Fills the item bar from the menu, gives its buttons one width, then
-    // sizes and places the window and the bar.
+    void OnDpiChanged(UINT dpi, const RECT* suggested);
+    // Fills the item bar from the menu, sizes it, then places the window.
     BOOL BuildItemBar(CGradientMenuBar* bar, int x, int y, LPCRECT itemRect);
+    // Gives the item bar's buttons one width for its font and check marks
+    // and sizes the bar; returns the window's size.
+    SIZE SizeItemBar();
     void TearDown();
 
     CWnd* m_pOwner;
