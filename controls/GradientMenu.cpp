@@ -101,7 +101,8 @@ CGradientMenu::CGradientMenu(int bandWidth, BOOL bandOnSubmenus)
       m_clrBandText(0),
       m_nChosenCommand(0),
       m_bNumberPadKey(FALSE),
-      m_nDpi(96)
+      m_nDpi(96),
+      m_nFontBandDpi(0)
 {
 }
 
@@ -197,7 +198,9 @@ BOOL CGradientMenu::TrackMenu(UINT, int x, int y, CWnd* pOwner, LPCRECT lpItemRe
     }
     bar.release();
 
-    ::ShowWindow(m_hWnd, SW_SHOWNA);
+    // Shown and activated in one step: showing it inactive and then
+    // giving it the focus activates it all the same, at twice the cost.
+    ::ShowWindow(m_hWnd, SW_SHOW);
     ::SetFocus(m_hWnd);
     if (m_hWnd && (m_nFlags & GMF_SELECT_FIRST) && m_pItemBar)
         m_pItemBar->SendMessage(TB_SETHOTITEM, 0, 0);
@@ -563,8 +566,14 @@ void CGradientMenu::OnPaint(HDC printDC)
     if (Band() <= 0 || m_strBandText.IsEmpty())
         return;
 
-    CFontHandle font(::CreateFontA(ScaleForDpi(20, m_nDpi), 0, 900, 900, FW_BOLD, FALSE, FALSE, FALSE, 0, 0, 0, 0, 0, "Arial"));
-    CSelectObjectGuard selectFont(dc, font.Get());
+    // Kept from paint to paint and from one opening to the next, while
+    // the DPI stays.
+    if (!m_fontBand || m_nFontBandDpi != m_nDpi) {
+        m_fontBand.Reset(::CreateFontA(ScaleForDpi(20, m_nDpi), 0, 900, 900, FW_BOLD, FALSE, FALSE, FALSE, 0, 0, 0,
+                                       0, 0, "Arial"));
+        m_nFontBandDpi = m_nDpi;
+    }
+    CSelectObjectGuard selectFont(dc, m_fontBand.Get());
     const COLORREF oldColour = ::SetTextColor(dc, m_clrBandText);
     const int oldMode = ::SetBkMode(dc, TRANSPARENT);
     RECT text{2, client.top, Band(), client.bottom};

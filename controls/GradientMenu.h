@@ -10,6 +10,7 @@
 
 #include <windows.h>
 
+#include "framework/Handles.h"
 #include "framework/Menu.h"
 #include "framework/String.h"
 #include "framework/Wnd.h"
@@ -110,4 +111,7 @@ protected:
     // The DPI of the menu's monitor, and the band's width at it.
     UINT m_nDpi;
     int Band() const { return ::MulDiv(m_nBandWidth, static_cast<int>(m_nDpi), 96); }
+    // The caption's font, and the DPI it was made for.
+    CFontHandle m_fontBand;
+    UINT m_nFontBandDpi;
 };
