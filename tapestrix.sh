@@ -57,11 +57,14 @@ ensure_display() {
   local f=$TPX_BUILD/xvfb.display
   if [ -f "$f" ] && display_alive "$(cat "$f")"; then
     # Reused only at the size asked for; one of another size is ended.
-    if xdpyinfo -display "$(cat "$f")" | grep -q "dimensions: *${DESKTOP_SIZE} pixels"; then
+    if xdpyinfo -display "$(cat "$f")" | grep "dimensions: *${DESKTOP_SIZE} pixels" >/dev/null; then
       DISPLAY=$(cat "$f"); export DISPLAY; return 0
     fi
-    [ -f "$TPX_BUILD/xvfb.pid" ] && kill "$(cat "$TPX_BUILD/xvfb.pid")" 2>/dev/null
-    sleep 0.5
+    local old i
+    old=$(cat "$TPX_BUILD/xvfb.pid" 2>/dev/null)
+    if [ -n "$old" ] && kill "$old" 2>/dev/null; then
+      for i in $(seq 1 50); do kill -0 "$old" 2>/dev/null || break; sleep 0.1; done
+    fi
   fi
   local n=90
   while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
