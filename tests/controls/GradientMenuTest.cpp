@@ -211,15 +211,22 @@ TEST_F(GradientMenu, KeysWalkTheLevelsAndTheOwnerHearsTheCommandOnlyAfterTheMenu
                                          "command 102"}),
               m_owner.log);
     // Top level beside the anchor, no window left, the submenu's handle still the menu's.
-    EXPECT_EQ(300, window.left);
-    EXPECT_EQ(200, window.top);
-    EXPECT_EQ(nullptr, m_menu.GetSafeHwnd());
-    EXPECT_EQ(nullptr, m_menu.GetItemBar());
+    EXPECT_TRUE(window.left == 300 && window.top == 200) << window.left << "," << window.top;
+    EXPECT_TRUE(!m_menu.GetSafeHwnd() && !m_menu.GetItemBar());
     EXPECT_TRUE(IsMenu(GetSubMenu(m_menu.GetSafeHmenu(), POS_STYLES)));
 }
 
-TEST_F(GradientMenu, EscapeAClickElsewhereAndACancelCloseEveryLevelWithoutACommand)
+TEST_F(GradientMenu, EscapeAClickElsewhereACancelAndAModalLoopCloseEveryLevelWithoutACommand)
 {
+    // A message box the owner starts while a submenu is open (an automatic
+    // change's failure) finds every menu window gone.
+    BOOL menusAtTheBox = TRUE;
+    DialogAnswerer answerer;
+    answerer.SetHandler([&](HWND, const DialogSeen&) {
+        menusAtTheBox = IsWindow(m_owner.topMenu) || FindWindowA("BitmapMenu", nullptr);
+        m_owner.log.push_back("box");
+        return IDOK;
+    });
     COwner otherWindow;
     ASSERT_TRUE(otherWindow.Create());
     const HWND other = otherWindow.GetSafeHwnd();
@@ -245,14 +252,20 @@ TEST_F(GradientMenu, EscapeAClickElsewhereAndACancelCloseEveryLevelWithoutAComma
         {"click into a window without activation", [&] { clickAt(820, 520); }},
         {"system key", [this] { PostMessageA(m_owner.topMenu, WM_SYSKEYDOWN, VK_MENU, 0); }},
         {"cancel mode", [this] { SendMessageA(m_owner.topMenu, WM_CANCELMODE, 0, 0); }},
+        // A command sent to the menu window meanwhile reaches the owner never.
+        {"message box", [this] {
+             SendMessageA(m_owner.topMenu, WM_COMMAND, ID_EXIT, 0);
+             MessageBoxA(m_owner.GetSafeHwnd(), "change failed", "Tapestrix", MB_OK);
+         }},
     };
     for (const auto& way : ways) {
-        m_owner.Reset();
         ASSERT_TRUE(Track({Key(VK_DOWN), Key(VK_DOWN), Key(VK_RIGHT), way.close}));
-        EXPECT_EQ((std::vector<std::string>{"init", "enter", "initpopup", "enter", "exit", "exit", "returned"}),
-                  m_owner.log)
-            << way.how;
+        std::vector<std::string> expected{"init", "enter", "initpopup", "enter", "exit", "exit", "returned"};
+        if (way.how == std::string("message box"))
+            expected.insert(expected.end() - 1, "box");
+        EXPECT_EQ(expected, m_owner.log) << way.how;
     }
+    EXPECT_FALSE(menusAtTheBox);
     DestroyWindow(inert);
 }
 
@@ -275,10 +288,7 @@ TEST_F(GradientMenu, OnlyTypedCharactersAreMnemonics)
         {"g (a greyed item's)", {'G'}, {"still open"}, nullptr},
         {"space (the control's own press of no item)", {VK_SPACE}, {"menuchar   popup", "still open"}, nullptr},
         {"F9 (the code of x)", {VK_F9}, {"still open"}, nullptr},
-        {"F4 (the code of s)", {VK_F4}, {"still open"}, nullptr},
         {"number pad / (the code of o)", {VK_DIVIDE}, {"still open"}, nullptr},
-        {"number pad 7 (the code of g)", {VK_NUMPAD7}, {"still open"}, nullptr},
-        {"Shift", {VK_SHIFT}, {"still open"}, nullptr},
         {"Ctrl", {VK_CONTROL}, {"still open"}, nullptr},
         {"Ctrl+o", {VK_CONTROL, 'O'}, {"still open"}, nullptr},
     };
@@ -304,29 +314,6 @@ TEST_F(GradientMenu, OnlyTypedCharactersAreMnemonics)
     }
 }
 
-TEST_F(GradientMenu, AModalLoopInTheOwnerFindsTheMenuClosedAndGone)
-{
-    // A message box started by the owner while a submenu is open (an
-    // automatic change's failure); a command sent to the menu window
-    // meanwhile reaches the owner never.
-    HWND sub = nullptr;
-    BOOL menusAtTheBox = TRUE;
-    DialogAnswerer answerer;
-    answerer.SetHandler([&](HWND, const DialogSeen&) {
-        menusAtTheBox = IsWindow(m_owner.topMenu) || IsWindow(sub);
-        m_owner.log.push_back("box");
-        return IDOK;
-    });
-    ASSERT_TRUE(Track({Key(VK_DOWN), Key(VK_DOWN), Key(VK_RIGHT), [&] {
-        sub = m_menu.GetOpenSubmenu()->GetSafeHwnd();
-        SendMessageA(m_owner.topMenu, WM_COMMAND, ID_EXIT, 0);
-        MessageBoxA(m_owner.GetSafeHwnd(), "change failed", "Tapestrix", MB_OK);
-    }}));
-    EXPECT_FALSE(menusAtTheBox);
-    EXPECT_EQ((std::vector<std::string>{"init", "enter", "initpopup", "enter", "exit", "exit", "box", "returned"}),
-              m_owner.log);
-}
-
 TEST_F(GradientMenu, OneRunAtATimeAndAnOwnerThatGoesEndsTheRun)
 {
     COwner none;
@@ -340,9 +327,7 @@ TEST_F(GradientMenu, OneRunAtATimeAndAnOwnerThatGoesEndsTheRun)
                        [&] { m_owner.DestroyWindow(); }}));
     EXPECT_FALSE(again);
     EXPECT_FALSE(IsWindow(owner));
-    EXPECT_EQ(nullptr, m_menu.GetSafeHwnd());
-    EXPECT_EQ(nullptr, m_menu.GetItemBar());
-    EXPECT_EQ(nullptr, m_menu.GetOpenSubmenu());
+    EXPECT_TRUE(!m_menu.GetSafeHwnd() && !m_menu.GetItemBar() && !m_menu.GetOpenSubmenu());
 
     // The same object opens again for a new owner.
     ASSERT_TRUE(m_owner.Create());

@@ -155,13 +155,12 @@ TEST_F(SheetLayout, InThisProcess)
     // system suggests, its font and tabs follow.
     steps.push_back([](HWND sheet) {
         const UINT dpi = GetWindowDpi(sheet), to = dpi == 96 ? 144 : 96;
-        RECT window{}, now{};
+        RECT window{};
         GetWindowRect(sheet, &window);
-        const RECT suggested{10, 20, 10 + MulDiv(window.right - window.left, to, dpi),
-                             20 + MulDiv(window.bottom - window.top, to, dpi)};
+        const RECT suggested{0, 0, MulDiv(window.right - window.left, to, dpi), MulDiv(window.bottom - window.top, to, dpi)};
         SendMessageA(sheet, WM_DPICHANGED, MAKEWPARAM(to, to), reinterpret_cast<LPARAM>(&suggested));
-        GetWindowRect(sheet, &now);
-        EXPECT_TRUE(EqualRect(&suggested, &now));
+        GetWindowRect(sheet, &window);
+        EXPECT_TRUE(EqualRect(&suggested, &window));
         CheckTabsAndSheet(sheet, to);
     });
     Run(steps);
@@ -176,11 +175,8 @@ TEST(SheetLayoutSetups, EveryTextWholeAtEachDpiAndFace)
     const struct {
         DWORD dpi;
         const char* face;   // Arial's metrics, and the face Wine falls back to without them
-    } setups[] = {{96, "Liberation Sans"},
-                  {144, "Liberation Sans"},
-                  {192, "Liberation Sans"},
-                  {96, "DejaVu Sans"},
-                  {144, "DejaVu Sans"}};
+    } setups[] = {{96, "Liberation Sans"}, {144, "Liberation Sans"}, {192, "Liberation Sans"},
+                  {96, "DejaVu Sans"},     {144, "DejaVu Sans"}};
     for (const auto& setup : setups) {
         ASSERT_TRUE(SetRegDword(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", setup.dpi));
         ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kReplacementsKey, "Arial", setup.face));
