@@ -297,11 +297,11 @@ BOOL CGradientMenu::BuildItemBar(CGradientMenuBar* bar, int x, int y, LPCRECT it
         return FALSE;
 
     const SIZE size = SizeItemBar();
-    ::ShowWindow(bar->GetSafeHwnd(), SW_SHOWNOACTIVATE);
     const POINT anchor{x, y};
     const RECT area = MonitorRect(itemRect ? *itemRect : RECT{x, y, x + 1, y + 1});
     const POINT at = PlaceWindow(area, size, anchor, itemRect, nullptr);
-    ::MoveWindow(m_hWnd, at.x, at.y, size.cx, size.cy, TRUE);
+    // Placed now, shown (with the bar) when the window is.
+    ::SetWindowPos(m_hWnd, nullptr, at.x, at.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
     return TRUE;
 }
 
@@ -328,7 +328,8 @@ SIZE CGradientMenu::SizeItemBar()
     const RECT last = bar->GetItemRect(bar->GetButtonCount() - 1);
     const int itemsWidth = first.right - first.left;
     const SIZE size{itemsWidth + Band() + 6, (last.bottom - first.top) + 6};
-    ::MoveWindow(bar->GetSafeHwnd(), Band(), 0, itemsWidth + 6, size.cy, FALSE);
+    ::SetWindowPos(bar->GetSafeHwnd(), nullptr, Band(), 0, itemsWidth + 6, size.cy,
+                   SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW | SWP_SHOWWINDOW);
     return size;
 }
 
@@ -510,7 +511,7 @@ void CGradientMenu::OnDpiChanged(UINT dpi, const RECT* suggested)
     }
     const POINT at = suggested ? POINT{suggested->left, suggested->top} : POINT{window.left, window.top};
     ::MoveWindow(m_hWnd, at.x, at.y, size.cx, size.cy, TRUE);
-    ::InvalidateRect(m_hWnd, nullptr, TRUE);
+    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void CGradientMenu::OnActivate(UINT state, HWND other)
