@@ -19,7 +19,13 @@ TPX_BUILD=${TAPESTRIX_BUILD:-$ROOT/build}
 mkdir -p "$TPX_BUILD"
 TPX_BUILD=$(cd "$TPX_BUILD" && pwd)
 export TPX_BUILD
-DESKTOP_SIZE=1024x768
+# The screen and the virtual desktop, WIDTHxHEIGHT; TPX_SCREEN gives
+# another (a larger one for pictures of the sheet at more DPI).
+DESKTOP_SIZE=${TPX_SCREEN:-1024x768}
+case $DESKTOP_SIZE in
+  [1-9]*x[1-9]*) ;;
+  *) echo "tapestrix.sh: TPX_SCREEN must be WIDTHxHEIGHT, not '$DESKTOP_SIZE'" >&2; exit 2 ;;
+esac
 PREFIX_VERSION=2
 
 say() { printf '%s\n' "tapestrix: $*" >&2; }
@@ -49,10 +55,21 @@ display_alive() { xdpyinfo -display "$1" >/dev/null 2>&1; }
 ensure_display() {
   if [ -n "${DISPLAY:-}" ] && display_alive "$DISPLAY"; then return 0; fi
   local f=$TPX_BUILD/xvfb.display
-  if [ -f "$f" ] && display_alive "$(cat "$f")"; then DISPLAY=$(cat "$f"); export DISPLAY; return 0; fi
+  if [ -f "$f" ] && display_alive "$(cat "$f")"; then
+    # Reused only at the size asked for; one of another size is ended.
+    if xdpyinfo -display "$(cat "$f")" | grep "dimensions: *${DESKTOP_SIZE} pixels" >/dev/null; then
+      DISPLAY=$(cat "$f"); export DISPLAY; return 0
+    fi
+    local old i
+    old=$(cat "$TPX_BUILD/xvfb.pid" 2>/dev/null)
+    if [ -n "$old" ] && kill "$old" 2>/dev/null; then
+      for i in $(seq 1 50); do kill -0 "$old" 2>/dev/null || break; sleep 0.1; done
+    fi
+  fi
   local n=90
   while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
   setsid nohup Xvfb ":$n" -screen 0 "${DESKTOP_SIZE}x24" -nolisten tcp >"$TPX_BUILD/xvfb.log" 2>&1 </dev/null &
+  echo $! >"$TPX_BUILD/xvfb.pid"
   local i
   for i in $(seq 1 50); do display_alive ":$n" && break; sleep 0.1; done
   display_alive ":$n" || { say "Xvfb did not start (see $TPX_BUILD/xvfb.log)"; exit 1; }
@@ -73,9 +90,17 @@ ensure_prefix() {
     # One virtual desktop for every program of the prefix: it paints the
     # wallpaper and hosts the notification area, as the shell would.
     "$TPX_WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-    "$TPX_WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$DESKTOP_SIZE" /f >/dev/null 2>&1
     "$TPX_WINESERVER" -w
     echo "$PREFIX_VERSION" >"$mark"
+  fi
+  # The desktop's size, when it is not the one the prefix last had: its
+  # programs end, so the next one opens the desktop at the new size.
+  local sized=$WINEPREFIX/.tapestrix-desktop
+  if [ "$(cat "$sized" 2>/dev/null)" != "$DESKTOP_SIZE" ]; then
+    "$TPX_WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$DESKTOP_SIZE" /f >/dev/null 2>&1
+    "$TPX_WINESERVER" -k 2>/dev/null || true
+    "$TPX_WINESERVER" -w
+    echo "$DESKTOP_SIZE" >"$sized"
   fi
   # Windows draw their caption buttons with Marlett.  Debian ships it in
   # fonts-wine, but this Wine does not load it from there: without it the

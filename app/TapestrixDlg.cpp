@@ -32,13 +32,19 @@ const char kSheetCaption[] = "Tapestrix - Weaving pictures into your desktop";
 
 // The item bitmaps of one opening of the tray menu: loaded and attached to
 // their items when it opens, taken off the items and deleted when it has
-// closed (or could not open), so no item keeps a dead handle.
+// closed (or could not open), so no item keeps a dead handle.  Each is the
+// largest drawing of its picture that the menu's 16 pixels at `dpi` hold.
 class CTrayMenuBitmaps {
 public:
-    explicit CTrayMenuBitmaps(HMENU menu) : m_menu(menu)
+    CTrayMenuBitmaps(HMENU menu, UINT dpi) : m_menu(menu)
     {
+        const int size = ScaleForDpi(16, dpi);
+        const UINT drawing = size >= 32 ? IDB_MENU_32 : (size >= 24 ? IDB_MENU_24 : 0);
         for (size_t i = 0; i < kCount; ++i) {
-            m_bitmaps[i].Reset(::LoadBitmapA(AfxGetResourceHandle(), MAKEINTRESOURCEA(kItems[i].bitmap)));
+            HINSTANCE module = AfxGetResourceHandle();
+            m_bitmaps[i].Reset(::LoadBitmapA(module, MAKEINTRESOURCEA(kItems[i].bitmap + drawing)));
+            if (!m_bitmaps[i])
+                m_bitmaps[i].Reset(::LoadBitmapA(module, MAKEINTRESOURCEA(kItems[i].bitmap)));
             if (m_bitmaps[i])
                 ::SetMenuItemBitmaps(m_menu, kItems[i].item, kItems[i].by, m_bitmaps[i].Get(), m_bitmaps[i].Get());
         }
@@ -394,7 +400,7 @@ void CTapestrixDlg::ShowTrayMenu()
     ::GetCursorPos(&cursor);
     if (!m_bMenuLoaded || m_popupMenu.GetSafeHwnd())
         return;
-    CTrayMenuBitmaps bitmaps(m_popupMenu.GetSafeHmenu());
+    CTrayMenuBitmaps bitmaps(m_popupMenu.GetSafeHmenu(), GetWindowDpi(m_hWnd));
     UpdateTrayMenuState();
     // The hidden owner in front, so that the menu closes when the user
     // clicks elsewhere.

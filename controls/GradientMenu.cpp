@@ -101,7 +101,8 @@ CGradientMenu::CGradientMenu(int bandWidth, BOOL bandOnSubmenus)
       m_clrBandText(0),
       m_nChosenCommand(0),
       m_bNumberPadKey(FALSE),
-      m_nDpi(96)
+      m_nDpi(96),
+      m_nFontBandDpi(0)
 {
 }
 
@@ -197,7 +198,9 @@ BOOL CGradientMenu::TrackMenu(UINT, int x, int y, CWnd* pOwner, LPCRECT lpItemRe
     }
     bar.release();
 
-    ::ShowWindow(m_hWnd, SW_SHOWNA);
+    // Shown and activated in one step: showing it inactive and then
+    // giving it the focus activates it all the same, at twice the cost.
+    ::ShowWindow(m_hWnd, SW_SHOW);
     ::SetFocus(m_hWnd);
     if (m_hWnd && (m_nFlags & GMF_SELECT_FIRST) && m_pItemBar)
         m_pItemBar->SendMessage(TB_SETHOTITEM, 0, 0);
@@ -269,8 +272,7 @@ BOOL CGradientMenu::BuildItemBar(CGradientMenuBar* bar, int x, int y, LPCRECT it
 {
     if (!bar || !m_hMenu)
         return FALSE;
-    const int checkWidth = ::GetSystemMetrics(SM_CXMENUCHECK);
-    bar->SendMessage(TB_SETBITMAPSIZE, 0, MAKELONG(checkWidth, ::GetSystemMetrics(SM_CYMENUCHECK)));
+    bar->SetDpi(m_nDpi);
     const int count = ::GetMenuItemCount(m_hMenu);
     std::vector<std::unique_ptr<CGradientMenuItem>> items;
     for (int i = 0; i < count; ++i) {
@@ -294,6 +296,20 @@ BOOL CGradientMenu::BuildItemBar(CGradientMenuBar* bar, int x, int y, LPCRECT it
     if (bar->GetButtonCount() == 0)
         return FALSE;
 
+    const SIZE size = SizeItemBar();
+    const POINT anchor{x, y};
+    const RECT area = MonitorRect(itemRect ? *itemRect : RECT{x, y, x + 1, y + 1});
+    const POINT at = PlaceWindow(area, size, anchor, itemRect, nullptr);
+    // Placed now, shown (with the bar) when the window is.
+    ::SetWindowPos(m_hWnd, nullptr, at.x, at.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
+    return TRUE;
+}
+
+SIZE CGradientMenu::SizeItemBar()
+{
+    CGradientMenuBar* bar = m_pItemBar;
+    const int checkWidth = bar->CheckMarkSize();
+    bar->SendMessage(TB_SETBITMAPSIZE, 0, MAKELONG(checkWidth, checkWidth));
     // Equal widths, with room for the submenu arrow at the right.  The
     // control does not always count the text of a list-style button (Wine
     // does not), so the widest text decides as well.
@@ -312,14 +328,9 @@ BOOL CGradientMenu::BuildItemBar(CGradientMenuBar* bar, int x, int y, LPCRECT it
     const RECT last = bar->GetItemRect(bar->GetButtonCount() - 1);
     const int itemsWidth = first.right - first.left;
     const SIZE size{itemsWidth + Band() + 6, (last.bottom - first.top) + 6};
-    ::MoveWindow(bar->GetSafeHwnd(), Band(), 0, itemsWidth + 6, size.cy, FALSE);
-    ::ShowWindow(bar->GetSafeHwnd(), SW_SHOWNOACTIVATE);
-
-    const POINT anchor{x, y};
-    const RECT area = MonitorRect(itemRect ? *itemRect : RECT{x, y, x + 1, y + 1});
-    const POINT at = PlaceWindow(area, size, anchor, itemRect, nullptr);
-    ::MoveWindow(m_hWnd, at.x, at.y, size.cx, size.cy, TRUE);
-    return TRUE;
+    ::SetWindowPos(bar->GetSafeHwnd(), nullptr, Band(), 0, itemsWidth + 6, size.cy,
+                   SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW | SWP_SHOWWINDOW);
+    return size;
 }
 
 POINT CGradientMenu::PlaceWindow(const RECT& d, SIZE size, POINT anchor, LPCRECT itemRect, BOOL* fits)
@@ -467,19 +478,7 @@ BOOL CGradientMenu::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
         return FALSE;
     }
     if (message == WM_DPICHANGED) {
-        // Moved to a monitor of another DPI: the band follows at once, in
-        // the window the system suggests widened by the band's change.
-        const int oldBand = Band();
-        m_nDpi = LOWORD(wParam) ? LOWORD(wParam) : 96;
-        const RECT* to = reinterpret_cast<const RECT*>(lParam);
-        RECT window{};
-        ::GetWindowRect(m_hWnd, &window);
-        if (to)
-            ::OffsetRect(&window, to->left - window.left, to->top - window.top);
-        ::MoveWindow(m_hWnd, window.left, window.top, window.right - window.left + Band() - oldBand,
-                     window.bottom - window.top, TRUE);
-        if (m_pItemBar)
-            ::SetWindowPos(m_pItemBar->GetSafeHwnd(), nullptr, Band(), 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        OnDpiChanged(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
         *result = 0;
         return TRUE;
     }
@@ -493,6 +492,26 @@ BOOL CGradientMenu::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
         return TRUE;
     }
     return CWnd::OnWndMsg(message, wParam, lParam, result);
+}
+
+void CGradientMenu::OnDpiChanged(UINT dpi, const RECT* suggested)
+{
+    // Moved to a monitor of another DPI: the band, the font, the rows and
+    // the check marks follow at once, at the place the system suggests.
+    m_nDpi = dpi ? dpi : 96;
+    RECT window{};
+    ::GetWindowRect(m_hWnd, &window);
+    SIZE size{window.right - window.left, window.bottom - window.top};
+    if (m_pItemBar) {
+        // The buttons measured again in the new font, free of the old width.
+        m_pItemBar->SetDpi(m_nDpi);
+        m_pItemBar->SendMessage(TB_SETBUTTONWIDTH, 0, MAKELONG(0, 0));
+        m_pItemBar->SendMessage(TB_AUTOSIZE, 0, 0);
+        size = SizeItemBar();
+    }
+    const POINT at = suggested ? POINT{suggested->left, suggested->top} : POINT{window.left, window.top};
+    ::MoveWindow(m_hWnd, at.x, at.y, size.cx, size.cy, TRUE);
+    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void CGradientMenu::OnActivate(UINT state, HWND other)
@@ -548,8 +567,14 @@ void CGradientMenu::OnPaint(HDC printDC)
     if (Band() <= 0 || m_strBandText.IsEmpty())
         return;
 
-    CFontHandle font(::CreateFontA(ScaleForDpi(20, m_nDpi), 0, 900, 900, FW_BOLD, FALSE, FALSE, FALSE, 0, 0, 0, 0, 0, "Arial"));
-    CSelectObjectGuard selectFont(dc, font.Get());
+    // Kept from paint to paint and from one opening to the next, while
+    // the DPI stays.
+    if (!m_fontBand || m_nFontBandDpi != m_nDpi) {
+        m_fontBand.Reset(::CreateFontA(ScaleForDpi(20, m_nDpi), 0, 900, 900, FW_BOLD, FALSE, FALSE, FALSE, 0, 0, 0,
+                                       0, 0, "Arial"));
+        m_nFontBandDpi = m_nDpi;
+    }
+    CSelectObjectGuard selectFont(dc, m_fontBand.Get());
     const COLORREF oldColour = ::SetTextColor(dc, m_clrBandText);
     const int oldMode = ::SetBkMode(dc, TRANSPARENT);
     RECT text{2, client.top, Band(), client.bottom};

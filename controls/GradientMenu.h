@@ -10,6 +10,7 @@
 
 #include <windows.h>
 
+#include "framework/Handles.h"
 #include "framework/Menu.h"
 #include "framework/String.h"
 #include "framework/Wnd.h"
@@ -85,9 +86,12 @@ protected:
     void OnPaint(HDC printDC);
     void OnActivate(UINT state, HWND other);
     LRESULT OnOpenSubmenu(WPARAM point, LPARAM flags);
-    // Fills the item bar from the menu, gives its buttons one width, then
-    // sizes and places the window and the bar.
+    void OnDpiChanged(UINT dpi, const RECT* suggested);
+    // Fills the item bar from the menu, sizes it, then places the window.
     BOOL BuildItemBar(CGradientMenuBar* bar, int x, int y, LPCRECT itemRect);
+    // Gives the item bar's buttons one width for its font and check marks
+    // and sizes the bar; returns the window's size.
+    SIZE SizeItemBar();
     void TearDown();
 
     CWnd* m_pOwner;
@@ -107,4 +111,7 @@ protected:
     // The DPI of the menu's monitor, and the band's width at it.
     UINT m_nDpi;
     int Band() const { return ::MulDiv(m_nBandWidth, static_cast<int>(m_nDpi), 96); }
+    // The caption's font, and the DPI it was made for.
+    CFontHandle m_fontBand;
+    UINT m_nFontBandDpi;
 };

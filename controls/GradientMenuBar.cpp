@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "controls/GradientMenu.h"
+#include "framework/Gdi.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ POINT g_lastMousePoint{0, 0};
 }  // namespace
 
 CGradientMenuBar::CGradientMenuBar()
-    : m_nLastHotId(-1), m_nOpenIndex(-1), m_ptHover{-1, -1}, m_nHoverIndex(-1)
+    : m_nLastHotId(-1), m_nOpenIndex(-1), m_nDpi(0), m_ptHover{-1, -1}, m_nHoverIndex(-1)
 {
 }
 
@@ -162,13 +163,31 @@ int CGradientMenuBar::OnCreate(CREATESTRUCTA* cs)
         return -1;
     ::SetWindowLongPtrA(m_hWnd, GWL_EXSTYLE, ::GetWindowLongPtrA(m_hWnd, GWL_EXSTYLE) | WS_EX_TOOLWINDOW);
     SendMessage(TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_DRAWDDARROWS);
+    return 0;
+}
+
+void CGradientMenuBar::SetDpi(UINT dpi)
+{
+    if (dpi == m_nDpi && m_fontMenu)
+        return;
+    m_nDpi = dpi;
     NONCLIENTMETRICSA metrics{};
     metrics.cbSize = sizeof(metrics);
-    if (::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0))
-        m_fontMenu.Reset(::CreateFontIndirectA(&metrics.lfMenuFont));
-    if (m_fontMenu)
-        SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(m_fontMenu.Get()), FALSE);
-    return 0;
+    if (!::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0))
+        return;
+    metrics.lfMenuFont.lfHeight = ::MulDiv(metrics.lfMenuFont.lfHeight, static_cast<int>(dpi),
+                                           static_cast<int>(GetWindowDpi(nullptr)));
+    CFontHandle font(::CreateFontIndirectA(&metrics.lfMenuFont));
+    if (!font)
+        return;
+    SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), FALSE);
+    m_fontMenu = std::move(font);
+}
+
+int CGradientMenuBar::CheckMarkSize() const
+{
+    return ::MulDiv(::GetSystemMetrics(SM_CXMENUCHECK), static_cast<int>(m_nDpi ? m_nDpi : 96),
+                    static_cast<int>(GetWindowDpi(nullptr)));
 }
 
 void CGradientMenuBar::OnMouseMove(UINT flags, POINT point)
@@ -423,7 +442,7 @@ void CGradientMenuBar::PaintItem(NMTBCUSTOMDRAW* draw)
     }
 
     if (item->HasSubmenu()) {
-        const int cw = ::GetSystemMetrics(SM_CXMENUCHECK);
+        const int cw = CheckMarkSize();
         const int bl = r.right - 3 * cw / 4;
         const int br = bl + cw;
         const int bt = r.top + (h - cw) / 2;

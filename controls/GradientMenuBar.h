@@ -47,6 +47,10 @@ public:
     // The width of the widest item text in the menu font.
     int GetWidestText() const;
     int GetLastHotId() const { return m_nLastHotId; }
+    // The menu font and the check marks for a monitor of `dpi` (the
+    // system's metrics are the system DPI's).
+    void SetDpi(UINT dpi);
+    int CheckMarkSize() const;
 
     // Item painting, from the menu window's NM_CUSTOMDRAW of this bar.
     virtual void OnCustomDraw(NMTBCUSTOMDRAW* draw, LRESULT* result);
@@ -78,6 +82,7 @@ protected:
     int m_nLastHotId;
     int m_nOpenIndex;
     CFontHandle m_fontMenu;
+    UINT m_nDpi;
     POINT m_ptHover;
     int m_nHoverIndex;
     std::vector<std::unique_ptr<CGradientMenuItem>> m_items;

@@ -23,6 +23,10 @@
 #define IDB_MENU_NEW_WALLPAPER 146
 #define IDB_MENU_DISPLAY_STYLES 148
 #define IDB_MENU_SELECTION_OPTIONS 152
+// Each of them drawn again for screens of more DPI: 24 pixels at its
+// number plus IDB_MENU_24, 32 pixels at its number plus IDB_MENU_32.
+#define IDB_MENU_24 1000
+#define IDB_MENU_32 2000
 
 // The change sound, resource type "WAVE".
 #define IDR_CHANGE_SOUND 157

@@ -32,6 +32,23 @@ LOGFONTA ArialFont(LONG height, LONG weight)
     return font;
 }
 
+// Every child of `parent`, and the children of its pages (dialogs), moved
+// and sized by to/from: laid out for another DPI.
+void ScaleChildren(HWND parent, int to, int from)
+{
+    for (HWND child = ::GetWindow(parent, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        RECT r{};
+        ::GetWindowRect(child, &r);
+        ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+        ::MoveWindow(child, ::MulDiv(r.left, to, from), ::MulDiv(r.top, to, from), ::MulDiv(r.right - r.left, to, from),
+                     ::MulDiv(r.bottom - r.top, to, from), FALSE);
+        char kind[16] = "";
+        ::GetClassNameA(child, kind, sizeof(kind));
+        if (lstrcmpA(kind, "#32770") == 0)
+            ScaleChildren(child, to, from);
+    }
+}
+
 void SetFontOnChildren(HWND parent, HFONT font)
 {
     for (HWND child = ::GetWindow(parent, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
@@ -217,9 +234,12 @@ void CTapestrixSheet::CreateHelpButton()
 
 void CTapestrixSheet::OnDpiChanged(UINT dpi, const RECT* suggested)
 {
-    // The system moves and scales the windows; the fonts and the sizes
-    // given in pixels are ours to follow.
+    // The system moves the window to the rectangle it suggests; the
+    // controls, the fonts and the sizes given in pixels are ours to follow.
+    const UINT from = m_nDpi;
     m_nDpi = dpi ? dpi : 96;
+    if (from && from != m_nDpi)
+        ScaleChildren(m_hWnd, static_cast<int>(m_nDpi), static_cast<int>(from));
     CreateFonts();
     HFONT font = m_fontSheet.GetSafeHandle();
     SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);

@@ -4,7 +4,8 @@
 // opens the sheet through the main dialog, shows every page and
 // measures each control's text in the control's own font against the room
 // the control gives it, the tabs' titles and icons against their tabs, the
-// tabs' rows, and the sheet against the work area of a common screen.
+// tabs' rows, and the sheet against the work area of a common screen; then
+// the same for the sheet told it moved to a monitor of another DPI.
 #include "MainDialogSheet.h"
 
 #include <commctrl.h>
@@ -19,6 +20,10 @@ using namespace tpx::test;
 CWallpaperChanger theWallpaperChanger;
 
 namespace {
+
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
 
 const char kReplacementsKey[] = "Software\\Wine\\Fonts\\Replacements";
 
@@ -120,9 +125,9 @@ void CheckTabsAndSheet(HWND sheet, UINT dpi)
         if (need > rect.right - rect.left)
             ADD_FAILURE() << "tab \"" << title << "\" needs " << need << " of " << rect.right - rect.left << " pixels";
     }
-    // The work area of 1366 x 768 at 96 DPI and of 1920 x 1080 at 144, each
-    // less a taskbar.
-    const SIZE area = dpi >= 144 ? SIZE{1920, 1020} : SIZE{1366, 728};
+    // The work area of 1366 x 768 at 96 DPI, of 1920 x 1080 at 144 and of
+    // 2560 x 1440 at 192, each less a taskbar.
+    const SIZE area = dpi >= 192 ? SIZE{2560, 1360} : dpi >= 144 ? SIZE{1920, 1020} : SIZE{1366, 728};
     RECT window{};
     GetWindowRect(sheet, &window);
     if (window.right - window.left > area.cx || window.bottom - window.top > area.cy)
@@ -146,6 +151,18 @@ TEST_F(SheetLayout, InThisProcess)
         });
     }
     steps.push_back([](HWND sheet) { CheckTabsAndSheet(sheet, GetWindowDpi(sheet)); });
+    // Moved to a monitor of another DPI: the sheet takes the rectangle the
+    // system suggests, its font and tabs follow.
+    steps.push_back([](HWND sheet) {
+        const UINT dpi = GetWindowDpi(sheet), to = dpi == 96 ? 144 : 96;
+        RECT window{};
+        GetWindowRect(sheet, &window);
+        const RECT suggested{0, 0, MulDiv(window.right - window.left, to, dpi), MulDiv(window.bottom - window.top, to, dpi)};
+        SendMessageA(sheet, WM_DPICHANGED, MAKEWPARAM(to, to), reinterpret_cast<LPARAM>(&suggested));
+        GetWindowRect(sheet, &window);
+        EXPECT_TRUE(EqualRect(&suggested, &window));
+        CheckTabsAndSheet(sheet, to);
+    });
     Run(steps);
 }
 
@@ -158,7 +175,8 @@ TEST(SheetLayoutSetups, EveryTextWholeAtEachDpiAndFace)
     const struct {
         DWORD dpi;
         const char* face;   // Arial's metrics, and the face Wine falls back to without them
-    } setups[] = {{96, "Liberation Sans"}, {144, "Liberation Sans"}, {96, "DejaVu Sans"}, {144, "DejaVu Sans"}};
+    } setups[] = {{96, "Liberation Sans"}, {144, "Liberation Sans"}, {192, "Liberation Sans"},
+                  {96, "DejaVu Sans"},     {144, "DejaVu Sans"}};
     for (const auto& setup : setups) {
         ASSERT_TRUE(SetRegDword(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", setup.dpi));
         ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kReplacementsKey, "Arial", setup.face));
