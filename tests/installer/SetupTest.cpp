@@ -22,7 +22,6 @@ const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Unin
 const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kClassKey[] = "Software\\Classes\\CLSID\\{75048700-EF1F-11D0-9888-006097DEACF9}";
 const std::string kProviderKey = std::string(kClassKey) + "\\InprocServer32";
-constexpr WPARAM kIdHelpTopics = 32787;
 
 // The Active Desktop class as text: its key's and its server key's values,
 // type and bytes, or that they are absent, so two states compare in one
@@ -60,11 +59,7 @@ std::string ShellFolder(int csidl)
     return path;
 }
 
-std::string SetupExe()
-{
-    const char* path = std::getenv("TPX_SETUP");
-    return path ? path : "";
-}
+std::string SetupExe() { return std::getenv("TPX_SETUP") ? std::getenv("TPX_SETUP") : ""; }
 
 std::string DefaultInstallDir() { return ShellFolder(CSIDL_LOCAL_APPDATA) + "\\Programs\\Tapestrix"; }
 std::string DataDir() { return ShellFolder(CSIDL_LOCAL_APPDATA) + "\\Brindlecourt\\Tapestrix"; }
@@ -220,22 +215,6 @@ TEST_F(Setup, SilentInstallSetsUpTheUserAndTheInstalledCopyChangesTheWallpaper)
     EXPECT_TRUE(WaitFor([&] { return GetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper") == converted; },
                         10000));
     EXPECT_TRUE(ColourNear(RGB(240, 220, 20), ReadBmpPixel(converted, 8, 8), 16));
-
-    // Help Topics opens the installed help file in the system's viewer,
-    // whose title comes from that file; a missing one would be a message.
-    m_app.Command(kIdHelpTopics);
-    HWND help = nullptr;
-    EXPECT_TRUE(WaitFor([&] { return (help = FindWindowA("HH Parent", "Tapestrix Help")) != nullptr; }, 15000));
-    const HWND box = WaitForDialogOf(m_app.Pid(), 500);
-    EXPECT_EQ(nullptr, box) << ReadDialog(box).text;
-    DWORD viewerPid = 0;
-    GetWindowThreadProcessId(help, &viewerPid);
-    if (const HANDLE viewer = help ? OpenProcess(SYNCHRONIZE, FALSE, viewerPid) : nullptr) {
-        // Closed, and its process gone, before the uninstaller removes the file.
-        PostMessageA(help, WM_CLOSE, 0, 0);
-        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(viewer, 10000));
-        CloseHandle(viewer);
-    }
 }
 
 TEST_F(Setup, UpgradeAndSilentUninstallOverARunningCopyStopItAndKeepEverySetting)
@@ -271,6 +250,21 @@ TEST_F(Setup, UpgradeAndSilentUninstallOverARunningCopyStopItAndKeepEverySetting
         return m_app.Process().WaitExit(0, &code) && code == 0;
     };
     ASSERT_TRUE(StartApp(dir));
+    // Help Topics opens the installed help file in the system's viewer,
+    // whose title comes from that file; a missing one would be a message.
+    m_app.Command(ID_HELP_TOPICS);
+    HWND help = nullptr;
+    EXPECT_TRUE(WaitFor([&] { return (help = FindWindowA("HH Parent", "Tapestrix Help")) != nullptr; }, 15000));
+    const HWND box = WaitForDialogOf(m_app.Pid(), 500);
+    EXPECT_EQ(nullptr, box) << ReadDialog(box).text;
+    DWORD viewerPid = 0;
+    GetWindowThreadProcessId(help, &viewerPid);
+    if (const HANDLE viewer = help ? OpenProcess(SYNCHRONIZE, FALSE, viewerPid) : nullptr) {
+        // Closed, and its process gone, before the uninstaller removes the file.
+        PostMessageA(help, WM_CLOSE, 0, 0);
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(viewer, 10000));
+        CloseHandle(viewer);
+    }
     ASSERT_TRUE(Install());
     EXPECT_TRUE(endedCleanly());
     keptEverySetting();
