@@ -97,38 +97,16 @@ void PressButton(HWND dialog, int id)
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
-namespace {
-struct EnumState {
-    DWORD pid;
-    const char* cls;
-    const char* title;
-    bool visibleOnly;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK EnumProc(HWND hwnd, LPARAM lParam)
-{
-    auto* st = reinterpret_cast<EnumState*>(lParam);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != st->pid || (st->visibleOnly && !IsWindowVisible(hwnd)))
-        return TRUE;
-    char cls[256] = {}, title[512] = {};
-    if (st->cls)
-        GetClassNameA(hwnd, cls, sizeof cls);
-    if (st->title)
-        GetWindowTextA(hwnd, title, sizeof title);
-    if ((!st->cls || !std::strcmp(cls, st->cls)) && (!st->title || !std::strcmp(title, st->title)))
-        st->found.push_back(hwnd);
-    return TRUE;
-}
-}  // namespace
-
 std::vector<HWND> WindowsOfProcess(DWORD pid, const char* className, const char* title, bool visibleOnly)
 {
-    EnumState st{pid, className, title, visibleOnly, {}};
-    EnumWindows(EnumProc, reinterpret_cast<LPARAM>(&st));
-    return st.found;
+    std::vector<HWND> found;
+    for (HWND hwnd = nullptr; (hwnd = FindWindowExA(nullptr, hwnd, className, title)) != nullptr;) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(hwnd, &owner);
+        if (owner == pid && (!visibleOnly || IsWindowVisible(hwnd)))
+            found.push_back(hwnd);
+    }
+    return found;
 }
 
 HWND WaitForDialogOf(DWORD pid, DWORD timeoutMs)
