@@ -67,6 +67,11 @@ std::vector<uint8_t> BmpBytes(int width, int height, const std::function<COLORRE
     return b.Bytes();
 }
 
+std::vector<uint8_t> SolidBmpBytes(int width, int height, COLORREF colour)
+{
+    return BmpBytes(width, height, [colour](int, int) { return colour; });
+}
+
 HBITMAP LoadBmp(const std::string& path)
 {
     return static_cast<HBITMAP>(LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0,
@@ -84,11 +89,6 @@ bool WriteBmp(const std::string& path, int width, int height, const std::functio
 bool WriteSolidBmp(const std::string& path, int width, int height, COLORREF colour)
 {
     return WriteBmp(path, width, height, [colour](int, int) { return colour; });
-}
-
-std::vector<uint8_t> SolidBmpBytes(int width, int height, COLORREF colour)
-{
-    return BmpBytes(width, height, [colour](int, int) { return colour; });
 }
 
 BitmapInfo ReadBmpInfo(const std::string& path)

@@ -38,8 +38,6 @@ struct BitmapCase {
     std::vector<uint8_t> bytes;
     bool sound = false;
 };
-// The bytes of a 24-bit bottom-up bitmap of one colour.
-std::vector<uint8_t> SolidBmpBytes(int width, int height, COLORREF colour);
 // The three damaged files users meet, each made from a 320 x 200 24-bit
 // bitmap: bfOffBits 0x7FFFFFF0, cut right after its 54 bytes of headers, cut
 // at half its size.
