@@ -88,7 +88,7 @@ class Page(html.parser.HTMLParser):
         self.title += data if self.in_title else ""
 
     def handle_comment(self, data):
-        match = re.match(r"\s*FIGURE\s+(\S+)", data)
+        match = re.match(r"\s*FIGURE\s+([^\s:]+)", data)
         if match:
             self.figures.append(match.group(1))
 
@@ -179,7 +179,7 @@ def check_chm(chm, help_dir):
     if not os.path.isfile(chm):
         return fail(f"{chm} was not built")
     header = open(chm, "rb").read(0x60)
-    if struct.unpack_from("<4sII", header) != (b"ITSF", 3, 0x60):
+    if len(header) < 12 or struct.unpack_from("<4sII", header) != (b"ITSF", 3, 0x60):
         return fail(f"{chm}: not a compiled help file (ITSF header {header[:12]!r})")
     _, listed = read_project(help_dir)
     errors.extend(f"{chm} is older than {f}: it was not rebuilt"
