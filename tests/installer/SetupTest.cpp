@@ -84,15 +84,22 @@ std::string ProductVersion(const std::string& exe)
 // go into, 1018), or a message box it shows.
 HWND UninstallerWindow(bool messageBox)
 {
-    for (HWND hwnd = nullptr; (hwnd = FindWindowExA(nullptr, hwnd, "#32770", nullptr)) != nullptr;) {
-        // The wizard's caption ends in the page's (blank) sub-caption.
-        char title[64] = {};
-        GetWindowTextA(hwnd, title, sizeof title);
-        if (std::string(title).rfind("Tapestrix Uninstall", 0) == 0 && IsWindowVisible(hwnd) &&
-            (GetDlgItem(hwnd, 1018) == nullptr) == messageBox)
-            return hwnd;
-    }
-    return nullptr;
+    std::pair<bool, HWND> search{messageBox, nullptr};
+    EnumWindows(
+        [](HWND hwnd, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<std::pair<bool, HWND>*>(param);
+            // The wizard's caption ends in the page's (blank) sub-caption.
+            char cls[16] = {}, title[64] = {};
+            GetClassNameA(hwnd, cls, sizeof cls);
+            GetWindowTextA(hwnd, title, sizeof title);
+            if (lstrcmpA(cls, "#32770") || std::string(title).rfind("Tapestrix Uninstall", 0) != 0 ||
+                !IsWindowVisible(hwnd) || (GetDlgItem(hwnd, 1018) == nullptr) != s->first)
+                return TRUE;
+            s->second = hwnd;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.second;
 }
 
 class Setup : public ::testing::Test {

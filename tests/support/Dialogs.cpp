@@ -97,16 +97,32 @@ void PressButton(HWND dialog, int id)
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
+// EnumWindows, not a FindWindowEx walk: a window closed during the walk
+// would end it early.
 std::vector<HWND> WindowsOfProcess(DWORD pid, const char* className, const char* title, bool visibleOnly)
 {
-    std::vector<HWND> found;
-    for (HWND hwnd = nullptr; (hwnd = FindWindowExA(nullptr, hwnd, className, title)) != nullptr;) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(hwnd, &owner);
-        if (owner == pid && (!visibleOnly || IsWindowVisible(hwnd)))
-            found.push_back(hwnd);
-    }
-    return found;
+    struct Search {
+        DWORD pid;
+        const char* cls;
+        const char* title;
+        bool visibleOnly;
+        std::vector<HWND> found;
+    } search{pid, className, title, visibleOnly, {}};
+    EnumWindows(
+        [](HWND hwnd, LPARAM param) {
+            auto* s = reinterpret_cast<Search*>(param);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(hwnd, &owner);
+            char cls[256] = {}, title[512] = {};
+            if (owner != s->pid || (s->visibleOnly && !IsWindowVisible(hwnd)))
+                return TRUE;
+            if ((!s->cls || (GetClassNameA(hwnd, cls, sizeof cls) && !std::strcmp(cls, s->cls))) &&
+                (!s->title || (GetWindowTextA(hwnd, title, sizeof title), !std::strcmp(title, s->title))))
+                s->found.push_back(hwnd);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 HWND WaitForDialogOf(DWORD pid, DWORD timeoutMs)
