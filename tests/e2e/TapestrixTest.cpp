@@ -1,15 +1,12 @@
 // Tapestrix.exe as the user runs it, driven the way the shell drives it: the
 // tray callback and the menu's commands are posted to its hidden main
 // dialog, and what the user would see is read back from Wine's notification
-// area, the shell's wallpaper values, the desktop's icons, the timers' effects
-// and the program's dialogs.
+// area, the shell's wallpaper values, the timers' effects and the program's
+// dialogs.  One path per way the user meets it.
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
-#include <shellapi.h>
 #include <prsht.h>
-
-#include "res/resource.h"
 
 using namespace tpx::test;
 
@@ -20,47 +17,31 @@ bool WaitForWallpaper(const std::string& path)
     return WaitFor([&] { return NormalWallpaper() == path; }, 8000);
 }
 
-// Each test starts with the program's key emptied but for a start into the
-// tray and an empty wallpaper folder, and without a wallpaper; all of it is
-// restored afterwards.
+// The shell's notification area, and the place of each icon in it from its
+// right end, where ours is one of the last few.
+struct TraySlots {
+    HWND tray = FindWindowA("Shell_TrayWnd", nullptr);
+    int place = GetSystemMetrics(SM_CXSMICON) + 4;
+    POINT At(int slot) const
+    {
+        RECT client{};
+        GetClientRect(tray, &client);
+        return {client.right - place / 2 - slot * place, client.bottom / 2};
+    }
+};
+
+// Each test starts into the tray over an empty wallpaper folder, without a
+// wallpaper; everything is restored afterwards.
 class Tapestrix : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        // Keeps Wine's desktop, and its tray, alive between programs.
-        m_keepAlive = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-        m_registry.Set("MinimizeOnStartup", 1);
-        m_registry.Set("WallpaperFolder", m_pictures.Path());
+        m_app.Settings().Set("WallpaperFolder", m_pictures.Path());
         SetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper", "");
     }
-    void TearDown() override
-    {
-        EXPECT_TRUE(!m_process.IsRunning() || Exit());
-        DestroyWindow(m_keepAlive);
-    }
 
-    bool Start()
-    {
-        m_dialog = nullptr;
-        return m_process.Start(ExeDir() + "\\Tapestrix.exe") &&
-               WaitFor([&] { return (m_dialog = MainDialogOf(m_process.Pid())) || !m_process.IsRunning(); }, 15000) &&
-               m_dialog;
-    }
-    // Exit from the tray menu: the program ends, and ends cleanly.
-    bool Exit()
-    {
-        PostMessageA(m_dialog, WM_COMMAND, ID_EXIT, 0);
-        DWORD code = 1;
-        return m_process.WaitExit(10000, &code) && code == 0;
-    }
-    void DoubleClick() { PostMessageA(m_dialog, WM_USER + 100, 128, WM_LBUTTONDBLCLK); }
-    std::string Picture(const std::string& name) const { return m_pictures / name; }
-
-    AppRegistryScope m_registry;
+    RunningTapestrix m_app;
     TempDir m_pictures;
-    ChildProcess m_process;
-    HWND m_dialog = nullptr;
-    HWND m_keepAlive = nullptr;
 };
 
 }  // namespace
@@ -73,43 +54,37 @@ TEST_F(Tapestrix, StartsIntoTheTrayWhoseDoubleClickChanges)
     DeleteRegValue(HKEY_CURRENT_USER, kAppKey, "MinimizeOnStartup");
     // Named in Greek with an emoji: the program's UTF-8 code page keeps the
     // name (under another one it would come by its short name).
-    const std::string kPicture = "\xCE\xA9\xCE\xBC\xCE\xAD\xCE\xB3\xCE\xB1 \xF0\x9F\x8C\x85.bmp";
-    ASSERT_TRUE(WriteSolidBmp(Picture(kPicture), 8, 8, RGB(200, 0, 0)));
-    m_registry.Set("EnableAutoChange", 1);
-    m_registry.Set("AutoChangeTimer", 1);
-    ASSERT_TRUE(Start());
+    const std::string picture = m_pictures / "\xCE\xA9\xCE\xBC\xCE\xAD\xCE\xB3\xCE\xB1 \xF0\x9F\x8C\x85.bmp";
+    ASSERT_TRUE(WritePicture(picture, 8, 8, RGB(200, 0, 0)));
+    m_app.Settings().Set("EnableAutoChange", 1);
+    m_app.Settings().Set("AutoChangeTimer", 1);
+    ASSERT_TRUE(m_app.Start());
     HWND sheet = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (sheet = SettingsSheetOf(m_process.Pid())) != nullptr; }, 15000));
-    EXPECT_FALSE(TrayHasIcon(m_dialog, 300));
-    EXPECT_TRUE(WaitForWallpaper(Picture(kPicture))) << NormalWallpaper();
+    ASSERT_TRUE(WaitFor([&] { return (sheet = SettingsSheetOf(m_app.Pid())) != nullptr; }, 15000));
+    EXPECT_FALSE(TrayHasIcon(m_app.Dialog(), 300));
+    EXPECT_TRUE(WaitForWallpaper(picture)) << NormalWallpaper();
     EXPECT_TRUE(IsWindowVisible(sheet));
     PostMessageA(sheet, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(TrayHasIcon(m_dialog));
-    EXPECT_TRUE(Exit());
-    m_registry.Set("EnableAutoChange", 0);
+    EXPECT_TRUE(TrayHasIcon(m_app.Dialog()));
+    EXPECT_TRUE(m_app.Exit());
+    m_app.Settings().Set("EnableAutoChange", 0);
     SetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper", "");
-    m_registry.Set("MinimizeOnStartup", 1);
-    ASSERT_TRUE(Start());
-    EXPECT_TRUE(TrayHasIcon(m_dialog));
-    EXPECT_TRUE(WindowsOfProcess(m_process.Pid(), nullptr, nullptr, true).empty());
+    m_app.Settings().Set("MinimizeOnStartup", 1);
+    ASSERT_TRUE(m_app.Start());
+    EXPECT_TRUE(TrayHasIcon(m_app.Dialog()));
+    EXPECT_TRUE(WindowsOfProcess(m_app.Pid(), nullptr, nullptr, true).empty());
 
-    // The shell relays a double-click on the icon (icons line up from the
-    // tray's right end) with its id and callback message.  (What each
-    // selection does with it: tests/engine.)
-    m_registry.Set("Selection", 2);
-    const HWND tray = FindWindowA("Shell_TrayWnd", nullptr);
-    RECT client{};
-    GetClientRect(tray, &client);
-    const int place = GetSystemMetrics(SM_CXSMICON) + 4;
+    // The shell relays a double-click on the icon with its id and callback
+    // message.  (What each selection does with it: tests/engine.)
+    m_app.Settings().Set("Selection", 2);
+    const TraySlots slots;
     bool changed = false;
-    for (int x = client.right - place / 2; x > client.right - 4 * place && !changed; x -= place) {
-        PostMessageA(tray, WM_LBUTTONDBLCLK, 0, MAKELPARAM(x, client.bottom / 2));
-        changed = WaitFor([&] { return NormalWallpaper() == Picture(kPicture); }, 1500);
+    for (int slot = 0; slot < 3 && !changed; ++slot) {
+        const POINT at = slots.At(slot);
+        PostMessageA(slots.tray, WM_LBUTTONDBLCLK, 0, MAKELPARAM(at.x, at.y));
+        changed = WaitFor([&] { return NormalWallpaper() == picture; }, 1500);
     }
     EXPECT_TRUE(changed) << NormalWallpaper();
-
-    // (A second copy: tests/hardening.)
-    EXPECT_TRUE(Exit());
 }
 
 TEST_F(Tapestrix, NoActiveDesktopObjectShowsOneMessageAndEnds)
@@ -118,31 +93,28 @@ TEST_F(Tapestrix, NoActiveDesktopObjectShowsOneMessageAndEnds)
     RegistrySnapshot machine(HKEY_LOCAL_MACHINE, key);
     RegistrySnapshot user(HKEY_CURRENT_USER, key);
     DeleteKeyTree(HKEY_CURRENT_USER, key);
-    ASSERT_TRUE(CreateKey(HKEY_LOCAL_MACHINE, key + "\\InprocServer32"));
     ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, key + "\\InprocServer32", "", "C:\\windows\\missing-provider.dll"));
 
-    ASSERT_TRUE(m_process.Start(ExeDir() + "\\Tapestrix.exe"));
-    const HWND box = WaitForDialogOf(m_process.Pid(), 15000);
+    ASSERT_TRUE(m_app.Process().Start(ExeDir() + "\\Tapestrix.exe"));
+    const HWND box = WaitForDialogOf(m_app.Pid(), 15000);
     ASSERT_NE(nullptr, box);
     EXPECT_EQ("Tapestrix", ReadDialog(box).caption);
     EXPECT_EQ("Unable to setup COM library or active desktop interface", ReadDialog(box).text);
-    EXPECT_EQ(std::vector<HWND>{box}, WindowsOfProcess(m_process.Pid(), "#32770"));   // no main dialog
+    EXPECT_EQ(std::vector<HWND>{box}, WindowsOfProcess(m_app.Pid(), "#32770"));   // no main dialog
     PressButton(box, IDOK);
-    EXPECT_TRUE(m_process.WaitExit(10000));
+    EXPECT_TRUE(m_app.Process().WaitExit(10000));
 }
 
 TEST_F(Tapestrix, SettingsFromTheTrayTakeEffectOnTheNextChange)
 {
     for (const char* name : {"a.bmp", "b.bmp"})
-        ASSERT_TRUE(WriteSolidBmp(Picture(name), 8, 8, RGB(200, 0, 0)));
-    m_registry.Set("Selection", 0);
-    m_registry.Set("CurrentActivePage", 3);
-    ASSERT_TRUE(Start());
-    // The menu's first command opens the sheet on the page left last (the
-    // icon away meanwhile: the start-up sheet above, tests/sheet).
-    PostMessageA(m_dialog, WM_COMMAND, ID_OPEN_SETTINGS, 0);
-    HWND sheet = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (sheet = SettingsSheetOf(m_process.Pid())) != nullptr; }));
+        ASSERT_TRUE(WritePicture(m_pictures / name, 8, 8, RGB(200, 0, 0)));
+    m_app.Settings().Set("Selection", 0);
+    m_app.Settings().Set("CurrentActivePage", 3);
+    ASSERT_TRUE(m_app.Start());
+    // The menu's first command opens the sheet on the page left last.
+    const HWND sheet = m_app.OpenSettings();
+    ASSERT_NE(nullptr, sheet);
     const HWND options = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
     ASSERT_NE(nullptr, options);
     SendMessageA(GetDlgItem(options, 1002), BM_CLICK, 0, 0);   // "Sequential"
@@ -151,63 +123,27 @@ TEST_F(Tapestrix, SettingsFromTheTrayTakeEffectOnTheNextChange)
     ASSERT_TRUE(WaitFor([&] { return !IsWindow(sheet); }));
     // The tray program reads it on its next change: no file dialog, the
     // first file of the folder.
-    DoubleClick();
-    ASSERT_TRUE(WaitForWallpaper(Picture("a.bmp"))) << NormalWallpaper();
-}
-
-TEST_F(Tapestrix, DamagedBitmapsShowThePlainDesktopAndNeverStopTheNextClick)
-{
-    // In name order: each damaged file, then a good one of its own colour.
-    // (Each damage against the shell's object: tests/activedesktop; the
-    // periodic change over damaged files: the soak.)
-    std::vector<std::pair<std::string, COLORREF>> walk;
-    const COLORREF colours[] = {RGB(200, 30, 30), RGB(30, 180, 30), RGB(30, 30, 200)};
-    const std::vector<BitmapCase> damaged = DamagedBitmaps();
-    for (size_t i = 0; i < damaged.size(); ++i) {
-        const std::string bad = Picture(std::string(1, char('a' + i)) + "0.bmp");
-        const std::string good = Picture(std::string(1, char('a' + i)) + "1.bmp");
-        ASSERT_TRUE(WriteFileBytes(bad, damaged[i].bytes.data(), damaged[i].bytes.size()));
-        ASSERT_TRUE(WriteSolidBmp(good, 64, 64, colours[i]));
-        walk.push_back({bad, GetSysColor(COLOR_DESKTOP)});
-        walk.push_back({good, colours[i]});
-    }
-    m_registry.Set("Selection", 2);
-    auto centre = [] {
-        const HDC screen = GetDC(nullptr);
-        const COLORREF c = GetPixel(screen, GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2);
-        ReleaseDC(nullptr, screen);
-        return c;
-    };
-    ASSERT_TRUE(Start());
-    for (const auto& [path, colour] : walk) {
-        DoubleClick();
-        ASSERT_TRUE(WaitForWallpaper(path)) << path << " expected, the shell has " << NormalWallpaper();
-        EXPECT_TRUE(WaitFor([&] { return ColourNear(centre(), colour, 12); }, 1500)) << path << ": " << centre();
-    }
-    EXPECT_TRUE(WindowsOfProcess(m_process.Pid(), nullptr, nullptr, true).empty()) << "a message on screen";
+    m_app.DoubleClick();
+    ASSERT_TRUE(WaitForWallpaper(m_pictures / "a.bmp")) << NormalWallpaper();
 }
 
 TEST_F(Tapestrix, RightClickOnTheIconOpensTheMenuBesideTheTrayWhoseChoiceRuns)
 {
     // (A second right-click and Escape while it is open: tests/app.)
-    ASSERT_TRUE(Start());
-    ASSERT_TRUE(TrayHasIcon(m_dialog));
+    ASSERT_TRUE(m_app.Start());
+    ASSERT_TRUE(TrayHasIcon(m_app.Dialog()));
     // The mouse over the icon and the shell's right-click there, tried on
     // the tray's last slots in turn; then the program's own menu window.
-    const HWND tray = FindWindowA("Shell_TrayWnd", nullptr);
-    RECT client{};
-    GetClientRect(tray, &client);
-    const int place = GetSystemMetrics(SM_CXSMICON) + 4;
+    const TraySlots slots;
     std::vector<HWND> menus;
     for (int i = 0; i < 9 && menus.empty(); ++i) {
-        POINT at{client.right - place / 2 - (i % 3) * place, client.bottom / 2};
+        POINT at = slots.At(i % 3);
         const LPARAM where = MAKELPARAM(at.x, at.y);
-        ClientToScreen(tray, &at);
+        ClientToScreen(slots.tray, &at);
         SetCursorPos(at.x, at.y);
-        PostMessageA(tray, WM_RBUTTONDOWN, MK_RBUTTON, where);
-        PostMessageA(tray, WM_RBUTTONUP, 0, where);
-        WaitFor([&] { return !(menus = WindowsOfProcess(m_process.Pid(), "BitmapMenu", nullptr, true)).empty(); },
-                700);
+        PostMessageA(slots.tray, WM_RBUTTONDOWN, MK_RBUTTON, where);
+        PostMessageA(slots.tray, WM_RBUTTONUP, 0, where);
+        WaitFor([&] { return !(menus = WindowsOfProcess(m_app.Pid(), "BitmapMenu", nullptr, true)).empty(); }, 700);
     }
     ASSERT_EQ(1u, menus.size());
     POINT cursor{};
@@ -221,6 +157,6 @@ TEST_F(Tapestrix, RightClickOnTheIconOpensTheMenuBesideTheTrayWhoseChoiceRuns)
     PumpMessages(200);
     PostMessageA(menus[0], WM_KEYDOWN, VK_RETURN, 0);
     DWORD code = 1;
-    EXPECT_TRUE(m_process.WaitExit(10000, &code));
+    EXPECT_TRUE(m_app.Process().WaitExit(10000, &code));
     EXPECT_EQ(0u, code);
 }

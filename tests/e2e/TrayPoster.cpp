@@ -12,16 +12,12 @@
 #include <cstring>
 
 // The hidden main dialog; the program's message boxes have its title too.
-static BOOL CALLBACK FindMainDialog(HWND hwnd, LPARAM found)
+static HWND FindMainDialog()
 {
-    char className[16] = {};
-    char title[16] = {};
-    GetClassNameA(hwnd, className, sizeof className);
-    GetWindowTextA(hwnd, title, sizeof title);
-    if (lstrcmpA(className, "#32770") || lstrcmpA(title, "Tapestrix") || IsWindowVisible(hwnd))
-        return TRUE;
-    *reinterpret_cast<HWND*>(found) = hwnd;
-    return FALSE;
+    HWND dialog = nullptr;
+    while ((dialog = FindWindowExA(nullptr, dialog, "#32770", "Tapestrix")) != nullptr && IsWindowVisible(dialog)) {
+    }
+    return dialog;
 }
 
 // Where the shell's notification area is: the right end of its taskbar, or
@@ -40,8 +36,7 @@ static POINT NotificationArea()
 
 int main(int argc, char** argv)
 {
-    HWND dialog = nullptr;
-    EnumWindows(FindMainDialog, reinterpret_cast<LPARAM>(&dialog));
+    const HWND dialog = FindMainDialog();
     if (!dialog) {
         std::fprintf(stderr, "tpx_post: Tapestrix is not running\n");
         return 1;

@@ -79,11 +79,7 @@ protected:
     void PostNcDestroy() override { postNcDestroyRan = this->m_hWnd == nullptr; }
 };
 using CRecordingWnd = CRecording<CWnd>;
-
-class CRecordingDialog : public CRecording<CDialog> {
-public:
-    CRecordingDialog() : CRecording<CDialog>(200) {}
-};
+using CRecordingDialog = CRecording<CDialog>;   // of template 200
 
 bool QuitPosted()
 {
@@ -139,13 +135,13 @@ TEST(CWnd, OnlyTheMainWindowEndsTheLoop)
 
 TEST(CDialog, LinkedFromInitDialogToNcDestroyAndSurvivesAThrowingHandler)
 {
-    CRecordingDialog dlg;
+    CRecordingDialog dlg(200);
     ASSERT_TRUE(dlg.Create(200));
     dlg.SendMessage(WM_COMMAND, IDOK);   // ends only a modal dialog
     EXPECT_TRUE(IsWindow(dlg.GetSafeHwnd()));
     ExpectLinkedLifetime(dlg, WM_INITDIALOG);
 
-    CRecordingDialog modal;
+    CRecordingDialog modal(200);
     DialogAnswerer pressOk;   // presses OK once the dialog is up
     EXPECT_EQ(IDOK, modal.DoModal());
     EXPECT_TRUE(modal.linked.front());

@@ -1,9 +1,9 @@
 #include "GuiCounts.h"
 
-#include <windows.h>
+#include <winternl.h>
 
 #include <cstddef>
-#include <cstring>
+#include <vector>
 
 namespace tpx::test {
 namespace {
@@ -13,25 +13,17 @@ namespace {
 const size_t kGdiEntries = 0x10000;
 const size_t kGdiEntrySize = 24;
 const size_t kGdiTypeOffset = 14;
-// PEB.GdiSharedHandleTable on x64 (TEB.ProcessEnvironmentBlock at 0x60).
+// PEB.GdiSharedHandleTable in a 64-bit PEB.
 const size_t kPebGdiTableOffset = 0xF8;
 
-const BYTE* GdiHandleTable()
-{
-#if defined(_WIN64)
-    // TEB.ProcessEnvironmentBlock, read through gs as NtCurrentTeb would
-    // (its inline form trips the compiler's array-bounds check).
-    const BYTE* peb = nullptr;
-    __asm__("movq %%gs:0x60, %0" : "=r"(peb));
-    return *reinterpret_cast<const BYTE* const*>(peb + kPebGdiTableOffset);
-#else
-    return nullptr;
-#endif
-}
+struct WindowCount {
+    DWORD pid;
+    int count;
+};
 
 BOOL CALLBACK CountChild(HWND, LPARAM count)
 {
-    ++*reinterpret_cast<int*>(count);
+    ++reinterpret_cast<WindowCount*>(count)->count;
     return TRUE;
 }
 
@@ -39,8 +31,8 @@ BOOL CALLBACK CountTopLevel(HWND hwnd, LPARAM count)
 {
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
-    if (pid == GetCurrentProcessId()) {
-        ++*reinterpret_cast<int*>(count);
+    if (pid == reinterpret_cast<WindowCount*>(count)->pid) {
+        CountChild(hwnd, count);
         EnumChildWindows(hwnd, CountChild, count);
     }
     return TRUE;
@@ -48,29 +40,37 @@ BOOL CALLBACK CountTopLevel(HWND hwnd, LPARAM count)
 
 }  // namespace
 
-int CountGdiObjects()
+int CountGdiObjects(HANDLE process)
 {
-    if (const DWORD reported = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS))
+    if (const DWORD reported = GetGuiResources(process, GR_GDIOBJECTS))
         return static_cast<int>(reported);
-    const BYTE* table = GdiHandleTable();
-    if (!table)
+    using QueryFn = NTSTATUS(NTAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
+    static const auto query = reinterpret_cast<QueryFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
+    PROCESS_BASIC_INFORMATION basic{};
+    ULONG_PTR table = 0;
+    if (!query || query(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0 ||
+        !ReadProcessMemory(process, reinterpret_cast<BYTE*>(basic.PebBaseAddress) + kPebGdiTableOffset, &table,
+                           sizeof table, nullptr) || !table)
         return -1;
+    std::vector<BYTE> entries(kGdiEntries * kGdiEntrySize);
+    SIZE_T read = 0;
+    ReadProcessMemory(process, reinterpret_cast<void*>(table), entries.data(), entries.size(), &read);
     int live = 0;
-    for (size_t i = 0; i < kGdiEntries; ++i)
-        if (table[i * kGdiEntrySize + kGdiTypeOffset])
-            ++live;
-    return live;
+    for (size_t i = 0; i + kGdiEntrySize <= read; i += kGdiEntrySize)
+        live += entries[i + kGdiTypeOffset] != 0;
+    return read ? live : -1;
 }
 
-int CountUserObjects()
+int CountUserObjects(DWORD pid)
 {
-    int windows = 0;
+    WindowCount windows{pid, 0};
     EnumWindows(CountTopLevel, reinterpret_cast<LPARAM>(&windows));
     // Message-only windows are not top-level windows EnumWindows lists.
     for (HWND hwnd = FindWindowExA(HWND_MESSAGE, nullptr, nullptr, nullptr); hwnd;
          hwnd = FindWindowExA(HWND_MESSAGE, hwnd, nullptr, nullptr))
         CountTopLevel(hwnd, reinterpret_cast<LPARAM>(&windows));
-    return windows;
+    return windows.count;
 }
 
 }  // namespace tpx::test

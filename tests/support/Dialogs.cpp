@@ -1,0 +1,141 @@
+#include "Dialogs.h"
+
+#include <cstring>
+
+namespace tpx::test {
+
+void PumpMessages(DWORD ms)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= ms)
+            break;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - elapsed, QS_ALLINPUT);
+    }
+}
+
+bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    while (!pred()) {
+        if (GetTickCount() - start >= timeoutMs)
+            return pred();
+        PumpMessages(10);
+    }
+    return true;
+}
+
+static DialogAnswerer* g_answerer;  // the hook has no user data
+
+DialogAnswerer::DialogAnswerer(int fallback) : m_fallback(fallback)
+{
+    g_answerer = this;
+    m_hook = SetWindowsHookExA(WH_CBT, HookProc, nullptr, GetCurrentThreadId());
+}
+
+DialogAnswerer::~DialogAnswerer()
+{
+    if (m_hook)
+        UnhookWindowsHookEx(m_hook);
+    g_answerer = nullptr;
+}
+
+LRESULT CALLBACK DialogAnswerer::HookProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_ACTIVATE && g_answerer)
+        g_answerer->OnActivate(reinterpret_cast<HWND>(wParam));
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void DialogAnswerer::OnActivate(HWND hwnd)
+{
+    char cls[32] = {};
+    GetClassNameA(hwnd, cls, sizeof cls);
+    if (std::strcmp(cls, "#32770") != 0)
+        return;
+    for (HWND seen : m_handled)
+        if (seen == hwnd)
+            return;  // activated again: answered already
+    m_handled.push_back(hwnd);
+    DialogSeen d = ReadDialog(hwnd);
+    int answer = m_fallback;
+    if (!m_queue.empty()) {
+        answer = m_queue.front();
+        m_queue.erase(m_queue.begin());
+    }
+    if (m_handler)
+        answer = m_handler(hwnd, d);
+    d.answer = answer;
+    m_seen.push_back(d);
+    if (answer)
+        PressButton(hwnd, answer);
+}
+
+DialogSeen ReadDialog(HWND hwnd)
+{
+    DialogSeen d;
+    char buf[4096] = {};
+    GetWindowTextA(hwnd, buf, sizeof buf);
+    d.caption = buf;
+    buf[0] = 0;
+    if (HWND text = GetDlgItem(hwnd, 0xFFFF)) {
+        GetWindowTextA(text, buf, sizeof buf);
+        d.text = buf;
+    }
+    return d;
+}
+
+void PressButton(HWND dialog, int id)
+{
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+// EnumWindows, not a FindWindowEx walk: a window closed during the walk
+// would end it early.
+std::vector<HWND> WindowsOfProcess(DWORD pid, const char* className, const char* title, bool visibleOnly)
+{
+    struct Search {
+        DWORD pid;
+        const char* cls;
+        const char* title;
+        bool visibleOnly;
+        std::vector<HWND> found;
+    } search{pid, className, title, visibleOnly, {}};
+    EnumWindows(
+        [](HWND hwnd, LPARAM param) {
+            auto* s = reinterpret_cast<Search*>(param);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(hwnd, &owner);
+            char cls[256] = {}, title[512] = {};
+            if (owner != s->pid || (s->visibleOnly && !IsWindowVisible(hwnd)))
+                return TRUE;
+            if ((!s->cls || (GetClassNameA(hwnd, cls, sizeof cls) && !std::strcmp(cls, s->cls))) &&
+                (!s->title || (GetWindowTextA(hwnd, title, sizeof title), !std::strcmp(title, s->title))))
+                s->found.push_back(hwnd);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND WaitForDialogOf(DWORD pid, DWORD timeoutMs)
+{
+    HWND found = nullptr;
+    WaitFor(
+        [&] {
+            auto v = WindowsOfProcess(pid, "#32770", nullptr, true);
+            found = v.empty() ? nullptr : v.front();
+            return found != nullptr;
+        },
+        timeoutMs);
+    return found;
+}
+
+}  // namespace tpx::test
