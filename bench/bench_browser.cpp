@@ -9,7 +9,8 @@
 //      folder and a bare PropertySheetA of one empty page in a child process
 //      (Wine's own cost of a shown sheet), each thread's share listed.
 //   2. The sheet opened on the Browser page: when the count appears, against
-//      a bare FindFirstFileEx walk of the same tree (target: at most 1.5 x);
+//      a bare FindFirstFileEx walk of the same tree (target: at most 1.5 x),
+//      and the page's walk alone beside it;
 //      private bytes with the list against the empty folder's sheet (target:
 //      at most 40 MB more) and after closing (target: within 5 MB); GDI and
 //      USER objects before opening and after closing (target: equal).
