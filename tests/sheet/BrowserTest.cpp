@@ -311,9 +311,8 @@ TEST_F(BrowserPage, ClosingMidWalkStopsAndJoinsTheWalkBeforeThePageGoes)
         g_held.thread = OpenThread(SYNCHRONIZE, FALSE, g_held.threadId);
     }});
     UnhookWindowsHookEx(hook);
-    void* unused;
-    PatchImport("GetFileInformationByHandleEx", reinterpret_cast<const void*>(g_held.list), &unused);
-    PatchImport("PostMessageA", reinterpret_cast<const void*>(g_held.post), &unused);
+    PatchImport("GetFileInformationByHandleEx", reinterpret_cast<const void*>(g_held.list), &g_held.list);
+    PatchImport("PostMessageA", reinterpret_cast<const void*>(g_held.post), &g_held.post);
     EXPECT_TRUE(g_held.endedBeforePageGone);
     EXPECT_EQ(0, g_held.callsAfterRelease);   // told to stop, not left to finish
     EXPECT_EQ(0, g_held.postsAfterRelease);   // nothing for the closed page
