@@ -3,8 +3,11 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
+#include <memory>
 #include <set>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <vector>
 
@@ -14,24 +17,24 @@
 
 namespace {
 
+// One entry of a folder's listing; its names lie in the listing's buffers.
 struct FolderEntry {
-    std::wstring wideName;
-    CString name;
+    UINT name;        // offset of the NUL-ended name in the code page
+    UINT nameLength;  // bytes
+    UINT wideName;    // offset of the UTF-16 name, for the order and the length limit
+    UINT wideLength;
     BOOL isDirectory;
-    BOOL isLink;           // a reparse point: a symbolic link or junction
+    BOOL isLink;  // a reparse point: a symbolic link or junction
     LONGLONG fileId;
 };
 
-// NTFS order: upper-cased ordinal comparison; names equal but for case
-// (only on case-sensitive file systems) by plain ordinal order.
-bool ComesBefore(const FolderEntry& a, const FolderEntry& b)
-{
-    const int order = CompareStringOrdinal(a.wideName.c_str(), static_cast<int>(a.wideName.size()),
-                                           b.wideName.c_str(), static_cast<int>(b.wideName.size()), TRUE);
-    if (order != CSTR_EQUAL)
-        return order == CSTR_LESS_THAN;
-    return a.wideName < b.wideName;
-}
+// One folder's entries; the walk keeps one per depth and reuses it, so a
+// file costs no allocation of its own.
+struct FolderListing {
+    std::vector<FolderEntry> entries;
+    std::string names;
+    std::wstring wideNames;
+};
 
 // A directory as the file system knows it, whatever path leads there.
 struct DirectoryId {
@@ -61,39 +64,58 @@ public:
         DirectoryId id = {};
         if (Identify(directory.Get(), &id))
             m_visited.insert(id);
-        Scan(folder, std::move(directory), id.volume);
+        Scan(folder, std::move(directory), id.volume, 0);
     }
 
 private:
     // Lists one open folder, then walks its entries in order; `volume` is the
-    // volume the folder lies on.
-    void Scan(const CString& folder, CFileHandle directory, DWORD volume)
+    // volume the folder lies on, `depth` its distance from the top.
+    void Scan(const CString& folder, CFileHandle directory, DWORD volume, size_t depth)
     {
-        std::vector<FolderEntry> entries;
-        if (!ReadEntries(directory.Get(), &entries))
+        if (m_listings.size() <= depth)
+            m_listings.emplace_back(new FolderListing);
+        FolderListing& listing = *m_listings[depth];
+        listing.entries.clear();
+        listing.names.clear();
+        listing.wideNames.clear();
+        if (!ReadEntries(directory.Get(), &listing))
             return;
         directory.Reset();  // not held open while the sub-folders are walked
-        std::sort(entries.begin(), entries.end(), ComesBefore);
+        // NTFS order: upper-cased ordinal comparison; names equal but for
+        // case (only on case-sensitive file systems) by plain ordinal order.
+        const WCHAR* wide = listing.wideNames.data();
+        const auto comesBefore = [wide](const FolderEntry& a, const FolderEntry& b) {
+            const int order = CompareStringOrdinal(wide + a.wideName, static_cast<int>(a.wideLength),
+                                                   wide + b.wideName, static_cast<int>(b.wideLength), TRUE);
+            if (order != CSTR_EQUAL)
+                return order == CSTR_LESS_THAN;
+            return std::wstring_view(wide + a.wideName, a.wideLength) <
+                   std::wstring_view(wide + b.wideName, b.wideLength);
+        };
+        if (!std::is_sorted(listing.entries.begin(), listing.entries.end(), comesBefore))
+            std::sort(listing.entries.begin(), listing.entries.end(), comesBefore);
 
+        const UINT number = m_nFolders++;
         // A folder text ending in a backslash (a drive's root) gets no second one.
         const CString prefix = folder.Right(1) == "\\" ? folder : folder + "\\";
         const size_t prefixLength = WideLength(prefix);
-        for (const FolderEntry& entry : entries) {
+        for (const FolderEntry& entry : listing.entries) {
             if (IsStopped())
                 return;
+            const LPCSTR name = listing.names.data() + entry.name;
             if (!entry.isDirectory) {
                 // A path with no room for its NUL in MAX_PATH reaches neither
                 // the ANSI file functions nor the shell's wallpaper: not listed.
-                if (prefixLength + entry.wideName.size() < MAX_PATH)
-                    m_visit(folder, entry.name);
+                if (prefixLength + entry.wideLength < MAX_PATH)
+                    m_visit(CFoundFile{folder, number, name, static_cast<int>(entry.nameLength)});
                 continue;
             }
-            const CString path = prefix + entry.name;
+            const CString path = prefix + name;
             if (!entry.isLink && IsKnownIndex(entry.fileId)) {
                 // An ordinary sub-folder lies on this volume; its listing gave
                 // its identity.
                 if (m_visited.insert(DirectoryId{volume, entry.fileId}).second)
-                    Scan(path, Open(path), volume);
+                    Scan(path, Open(path), volume, depth + 1);
             } else {
                 // A link is followed to the folder it leads to, which may be
                 // an ancestor or one scanned before; a folder whose listing
@@ -105,9 +127,9 @@ private:
                 if (!Identify(target.Get(), &id)) {
                     // Unknown: scanned; the length limit of paths still ends
                     // any descent through a link.
-                    Scan(path, std::move(target), volume);
+                    Scan(path, std::move(target), volume, depth + 1);
                 } else if (m_visited.insert(id).second) {
-                    Scan(path, std::move(target), id.volume);
+                    Scan(path, std::move(target), id.volume, depth + 1);
                 }
             }
         }
@@ -142,7 +164,7 @@ private:
     // listing comes through the open handle rather than a find-first search,
     // so that each folder is opened once and sub-folders need no opening of
     // their own to be recognised.
-    BOOL ReadEntries(HANDLE directory, std::vector<FolderEntry>* entries)
+    BOOL ReadEntries(HANDLE directory, FolderListing* listing)
     {
         FILE_INFO_BY_HANDLE_CLASS request = FileIdBothDirectoryRestartInfo;
         for (;;) {
@@ -155,7 +177,7 @@ private:
             const BYTE* record = reinterpret_cast<const BYTE*>(m_buffer.data());
             for (;;) {
                 const auto* info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(record);
-                AddEntry(*info, entries);
+                AddEntry(*info, listing);
                 if (!info->NextEntryOffset)
                     break;
                 record += info->NextEntryOffset;
@@ -163,32 +185,61 @@ private:
         }
     }
 
-    void AddEntry(const FILE_ID_BOTH_DIR_INFO& info, std::vector<FolderEntry>* entries) const
+    void AddEntry(const FILE_ID_BOTH_DIR_INFO& info, FolderListing* listing) const
     {
         const int length = static_cast<int>(info.FileNameLength / sizeof(WCHAR));
         const WCHAR* name = info.FileName;
         if ((length == 1 && name[0] == L'.') || (length == 2 && name[0] == L'.' && name[1] == L'.'))
             return;
-        FolderEntry entry;
         // A name the code page cannot express exactly (it would come back
         // with "?" or a look-alike and open nothing) is given by its short
         // name where the caller allows it and the file system keeps one that
         // converts; otherwise the entry is no path of ours and is left out.
-        if (!WideToAnsi(name, length, &entry.name, m_codePage) &&
-            !(m_bShortNames && info.ShortNameLength &&
-              WideToAnsi(info.ShortName, static_cast<int>(info.ShortNameLength / sizeof(WCHAR)), &entry.name,
-                         m_codePage)))
-            return;
+        std::string& names = listing->names;
+        const size_t at = names.size();
+        int size = Convert(name, length, &names, at);
+        if (size <= 0 && m_bShortNames && info.ShortNameLength)
+            size = Convert(info.ShortName, static_cast<int>(info.ShortNameLength / sizeof(WCHAR)), &names, at);
+        const BOOL isDirectory = (info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         // An empty name would stand for the folder itself.
-        if (entry.name.IsEmpty())
+        if (size <= 0 || (!isDirectory && m_accept && !m_accept(names.data() + at))) {
+            names.resize(at);
             return;
-        entry.isDirectory = (info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        if (!entry.isDirectory && m_accept && !m_accept(entry.name))
-            return;
+        }
+        FolderEntry entry;
+        entry.name = static_cast<UINT>(at);
+        entry.nameLength = static_cast<UINT>(size);
+        entry.wideName = static_cast<UINT>(listing->wideNames.size());
+        entry.wideLength = static_cast<UINT>(length);
+        entry.isDirectory = isDirectory;
         entry.isLink = (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
         entry.fileId = info.FileId.QuadPart;
-        entry.wideName.assign(name, static_cast<size_t>(length));
-        entries->push_back(std::move(entry));
+        listing->wideNames.append(name, static_cast<size_t>(length));
+        listing->entries.push_back(entry);
+    }
+
+    // One conversion of a name into `names` at `at`, NUL-ended; its length in
+    // bytes, or 0 when the code page cannot hold it exactly (the buffer is
+    // then cut back).  The rules are WideToAnsi's: UTF-8 refuses a broken
+    // surrogate, other code pages any substitute or look-alike.
+    int Convert(const WCHAR* wide, int length, std::string* names, size_t at) const
+    {
+        // Four bytes a UTF-16 unit is the most any code page needs.
+        names->resize(at + static_cast<size_t>(length) * 4 + 1);
+        const bool utf8 = m_codePage == CP_UTF8;
+        BOOL substituted = FALSE;
+        const int size = length > 0 ? WideCharToMultiByte(m_codePage, utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS,
+                                                          wide, length, &(*names)[at], length * 4, nullptr,
+                                                          utf8 ? nullptr : &substituted)
+                                    : 0;
+        // An embedded NUL would cut the name short.
+        if (size <= 0 || substituted || std::memchr(names->data() + at, 0, static_cast<size_t>(size))) {
+            names->resize(at);
+            return 0;
+        }
+        names->resize(at + static_cast<size_t>(size) + 1);
+        (*names)[at + static_cast<size_t>(size)] = '\0';
+        return size;
     }
 
     // Characters of a path as the file functions count them, in UTF-16.
@@ -204,7 +255,9 @@ private:
     const std::atomic<bool>* m_stop;
     UINT m_codePage;
     std::vector<LONGLONG> m_buffer;  // 64 KB listing buffer, 8-byte aligned
+    std::vector<std::unique_ptr<FolderListing>> m_listings;  // one per depth
     std::set<DirectoryId> m_visited;
+    UINT m_nFolders = 0;
 };
 
 }  // namespace
@@ -241,12 +294,12 @@ void CollectWallpapers(CString folder, CStringArray* list, BOOL acceptAllFiles)
     BOOL convertPictures = FALSE;
     if (!acceptAllFiles)
         convertPictures = ReadAppDword(AppSetting::ConvertToBmp) != 0;
-    const FolderFileFilter accept = [acceptAllFiles, convertPictures](const CString& name) {
+    const FolderFileFilter accept = [acceptAllFiles, convertPictures](LPCSTR name) {
         if (acceptAllFiles || HasFileEnding(name, ".bmp"))
             return true;
         return convertPictures && (HasFileEnding(name, ".jpg") || HasFileEnding(name, ".gif"));
     };
     WalkFolderTree(CString(fullPath),
-                   [list](const CString& holder, const CString& name) { list->Add(JoinFolderPath(holder, name)); },
+                   [list](const CFoundFile& file) { list->Add(JoinFolderPath(file.folder, file.name)); },
                    accept, TRUE);
 }

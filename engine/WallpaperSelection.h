@@ -6,8 +6,9 @@
 // by name compared ordinally after upper-casing (CompareStringOrdinal with
 // ignore-case on the UTF-16 names, which uses the system's upper-case table
 // as NTFS does), on every file system.  Other file systems (Wine on Linux,
-// FAT) return entries in their own order; sorting here keeps the sequence the
-// same everywhere.  Names that differ only in case (possible on Linux) follow
+// FAT) may return entries in their own order; sorting here keeps the sequence
+// the same everywhere (a listing already in that order, as NTFS and Wine give
+// it, is only checked).  Names that differ only in case (possible on Linux) follow
 // each other in ordinal byte order.  A sub-folder's files are listed at the
 // position of the sub-folder (depth-first, pre-order).
 //
@@ -30,10 +31,19 @@
 
 // One file the walk found: the folder that holds it, as the walk reached it
 // (the folder given, or a sub-folder's path joined from it, without a
-// trailing backslash of its own), and its name.
-using FolderFileVisitor = std::function<void(const CString& folder, const CString& name)>;
+// trailing backslash of its own), that folder's number (0 the folder given,
+// then every folder the walk lists, in the order it comes to them: a
+// caller's table of folders needs no look-up per file), and the file's name
+// with its length in bytes.  Valid for the visit only.
+struct CFoundFile {
+    const CString& folder;
+    UINT folderNumber;
+    LPCSTR name;
+    int nameLength;
+};
+using FolderFileVisitor = std::function<void(const CFoundFile& file)>;
 // Whether a file name counts; files it refuses are not visited.
-using FolderFileFilter = std::function<bool(const CString& name)>;
+using FolderFileFilter = std::function<bool(LPCSTR name)>;
 
 // The walk the scan is made of, for every listing of a folder tree: every
 // file below `folder` in the order above, every directory once, links that
@@ -42,6 +52,8 @@ using FolderFileFilter = std::function<bool(const CString& name)>;
 // given as the file's short name with `shortNamesForUnmappable`, when the
 // file system keeps one; otherwise the entry is left out.
 // A walk on another thread ends at the next entry once `stop` turns true.
+// A file costs no allocation of its own: the walk keeps one listing per
+// depth and reuses it.
 void WalkFolderTree(const CString& folder, const FolderFileVisitor& visit, const FolderFileFilter& accept = nullptr,
                     BOOL shortNamesForUnmappable = FALSE, const std::atomic<bool>* stop = nullptr);
 

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <atomic>
 #include <mutex>
-#include <unordered_map>
 
 #include "engine/Conversion.h"
 #include "engine/WallpaperChanger.h"
@@ -90,24 +89,32 @@ BOOL StartsFolded(LPCSTR text, LPCSTR prefix)
 DWORD WINAPI RunFolderListing(void* parameter)
 {
     CFolderListing& job = *static_cast<CFolderListing*>(parameter);
-    // Finds since the last hand-over; a folder's number counts every folder
-    // this walk has met, which is its place in the page's table.
+    // Finds since the last hand-over.  The page's number of each folder the
+    // walk has numbered (none yet: -1): a folder's files come together, but
+    // its own files may follow its sub-folders' again.
     std::vector<CString> folders;
     std::string names;
     std::vector<CListedFile> files;
-    std::unordered_map<std::string, UINT> folderNumbers;
-    CString lastFolder;
-    UINT lastNumber = 0;
+    std::vector<UINT> numberOfWalkFolder;
+    UINT folderCount = 0, lastWalkFolder = UINT(-1), lastNumber = 0;
     DWORD handedOver = GetTickCount();
 
     auto handOver = [&](BOOL done) {
         const std::lock_guard<std::mutex> hold(job.lock);
-        const UINT base = static_cast<UINT>(job.names.size());
-        for (CListedFile& file : files)
-            file.name += base;
-        job.files.insert(job.files.end(), files.begin(), files.end());
-        job.names += names;
-        job.folders.insert(job.folders.end(), folders.begin(), folders.end());
+        // The page has usually taken the last hand-over: the buffers change
+        // hands instead of being copied.
+        if (job.files.empty() && job.names.empty() && job.folders.empty()) {
+            job.files.swap(files);
+            job.names.swap(names);
+            job.folders.swap(folders);
+        } else {
+            const UINT base = static_cast<UINT>(job.names.size());
+            for (CListedFile& file : files)
+                file.name += base;
+            job.files.insert(job.files.end(), files.begin(), files.end());
+            job.names += names;
+            job.folders.insert(job.folders.end(), folders.begin(), folders.end());
+        }
         files.clear();
         names.clear();
         folders.clear();
@@ -117,20 +124,20 @@ DWORD WINAPI RunFolderListing(void* parameter)
     };
     WalkFolderTree(
         job.root,
-        [&](const CString& folder, const CString& name) {
-            // A folder's files come together, but its own files may follow
-            // its sub-folders' again.
-            if (folderNumbers.empty() || folder != lastFolder) {
-                const auto found =
-                    folderNumbers.emplace(std::string(static_cast<LPCSTR>(folder)), static_cast<UINT>(folderNumbers.size()));
-                if (found.second)
-                    folders.push_back(folder);
-                lastFolder = folder;
-                lastNumber = found.first->second;
+        [&](const CFoundFile& file) {
+            if (file.folderNumber != lastWalkFolder) {
+                if (numberOfWalkFolder.size() <= file.folderNumber)
+                    numberOfWalkFolder.resize(file.folderNumber + 1, UINT(-1));
+                UINT& number = numberOfWalkFolder[file.folderNumber];
+                if (number == UINT(-1)) {
+                    number = folderCount++;
+                    folders.push_back(file.folder);
+                }
+                lastWalkFolder = file.folderNumber;
+                lastNumber = number;
             }
             files.push_back(CListedFile{static_cast<UINT>(names.size()), lastNumber});
-            names.append(static_cast<LPCSTR>(name), static_cast<size_t>(name.GetLength()));
-            names.push_back('\0');
+            names.append(file.name, static_cast<size_t>(file.nameLength) + 1);
             if ((files.size() & 255) == 0 && GetTickCount() - handedOver >= kHandOverMs) {
                 handOver(FALSE);
                 handedOver = GetTickCount();
@@ -350,7 +357,10 @@ void CWallpaperBrowserPage::TakeWalkResults()
     const UINT base = static_cast<UINT>(m_names.size());
     for (CListedFile& file : files)
         file.name += base;
-    m_names += names;
+    if (m_names.empty())
+        m_names.swap(names);
+    else
+        m_names += names;
     m_folders.insert(m_folders.end(), folders.begin(), folders.end());
     m_files.insert(m_files.end(), files.begin(), files.end());
 
@@ -363,7 +373,8 @@ void CWallpaperBrowserPage::TakeWalkResults()
     } else {
         m_strFileCount.Format("Counting... %d files", count);
     }
-    m_listFiles.SetItemCount(count);
+    // Rows added below the view cost no repaint of the list.
+    ListView_SetItemCountEx(m_listFiles, count, LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
     m_staticCount.SetWindowText(m_strFileCount);
 }
 

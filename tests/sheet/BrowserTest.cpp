@@ -1,9 +1,10 @@
 // The Wallpaper Browser page in the real sheet, opened by the main dialog in
 // this process and driven from inside the sheet's loop: the listing and its
 // count, sorting and typing to a name, an icon per file type, what a
-// selection does to the buttons, the size and the thumbnail, the two Set
-// buttons against the real Active Desktop provider, and that closing the
-// sheet in the middle of a walk gives back every thread, GDI and USER object.
+// selection and Browse do to the buttons, the size and the thumbnail, the
+// two Set buttons against the real Active Desktop provider, and that closing
+// the sheet in the middle of a walk stops and joins the walk before the page
+// goes and gives back every GDI and USER object.
 #include <gtest/gtest.h>
 
 #include "GuiCounts.h"
@@ -11,27 +12,16 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
-#include <tlhelp32.h>
-
-#include <functional>
 #include <map>
-#include <set>
-#include <string>
-#include <vector>
 
-#include "app/TapestrixDlg.h"
 #include "engine/WallpaperChanger.h"
 #include "flow/ChangeFlow.h"
-#include "framework/App.h"
-#include "res/resource.h"
 
 using namespace tpx::test;
 
 CWallpaperChanger theWallpaperChanger;
 
 namespace {
-
-using Step = SheetStep;
 
 HWND Browser(HWND sheet)
 {
@@ -59,17 +49,6 @@ protected:
         const HWND count = GetDlgItem(page, IDC_FILE_COUNT);
         WaitFor([&] { return !TextOf(count).empty() && TextOf(count).rfind("Counting", 0) != 0; }, 20000);
         return TextOf(count);
-    }
-    static int Threads()
-    {
-        int threads = 0;
-        const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-        THREADENTRY32 entry{};
-        entry.dwSize = sizeof entry;
-        for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-            threads += entry.th32OwnerProcessID == GetCurrentProcessId();
-        CloseHandle(snapshot);
-        return threads;
     }
     static int ItemOf(HWND page, const std::string& name)
     {
@@ -109,28 +88,17 @@ protected:
 
 }  // namespace
 
-TEST_F(BrowserPage, ListsEveryFileBelowTheFolderDepthFirstWithItsCount)
+TEST_F(BrowserPage, ListsEveryFileBelowTheFolderDepthFirstWithItsCountAndTypeIcon)
 {
     TempDir dir, empty;
-    for (const char* name : {"a.bmp", "b.jpg", "c.gif", "notes.txt", "sub\\d.bmp", "sub\\e.jpg"}) {
-        MakeDirs((dir / name).substr(0, (dir / name).rfind('\\')));
-        ASSERT_TRUE(WriteSolidBmp(dir / name, 4, 4, RGB(0, 0, 255)));
-    }
-    // A link back to the folder ends there (Wine's CreateSymbolicLink does
-    // nothing: the host's shell makes it).
-    char command[] = "sh -c \"ln -s .. sub/back\"";
-    STARTUPINFOA startup{};
-    PROCESS_INFORMATION process{};
-    ASSERT_TRUE(CreateProcessA("Z:\\bin\\sh", command, nullptr, nullptr, 0, 0, nullptr, dir.Path().c_str(), &startup,
-                               &process));
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    ASSERT_TRUE(WaitFor([&] { return FileExists(dir / "sub\\back\\a.bmp"); }));
-
+    // In the walk's order: a folder's own files may follow its sub-folder's.
+    const char* names[] = {"a.bmp", "b.jpg", "c.gif", "notes.txt", "sub\\d.bmp", "sub\\e.jpg", "x.bmp"};
+    for (const std::string name : names)
+        ASSERT_TRUE(MakeDirs(dir / "sub") && WriteSolidBmp(dir / name, 4, 4, RGB(0, 0, 255)));
     const struct {
         const std::string* folder;
         const char* count;
-    } cases[] = {{&dir.Path(), "6"}, {&empty.Path(), "0"}};
+    } cases[] = {{&dir.Path(), "7"}, {&empty.Path(), "0"}};
     for (const auto& c : cases) {
         m_registry.Set("WallpaperFolder", *c.folder);
         Run({[&](HWND sheet) {
@@ -139,21 +107,27 @@ TEST_F(BrowserPage, ListsEveryFileBelowTheFolderDepthFirstWithItsCount)
             EXPECT_EQ(*c.folder, TextOf(GetDlgItem(page, IDC_FOLDER_PATH)));
             const HWND list = GetDlgItem(page, IDC_FILE_LIST);
             ASSERT_EQ(std::stoi(c.count), ListView_GetItemCount(list));
-            if (c.count != std::string("6"))
-                return;
-            const std::vector<std::pair<std::string, std::string>> expected = {
-                {"a.bmp", dir.Path()},      {"b.jpg", dir.Path()},      {"c.gif", dir.Path()},
-                {"notes.txt", dir.Path()},  {"d.bmp", dir / "sub"},     {"e.jpg", dir / "sub"}};
-            for (int i = 0; i < 6; ++i) {
-                EXPECT_EQ(expected[i].first, Cell(page, i, 0)) << i;
-                EXPECT_EQ(expected[i].second, Cell(page, i, 1)) << i;
+            // The columns leave room for the vertical scroll bar: no horizontal one.
+            EXPECT_FALSE(GetWindowLongA(list, GWL_STYLE) & WS_HSCROLL);
+            std::map<std::string, int> imageOf;   // one shell question, one image, per file type
+            for (int i = 0; i < ListView_GetItemCount(list); ++i) {
+                const std::string path = names[i];
+                EXPECT_EQ(path.substr(path.rfind('\\') + 1), Cell(page, i, 0)) << i;
+                EXPECT_EQ(i == 4 || i == 5 ? dir / "sub" : dir.Path(), Cell(page, i, 1)) << i;
+                LVITEMA item{};
+                item.mask = LVIF_IMAGE, item.iItem = i;
+                ASSERT_TRUE(ListView_GetItem(list, &item));
+                EXPECT_EQ(imageOf.emplace(path.substr(path.rfind('.')), item.iImage).first->second, item.iImage) << i;
             }
+            EXPECT_EQ(static_cast<int>(imageOf.size()), ImageList_GetImageCount(ListView_GetImageList(list, LVSIL_SMALL)));
+            if (imageOf.empty())
+                return;
             // A click on "File Name" sorts by name; typing jumps to a name.
             const HWND header = ListView_GetHeader(list);
             SendMessageA(header, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 5));
             SendMessageA(header, WM_LBUTTONUP, 0, MAKELPARAM(10, 5));
-            const char* sorted[] = {"a.bmp", "b.jpg", "c.gif", "d.bmp", "e.jpg", "notes.txt"};
-            for (int i = 0; i < 6; ++i)
+            const char* sorted[] = {"a.bmp", "b.jpg", "c.gif", "d.bmp", "e.jpg", "notes.txt", "x.bmp"};
+            for (int i = 0; i < 7; ++i)
                 EXPECT_EQ(sorted[i], Cell(page, i, 0)) << i;
             SetFocus(list);
             SendMessageA(list, WM_CHAR, 'N', 1);   // a repeat count of one
@@ -163,38 +137,7 @@ TEST_F(BrowserPage, ListsEveryFileBelowTheFolderDepthFirstWithItsCount)
     }
 }
 
-TEST_F(BrowserPage, BrowseListsTheChosenFolderAndCancelChangesNothing)
-{
-    TempDir first, chosen;
-    ASSERT_TRUE(WriteSolidBmp(first / "a.bmp", 4, 4, RGB(0, 0, 255)));
-    ASSERT_TRUE(WriteSolidBmp(chosen / "x.bmp", 4, 4, RGB(0, 0, 255)));
-    ASSERT_TRUE(WriteFileText(chosen / "y.txt", "x"));
-    m_registry.Set("WallpaperFolder", first.Path());
-    const struct {
-        int answer;
-        const std::string* shown;
-        const char* count;
-    } cases[] = {{IDCANCEL, &first.Path(), "1"}, {IDOK, &chosen.Path(), "2"}};
-    Run({[&](HWND sheet) {
-        const HWND page = Browser(sheet);
-        EXPECT_EQ("1", CountWhenFilled(page));
-        for (const auto& c : cases) {
-            m_answer = c.answer;
-            m_onDialog = [&](HWND dialog) {
-                SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(chosen.Path().c_str()));
-            };
-            SendDlgItemMessageA(page, IDC_BROWSE_FOLDER, BM_CLICK, 0, 0);
-            m_onDialog = nullptr;
-            EXPECT_TRUE(WaitFor([&] { return TextOf(GetDlgItem(page, IDC_FILE_COUNT)) == c.count; }))
-                << c.answer << ": " << TextOf(GetDlgItem(page, IDC_FILE_COUNT));
-            EXPECT_EQ(*c.shown, TextOf(GetDlgItem(page, IDC_FOLDER_PATH)));
-            EXPECT_EQ(*c.shown, GetRegString(HKEY_CURRENT_USER, kAppKey, "WallpaperFolder").value_or(""));
-        }
-        EXPECT_EQ(2u, m_seen.size());
-    }});
-}
-
-TEST_F(BrowserPage, SelectionSetsTheButtonsTheSizeAndTheThumbnail)
+TEST_F(BrowserPage, SelectionAndBrowseSetTheButtonsTheSizeAndTheThumbnail)
 {
     TempDir dir, other;
     ASSERT_TRUE(WriteFileText(other / "only.txt", "x"));
@@ -205,7 +148,8 @@ TEST_F(BrowserPage, SelectionSetsTheButtonsTheSizeAndTheThumbnail)
     ASSERT_TRUE(WriteFileText(dir / "broken.jpg", std::string("\xFF\xD8\xFF\xE0\x00\x10JFIF", 10) + "cut short"));
     m_registry.Set("WallpaperFolder", dir.Path());
     const COLORREF face = GetSysColor(COLOR_BTNFACE);
-    // A null name: Browse picks another folder, which leaves nothing selected.
+    // Browse: an empty name cancels it, which changes nothing; a null name
+    // picks another folder, which leaves nothing selected.
     const struct {
         const char* name;
         bool normal, active;
@@ -219,6 +163,7 @@ TEST_F(BrowserPage, SelectionSetsTheButtonsTheSizeAndTheThumbnail)
                  {"Photo.JPG", true, true, "1024 x  768", RGB(255, 0, 0)},
                  {"bmp", false, false, "??? x ???", face},
                  {"Photo.JPG", true, true, "1024 x  768", RGB(255, 0, 0)},
+                 {"", true, true, "1024 x  768", RGB(255, 0, 0)},
                  {nullptr, false, false, "??? x ???", face}};
     Run({[&](HWND sheet) {
         const HWND page = Browser(sheet);
@@ -226,20 +171,23 @@ TEST_F(BrowserPage, SelectionSetsTheButtonsTheSizeAndTheThumbnail)
         const HWND size = GetDlgItem(page, IDC_PREVIEW_SIZE);
         for (const auto& c : cases) {
             const std::string name = c.name ? c.name : "(another folder)";
-            if (c.name) {
+            if (c.name && *c.name) {
                 const int item = ItemOf(page, c.name);
                 ASSERT_GE(item, 0) << c.name;
                 Select(page, item);
             } else {
                 // Wine's folder tree takes a selection once the path's
                 // parents have been expanded: asked twice.
+                m_answer = c.name ? IDCANCEL : IDOK;
                 m_onDialog = [&](HWND dialog) {
                     for (int i = 0; i < 2; ++i)
                         SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(other.Path().c_str()));
                 };
                 SendDlgItemMessageA(page, IDC_BROWSE_FOLDER, BM_CLICK, 0, 0);
-                EXPECT_EQ("1", CountWhenFilled(page));
-                EXPECT_EQ(other.Path(), TextOf(GetDlgItem(page, IDC_FOLDER_PATH)));
+                const std::string& shown = c.name ? dir.Path() : other.Path();
+                EXPECT_EQ(c.name ? "5" : "1", CountWhenFilled(page)) << name;
+                EXPECT_EQ(shown, TextOf(GetDlgItem(page, IDC_FOLDER_PATH))) << name;
+                EXPECT_EQ(shown, GetRegString(HKEY_CURRENT_USER, kAppKey, "WallpaperFolder").value_or("")) << name;
             }
             EXPECT_TRUE(WaitFor([&] { return TextOf(size) == c.size; })) << name << ": " << TextOf(size);
             PumpMessages(300);   // nothing else arrives once the selection has settled
@@ -250,7 +198,7 @@ TEST_F(BrowserPage, SelectionSetsTheButtonsTheSizeAndTheThumbnail)
                 << name << ": " << std::hex << ThumbnailPixel(page);
         }
     }});
-    ASSERT_EQ(1u, m_seen.size()) << m_seen[0].text;  // the folder browser, and no message
+    ASSERT_EQ(2u, m_seen.size()) << m_seen.back().text;  // the folder browser twice, and no message
 }
 
 TEST_F(BrowserPage, SetAsNormalConvertsAndSetAsActiveDoesNot)
@@ -302,62 +250,75 @@ TEST_F(BrowserPage, SetAsNormalConvertsAndSetAsActiveDoesNot)
     theWallpaperChanger.EnableActiveDesktop(active);
 }
 
-TEST_F(BrowserPage, OneIconPerFileTypeAndClosingMidWalkGivesBackEveryObject)
+namespace {
+// The walk held inside its first listing call until the page is being
+// destroyed, then 200 ms more: a walk left to run outlives the window.
+struct HeldWalk {
+    HANDLE released, thread;
+    HWND page;
+    volatile DWORD threadId;
+    bool endedBeforePageGone;
+    int callsAfterRelease, postsAfterRelease;
+    BOOL(WINAPI* list)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
+    BOOL(WINAPI* post)(HWND, UINT, WPARAM, LPARAM);
+} g_held;
+
+BOOL WINAPI HeldListing(HANDLE folder, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID buffer, DWORD size)
+{
+    if (WaitForSingleObject(g_held.released, 0) == WAIT_OBJECT_0) {
+        ++g_held.callsAfterRelease;
+    } else if (!g_held.threadId) {
+        g_held.threadId = GetCurrentThreadId();
+        WaitForSingleObject(g_held.released, 10000);
+        Sleep(200);
+    }
+    return g_held.list(folder, kind, buffer, size);
+}
+
+BOOL WINAPI WatchedPost(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    g_held.postsAfterRelease +=
+        GetCurrentThreadId() == g_held.threadId && WaitForSingleObject(g_held.released, 0) == WAIT_OBJECT_0;
+    return g_held.post(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK WatchPage(int code, WPARAM wParam, LPARAM lParam)
+{
+    const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && message->hwnd == g_held.page && message->message == WM_DESTROY)
+        SetEvent(g_held.released);
+    if (code == HC_ACTION && message->hwnd == g_held.page && message->message == WM_NCDESTROY)
+        g_held.endedBeforePageGone = WaitForSingleObject(g_held.thread, 0) == WAIT_OBJECT_0;
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+}  // namespace
+
+TEST_F(BrowserPage, ClosingMidWalkStopsAndJoinsTheWalkBeforeThePageGoes)
 {
     TempDir dir;
-    const char* endings[] = {".bmp", ".txt", ".exe", ".html", ".ico", ".lnk", ".dat"};
-    for (int i = 0; i < 300; ++i)
-        ASSERT_TRUE(WriteFileText(dir / ("f" + std::to_string(i) + endings[i % 7]), "x"));
+    for (const std::string name : {"a\\x.bmp", "b\\y.bmp"})
+        ASSERT_TRUE(MakeDirs(dir / name.substr(0, 1)) && WriteFileText(dir / name, "x"));
     m_registry.Set("WallpaperFolder", dir.Path());
-    HIMAGELIST images = nullptr;
+    const int gdi = CountGdiObjects(), user = CountUserObjects();
+    g_held = HeldWalk{};
+    g_held.released = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_TRUE(PatchImport("GetFileInformationByHandleEx", reinterpret_cast<const void*>(HeldListing), &g_held.list));
+    ASSERT_TRUE(PatchImport("PostMessageA", reinterpret_cast<const void*>(WatchedPost), &g_held.post));
+    const HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, WatchPage, nullptr, GetCurrentThreadId());
     Run({[&](HWND sheet) {
-        const HWND page = Browser(sheet);
-        EXPECT_EQ("300", CountWhenFilled(page));
-        const HWND list = GetDlgItem(page, IDC_FILE_LIST);
-        // The columns leave room for the vertical scroll bar: no horizontal one.
-        EXPECT_FALSE(GetWindowLongA(list, GWL_STYLE) & WS_HSCROLL);
-        images = ListView_GetImageList(list, LVSIL_SMALL);
-        // Every row asked for (as when it is drawn) shares its type's image.
-        std::map<std::string, int> imageOf;
-        std::set<int> distinct;
-        for (int i = 0; i < 300; ++i) {
-            LVITEMA item{};
-            item.mask = LVIF_IMAGE;
-            item.iItem = i;
-            ASSERT_TRUE(ListView_GetItem(list, &item));
-            const std::string name = Cell(page, i, 0);
-            const int image = imageOf.emplace(name.substr(name.rfind('.')), item.iImage).first->second;
-            EXPECT_EQ(image, item.iImage) << name;
-            distinct.insert(item.iImage);
-        }
-        EXPECT_EQ(7u, distinct.size());
-        EXPECT_EQ(7, ImageList_GetImageCount(images));
-    }});   // the shell's own caches are made once per process
-
-    // A tree that takes a while, and the sheet closed the moment its walk
-    // starts.
-    for (int i = 0; i < 40 && MakeDirs(dir / ("d" + std::to_string(i))); ++i)
-        for (int j = 0; j < 50; ++j)
-            ASSERT_TRUE(WriteFileText(dir / ("d" + std::to_string(i) + "\\g" + std::to_string(j)), "")) << i;
-    const int gdi = CountGdiObjects(), user = CountUserObjects(), threads = Threads();
-    ASSERT_GT(gdi, 0);
-    static int closed;
-    closed = 0;
-    const HHOOK hook = SetWindowsHookExA(
-        WH_CALLWNDPROC,
-        [](int code, WPARAM wParam, LPARAM lParam) -> LRESULT {
-            const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
-            if (code == HC_ACTION && message->message == WM_SETTEXT && GetDlgCtrlID(message->hwnd) == IDC_FILE_COUNT &&
-                std::string(reinterpret_cast<const char*>(message->lParam)).rfind("Counting", 0) == 0 && !closed++)
-                PostMessageA(GetAncestor(message->hwnd, GA_ROOT), WM_CLOSE, 0, 0);
-            return CallNextHookEx(nullptr, code, wParam, lParam);
-        },
-        nullptr, GetCurrentThreadId());
-    SendMessageA(m_dlg.GetSafeHwnd(), WM_COMMAND, ID_OPEN_SETTINGS, 0);
+        g_held.page = Browser(sheet);
+        ASSERT_TRUE(WaitFor([] { return g_held.threadId != 0; }));
+        g_held.thread = OpenThread(SYNCHRONIZE, FALSE, g_held.threadId);
+    }});
     UnhookWindowsHookEx(hook);
-    EXPECT_EQ(1, closed);
-    EXPECT_EQ(threads, Threads());   // the walk was stopped and joined, not left to run
-    PumpMessages(100);   // anything the walk might still have posted
+    PatchImport("GetFileInformationByHandleEx", reinterpret_cast<const void*>(g_held.list), &g_held.list);
+    PatchImport("PostMessageA", reinterpret_cast<const void*>(g_held.post), &g_held.post);
+    EXPECT_TRUE(g_held.endedBeforePageGone);
+    EXPECT_EQ(0, g_held.callsAfterRelease);   // told to stop, not left to finish
+    EXPECT_EQ(0, g_held.postsAfterRelease);   // nothing for the closed page
+    CloseHandle(g_held.released);
+    CloseHandle(g_held.thread);
+    PumpMessages(100);
     EXPECT_EQ(gdi, CountGdiObjects());
     EXPECT_EQ(user, CountUserObjects());
 }
