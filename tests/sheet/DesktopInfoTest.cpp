@@ -200,43 +200,36 @@ TEST_F(DesktopInformation, BrowseAppliesTheChosenFileAtOnce)
                    {IDC_BROWSE_ACTIVE, page, "Select active desktop wallpaper", IDC_ACTIVE_WALLPAPER, page,
                     "Unable to set active desktop wallpaper"}};
     Run({[&](HWND sheet) {
-             for (const auto& b : browses) {
-                 g_file = b.file;
-                 Click(sheet, b.button);
-                 EXPECT_EQ(b.title, m_seen.back().caption);
-                 EXPECT_EQ(sheet, m_owners.back());
-                 EXPECT_EQ(b.shown, Field(sheet, b.field));
-             }
-             EXPECT_EQ(converted, GetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper").value_or(""));
-             EXPECT_TRUE(theWallpaperChanger.IsActiveDesktopEnabled());
-             EXPECT_EQ(UINT(BST_CHECKED), IsDlgButtonChecked(PageOf(sheet, 3), IDC_ACTIVE_DESKTOP))
-                 << "the Options page follows the change";
+        for (const auto& b : browses) {
+            g_file = b.file;
+            Click(sheet, b.button);
+            EXPECT_EQ(b.title, m_seen.back().caption);
+            EXPECT_EQ(sheet, m_owners.back());
+            EXPECT_EQ(b.shown, Field(sheet, b.field));
+            // A failure: the message over the sheet, the field as it was.
+            theWallpaperChanger.Attach(nullptr);
+            Click(sheet, b.button);
+            EXPECT_EQ(b.failure, m_seen.back().text);
+            EXPECT_EQ(sheet, m_owners.back());
+            EXPECT_EQ(b.shown, Field(sheet, b.field));
+            theWallpaperChanger.Attach(m_shell);
+        }
+        EXPECT_EQ(converted, GetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper").value_or(""));
+        EXPECT_TRUE(theWallpaperChanger.IsActiveDesktopEnabled());
+        EXPECT_EQ(UINT(BST_CHECKED), IsDlgButtonChecked(PageOf(sheet, 3), IDC_ACTIVE_DESKTOP))
+            << "the Options page follows the change";
 
-             // Cancel changes nothing; neither does a click while another
-             // change holds the engine (no dialog at all).
-             g_file.clear();
-             Click(sheet, IDC_BROWSE_NORMAL);
-             {
-                 const CChangeGuard other;
-                 Click(sheet, IDC_BROWSE_ACTIVE);
-             }
-             EXPECT_EQ(3u, m_seen.size());
-             EXPECT_EQ(converted, Field(sheet, IDC_NORMAL_WALLPAPER));
-         },
-         [&](HWND sheet) {
-             // Failures: the message over the sheet, the field as it was.
-             theWallpaperChanger.Attach(nullptr);
-             for (const auto& b : browses) {
-                 g_file = b.file;
-                 Click(sheet, b.button);
-                 EXPECT_EQ(b.failure, m_seen.back().text);
-                 EXPECT_EQ("Tapestrix", m_seen.back().caption);
-                 EXPECT_EQ(sheet, m_owners.back());
-                 EXPECT_EQ(b.shown, Field(sheet, b.field));
-             }
-             EXPECT_EQ(7u, m_seen.size());
-             theWallpaperChanger.Attach(m_shell);
-         }});
+        // Cancel changes nothing; neither does a click while another change
+        // holds the engine (no dialog at all).
+        g_file.clear();
+        Click(sheet, IDC_BROWSE_NORMAL);
+        {
+            const CChangeGuard other;
+            Click(sheet, IDC_BROWSE_ACTIVE);
+        }
+        EXPECT_EQ(7u, m_seen.size());
+        EXPECT_EQ(converted, Field(sheet, IDC_NORMAL_WALLPAPER));
+    }});
 }
 
 TEST_F(DesktopInformation, ColourIsAppliedStoredRedFirstAndShownInTheSwatch)
