@@ -208,10 +208,11 @@ TEST_F(DesktopInformation, BrowseAppliesTheChosenFileAtOnce)
             EXPECT_EQ(b.shown, Field(sheet, b.field));
             // A failure: the message over the sheet, the field as it was.
             theWallpaperChanger.Attach(nullptr);
+            SetDlgItemTextA(Page(sheet), b.field, "as it was");
             Click(sheet, b.button);
             EXPECT_EQ(b.failure, m_seen.back().text);
             EXPECT_EQ(sheet, m_owners.back());
-            EXPECT_EQ(b.shown, Field(sheet, b.field));
+            EXPECT_EQ("as it was", Field(sheet, b.field));
             theWallpaperChanger.Attach(m_shell);
         }
         EXPECT_EQ(converted, GetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper").value_or(""));
