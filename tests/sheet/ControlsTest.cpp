@@ -91,9 +91,8 @@ TEST_F(Controls, ReadOnlyEditRefusesEveryEditButTakesTheProgramsText)
     const struct {
         UINT message;
         WPARAM wParam;
-    } edits[] = {{WM_CHAR, 'a'},       {WM_CHAR, '7'},         {WM_CHAR, VK_BACK},  {WM_CHAR, 0x16 /* Ctrl+V */},
-                 {WM_CHAR, 0x18},      {WM_KEYDOWN, VK_DELETE}, {WM_CUT, 0},         {WM_PASTE, 0},
-                 {WM_CLEAR, 0},        {WM_UNDO, 0},           {EM_UNDO, 0},        {WM_CONTEXTMENU, 0}};
+    } edits[] = {{WM_CHAR, 'a'}, {WM_KEYDOWN, VK_DELETE}, {WM_CUT, 0},  {WM_PASTE, 0},
+                 {WM_CLEAR, 0},  {WM_UNDO, 0},             {EM_UNDO, 0}, {WM_CONTEXTMENU, 0}};
     for (const auto& e : edits) {
         SendMessageA(field, EM_SETSEL, 0, -1);
         const LPARAM where = e.message == WM_CONTEXTMENU ? -1 : 0;   // -1: from the keyboard
