@@ -11,10 +11,9 @@
 
 #include <cstdlib>
 #include <optional>
-#include <string>
-#include <vector>
 
 #include "engine/WallpaperChanger.h"
+#include "flow/ChangeFlow.h"
 
 using namespace tpx::test;
 
@@ -22,40 +21,9 @@ CWallpaperChanger theWallpaperChanger;
 
 namespace {
 
-// The engine is linked into this program: its timer calls on the main
-// dialog go through this program's import table, where these recorders sit.
-HWND g_timerOwner;
-std::vector<std::string> g_timerLog;
-decltype(&SetTimer) g_setTimer;
-decltype(&KillTimer) g_killTimer;
-
-UINT_PTR WINAPI RecordSetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc)
-{
-    if (hwnd && hwnd == g_timerOwner)
-        g_timerLog.push_back("Set(" + std::to_string(id) + "," + std::to_string(elapse) + ")");
-    return g_setTimer(hwnd, id, elapse, proc);
-}
-
-BOOL WINAPI RecordKillTimer(HWND hwnd, UINT_PTR id)
-{
-    if (hwnd && hwnd == g_timerOwner)
-        g_timerLog.push_back("Kill(" + std::to_string(id) + ")");
-    return g_killTimer(hwnd, id);
-}
-
 class SettingsSheet : public MainDialogSheet {
 protected:
-    static void SetUpTestSuite()
-    {
-        ASSERT_TRUE(PatchImport("SetTimer", reinterpret_cast<void*>(RecordSetTimer), &g_setTimer));
-        ASSERT_TRUE(PatchImport("KillTimer", reinterpret_cast<void*>(RecordKillTimer), &g_killTimer));
-        theWallpaperChanger.Initialize();
-    }
-    void SetUp() override
-    {
-        MainDialogSheet::SetUp();
-        g_timerOwner = m_dlg.GetSafeHwnd();
-    }
+    static void SetUpTestSuite() { theWallpaperChanger.Initialize(); }
 };
 
 }  // namespace
@@ -212,12 +180,11 @@ TEST_F(SettingsSheet, TypedSecondsAreStoredAtOnceRunTheAutoChangeAndOutOfRangeKe
         How how;
         const char* text;
         DWORD stored;
-        const char* timer;
-    } inputs[] = {{kNothing, "", 0, "Set(101,30000)"},
-                  {kTyped, "120", 120, "Set(101,120000)"},
-                  {kPasted, "-5", 0, "Set(101,1000)"},
-                  {kPasted, "123456789012", 123456, "Set(101,123456000)"},
-                  {kSet, "99999999999", 2147483, "Set(101,2147483000)"}};
+    } inputs[] = {{kNothing, "", 0},
+                  {kTyped, "120", 120},
+                  {kPasted, "-5", 0},
+                  {kPasted, "123456789012", 123456},
+                  {kSet, "99999999999", 2147483}};
     const struct {
         int id;
         const char* text;
@@ -241,17 +208,21 @@ TEST_F(SettingsSheet, TypedSecondsAreStoredAtOnceRunTheAutoChangeAndOutOfRangeKe
                 SetWindowTextA(field, input.text);
             EXPECT_EQ(input.how == kNothing ? std::nullopt : std::optional<DWORD>(input.stored),
                       GetRegDword(HKEY_CURRENT_USER, kAppKey, "AutoChangeTimer")) << input.text;
-            // Checking the box starts the timer with what is stored and locks
-            // the period and the mode; clearing it kills the timer.
-            g_timerLog.clear();
-            SendMessageA(box, BM_CLICK, 0, 0);
-            EXPECT_EQ(1u, GetRegDword(HKEY_CURRENT_USER, kAppKey, "EnableAutoChange"));
-            EXPECT_FALSE(IsWindowEnabled(field) || IsWindowEnabled(GetDlgItem(page, IDC_AUTO_CHANGE_SELECTION)));
-            SendMessageA(box, BM_CLICK, 0, 0);
-            EXPECT_EQ(0u, GetRegDword(HKEY_CURRENT_USER, kAppKey, "EnableAutoChange"));
-            EXPECT_TRUE(IsWindowEnabled(field));
-            EXPECT_EQ((std::vector<std::string>{input.timer, "Kill(101)"}), g_timerLog) << input.text;
         }
+        // Checking the box starts the periodic change (its period from what
+        // is stored: tests/engine) and locks the period and the mode;
+        // clearing it stops the change and unlocks them.
+        const HWND main = m_dlg.GetSafeHwnd();
+        SendMessageA(box, BM_CLICK, 0, 0);
+        EXPECT_EQ(1u, GetRegDword(HKEY_CURRENT_USER, kAppKey, "EnableAutoChange"));
+        EXPECT_FALSE(IsWindowEnabled(field) || IsWindowEnabled(GetDlgItem(page, IDC_AUTO_CHANGE_SELECTION)));
+        SendMessageA(box, BM_CLICK, 0, 0);
+        EXPECT_EQ(0u, GetRegDword(HKEY_CURRENT_USER, kAppKey, "EnableAutoChange"));
+        EXPECT_TRUE(IsWindowEnabled(field));
+        EXPECT_FALSE(KillTimer(main, IDT_AUTO_CHANGE)) << "still running";
+        SendMessageA(box, BM_CLICK, 0, 0);
+        EXPECT_TRUE(KillTimer(main, IDT_AUTO_CHANGE)) << "not started";
+        SendMessageA(box, BM_CLICK, 0, 0);
         // Stored as typed, yet the page is not left with a number out of range.
         SetWindowTextA(field, "7");
         for (const auto& c : ranges) {
