@@ -145,6 +145,8 @@ TEST_F(AdTest, ActivationLoadsThisDllWhichStaysWhileAnObjectOrALockNeedsIt)
     GetModuleFileNameA(dll, loaded, MAX_PATH);
     EXPECT_EQ(0, lstrcmpiA(loaded, (ExeDir() + "\\tpxactivedesktop.dll").c_str())) << loaded;
     EXPECT_EQ("Apartment", GetRegString(HKEY_LOCAL_MACHINE, kServerKey, "ThreadingModel").value_or(""));
+    void* other = desktop.Get();
+    EXPECT_TRUE(desktop->QueryInterface(IID_IDispatch, &other) == E_NOINTERFACE && !other);
     CComPtr<IClassFactory> factory;
     auto canUnload = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
         reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));

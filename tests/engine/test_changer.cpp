@@ -175,7 +175,7 @@ TEST_F(Changer, ManualChoiceOffersEachDesktopsDialogAndAppliesTheFile)
     registry.Set("Selection", 0);
     registry.Set("WallpaperFolder", dir.Path());
     // The open-file dialog fills its filter list only after it shows, so it is
-    // answered a moment later: `choice` typed in and OK.
+    // answered a moment later: `choice` typed in and OK, or Cancel for none.
     static HWND dialog;
     static std::string choice;
     static Calls filters;
@@ -191,7 +191,7 @@ TEST_F(Changer, ManualChoiceOffersEachDesktopsDialogAndAppliesTheFile)
             for (WPARAM i = 0; SendDlgItemMessageA(dialog, 0x470, CB_GETLBTEXT, i, LPARAM(text)) != CB_ERR; ++i)
                 filters.push_back(text);
             SetDlgItemTextA(dialog, GetDlgItem(dialog, 0x47C) ? 0x47C : 0x480, choice.c_str());  // cmb13 or edt1
-            PressButton(dialog, IDOK);
+            PressButton(dialog, choice.empty() ? IDCANCEL : IDOK);
         });
         return 0;
     });
@@ -209,6 +209,10 @@ TEST_F(Changer, ManualChoiceOffersEachDesktopsDialogAndAppliesTheFile)
         EXPECT_EQ(answerer.Seen().back().text, "Unable to set " + desktop);
         shell.Renew();
     }
+    choice.clear();
+    SetShell("Wallpaper", "before");
+    theChangeFlow.NewWallpaper();
+    EXPECT_EQ(Shell("Wallpaper"), "before") << "Cancel changes nothing";
     // A JPEG for the normal desktop is converted, set and refreshed only
     // when the user agrees.
     const std::string converted = dir / "converted.bmp";
@@ -228,7 +232,7 @@ TEST_F(Changer, ManualChoiceOffersEachDesktopsDialogAndAppliesTheFile)
     boxAnswer = IDOK;
     const char kPictures[] = "Picture Files (*.bmp, *.jpg, *.gif)", kPages[] = "HTML Files (*.html, *.htm)";
     EXPECT_EQ(filters, Calls({kPictures, kPictures, kPictures, kPages, kPictures, kPages,  // each desktop's two
-                              kPictures, kPictures}));                                // and the JPEG's
+                              kPictures, kPages, kPictures, kPictures}));             // Cancel's, the JPEG's two
 }
 
 }  // namespace
