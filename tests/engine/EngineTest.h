@@ -3,13 +3,15 @@
 // which calls were made and can refuse one of them; recorders of a change's
 // side effects (sound, timers, commands to the taskbar); a fixture with an
 // application, the shell's windows and every shell value restored after the
-// test; pictures of four coloured quarters.
+// test; pictures of four coloured quarters; the folder scan's listings as
+// other file systems give them.
 #pragma once
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -121,6 +123,32 @@ inline COLORREF Quarters(int width, int height, int x, int y)
 inline bool WritePicture(const std::string& path, int width, int height)
 {
     return WritePicture(path, width, height, [=](int x, int y) { return Quarters(width, height, x, y); });
+}
+
+// The scan's listings as file systems other than Wine's give them: once
+// ListingsRelisted() holds, `g_relist` may change each listed entry in place
+// (its file index, its names' lengths) or act between a listing and what
+// the scan does next.
+inline std::function<void(FILE_ID_BOTH_DIR_INFO& entry)> g_relist;
+inline decltype(&GetFileInformationByHandleEx) g_list;
+
+inline BOOL WINAPI Relist(HANDLE folder, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID buffer, DWORD size)
+{
+    const BOOL ok = g_list(folder, kind, buffer, size);
+    if (!ok || !g_relist || (kind != FileIdBothDirectoryInfo && kind != FileIdBothDirectoryRestartInfo))
+        return ok;
+    for (auto* record = static_cast<BYTE*>(buffer);;) {
+        auto* entry = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(record);
+        g_relist(*entry);
+        if (!entry->NextEntryOffset)
+            return ok;
+        record += entry->NextEntryOffset;
+    }
+}
+inline bool ListingsRelisted()
+{
+    static const bool patched = PatchImport("GetFileInformationByHandleEx", reinterpret_cast<void*>(Relist), &g_list);
+    return patched;
 }
 
 inline HWND ShellWindow(const char* className, bool visible)

@@ -52,27 +52,10 @@ bool SetRegW(const char* subKey, const wchar_t* name, const std::wstring& value)
                            static_cast<DWORD>((value.size() + 1) * sizeof(WCHAR))) == ERROR_SUCCESS;
 }
 
-// The scan's listing with the short names taken off the names holding `strip`.
-WCHAR g_strip;
+// The code page the program's text functions believe in; 0: the real one.
 UINT g_codePage;
-decltype(&GetFileInformationByHandleEx) g_list;
 decltype(&GetACP) g_acp;
 
-BOOL WINAPI ListWithoutSomeShortNames(HANDLE folder, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID buffer, DWORD size)
-{
-    const BOOL ok = g_list(folder, kind, buffer, size);
-    if (!ok || !g_strip || (kind != FileIdBothDirectoryInfo && kind != FileIdBothDirectoryRestartInfo))
-        return ok;
-    for (auto* record = static_cast<BYTE*>(buffer);;) {
-        auto* info = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(record);
-        const WCHAR* name = info->FileName;
-        if (std::find(name, name + info->FileNameLength / sizeof(WCHAR), g_strip) != name + info->FileNameLength / 2)
-            info->ShortNameLength = 0;
-        if (!info->NextEntryOffset)
-            return ok;
-        record += info->NextEntryOffset;
-    }
-}
 UINT WINAPI CodePage()
 {
     return g_codePage ? g_codePage : g_acp();
@@ -82,14 +65,12 @@ class Names : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        static const bool patched =
-            PatchImport("GetFileInformationByHandleEx", reinterpret_cast<void*>(ListWithoutSomeShortNames), &g_list) &&
-            PatchImport("GetACP", reinterpret_cast<void*>(CodePage), &g_acp);
-        ASSERT_TRUE(patched);
+        static const bool patched = PatchImport("GetACP", reinterpret_cast<void*>(CodePage), &g_acp);
+        ASSERT_TRUE(patched && ListingsRelisted());
         ASSERT_EQ(GetACP(), UINT(CP_UTF8)) << "the manifest's code page is not in force";
         ASSERT_TRUE(WritePicture(dir / "seed.jpg", 64, 48));
     }
-    void TearDown() override { g_strip = 0, g_codePage = 0; }
+    void TearDown() override { g_relist = nullptr, g_codePage = 0; }
 
     // Copies of the seed picture under `names` (".jpg" added; a name may
     // hold sub-folders) in `folder`.
@@ -204,7 +185,10 @@ TEST_F(Names, UnderAnotherCodePageShortNamesOrNothingButNeverAQuestionMark)
     Make(folder, {L"caf\x00E9", L"\x03A9\x03BC\x03AD\x03B3\x03B1", L"\xFF46\xFF55\xFF4C\xFF4C", L"\x6771\x4EAC",
                   L"plain"});
     g_codePage = 1252;
-    g_strip = L'\x6771';  // a file system keeping no short name for this one
+    g_relist = [](FILE_ID_BOTH_DIR_INFO& entry) {  // a file system keeping no short name for this one
+        if (std::wstring(entry.FileName, entry.FileNameLength / sizeof(WCHAR)).find(L'\x6771') != std::wstring::npos)
+            entry.ShortNameLength = 0;
+    };
     CStringArray list;
     registry.Set("ConvertToBmp", 1);
     CollectWallpapers(Utf8(folder).c_str(), &list, FALSE);

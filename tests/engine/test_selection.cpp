@@ -8,27 +8,10 @@
 namespace tpx::test {
 namespace {
 
-// The scan's listing as file systems other than Wine's give it: `g_relist`
-// may change each entry in place (its file index, its names' lengths); with
-// `g_noIndex` an opened folder tells no index either.
-std::function<void(FILE_ID_BOTH_DIR_INFO& entry)> g_relist;
+// With `g_noIndex` an opened folder tells no file index, as some file systems do.
 bool g_noIndex;
-decltype(&GetFileInformationByHandleEx) g_list;
 decltype(&GetFileInformationByHandle) g_identify;
 
-BOOL WINAPI Relist(HANDLE folder, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID buffer, DWORD size)
-{
-    const BOOL ok = g_list(folder, kind, buffer, size);
-    if (!ok || !g_relist || (kind != FileIdBothDirectoryInfo && kind != FileIdBothDirectoryRestartInfo))
-        return ok;
-    for (auto* record = static_cast<BYTE*>(buffer);;) {
-        auto* entry = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(record);
-        g_relist(*entry);
-        if (!entry->NextEntryOffset)
-            return ok;
-        record += entry->NextEntryOffset;
-    }
-}
 BOOL WINAPI Identify(HANDLE file, LPBY_HANDLE_FILE_INFORMATION info)
 {
     const BOOL ok = g_identify(file, info);
@@ -42,9 +25,9 @@ protected:
     void SetUp() override
     {
         EngineTest::SetUp();
-        static const bool faking = PatchImport("GetFileInformationByHandleEx", reinterpret_cast<void*>(Relist), &g_list) &&
-                                   PatchImport("GetFileInformationByHandle", reinterpret_cast<void*>(Identify), &g_identify);
-        ASSERT_TRUE(faking);
+        static const bool faking =
+            PatchImport("GetFileInformationByHandle", reinterpret_cast<void*>(Identify), &g_identify);
+        ASSERT_TRUE(faking && ListingsRelisted());
     }
     void TearDown() override
     {
@@ -109,28 +92,23 @@ TEST_F(Selection, FolderExampleForEachSetting)
     EXPECT_EQ(list.GetSize(), 7) << "an empty folder text scanned the drive";
 }
 
-TEST_F(Selection, FoldersThatReportNoFileIndexAreEachScanned)
+// Each folder is scanned once however its file system tells (or does not
+// tell) folders apart, and an entry listed without a name, which would stand
+// for the folder itself, is no entry.  (Names in every script: test_names.cpp.)
+TEST_F(Selection, FoldersWithoutAFileIndexAreEachScannedAndNamelessEntriesSkipped)
 {
-    Make({"a\\1.bmp", "b\\2.bmp", "c\\d\\3.bmp", "e.bmp"});
+    Make({"a\\1.bmp", "b\\2.bmp", "c\\d\\3.bmp", "e.bmp", "nameless\\4.bmp", "nameless.bmp"});
     for (const LONGLONG reported : {0LL, -1LL})
         for (const bool opened : {false, true}) {  // nor when the folder is opened
-            g_relist = [&](FILE_ID_BOTH_DIR_INFO& entry) { entry.FileId.QuadPart = reported; };
+            g_relist = [&](FILE_ID_BOTH_DIR_INFO& entry) {
+                entry.FileId.QuadPart = reported;
+                if (std::wstring(entry.FileName, entry.FileNameLength / sizeof(WCHAR)).rfind(L"nameless", 0) == 0)
+                    entry.FileNameLength = entry.ShortNameLength = 0;
+            };
             g_noIndex = opened;
             EXPECT_EQ(Collect(dir.Path(), FALSE), Calls({"a\\1.bmp", "b\\2.bmp", "c\\d\\3.bmp", "e.bmp"}))
                 << reported << (opened ? ", none when opened" : "");
         }
-}
-
-TEST_F(Selection, NoEntryWithoutAName)
-{
-    // One listed without a name would stand for the folder itself.  (Names
-    // in every script: test_names.cpp.)
-    Make({"a.bmp", "nameless\\c.bmp", "nameless.txt", "z.bmp"});
-    g_relist = [&](FILE_ID_BOTH_DIR_INFO& entry) {
-        if (std::wstring(entry.FileName, entry.FileNameLength / sizeof(WCHAR)).rfind(L"nameless", 0) == 0)
-            entry.FileNameLength = entry.ShortNameLength = 0;
-    };
-    EXPECT_EQ(Collect(dir.Path(), TRUE), Calls({"a.bmp", "z.bmp"}));
 }
 
 TEST_F(Selection, EachSelectionSettingValueMakesItsChoice)

@@ -77,9 +77,10 @@ TEST(PictureCorpus, EveryFileConvertsSoundlyOrLeavesThePreviousBitmapAndPreviews
             EXPECT_EQ(from, GetRegString(HKEY_CURRENT_USER, kAppKey, "BmpConvertedFrom").value_or(""));
         }
 
-        // The preview: load, then draw over the whole canvas.
+        // The preview: load (never a bitmap the check calls damaged), then draw over the whole canvas.
         CPicture picture;
         const BOOL loaded = picture.Load(path.c_str());
+        EXPECT_FALSE(loaded && CheckBitmapFile(AnsiToWide(path.c_str()).c_str()) == BITMAP_DAMAGED);
         EXPECT_EQ(loaded, picture.m_pPicture != nullptr);
         EXPECT_EQ(loaded, picture.m_nWidth > 0 && picture.m_nHeight > 0) << picture.m_nWidth << "x" << picture.m_nHeight;
         CDC dc(memory.Get());

@@ -1,33 +1,24 @@
 // A wallpaper folder as a bad day leaves it: a link loop, a sub-folder
 // removed while the scan runs, one that cannot be read, ten thousand files
 // in one folder, names of 255 characters and paths right at MAX_PATH.  The
-// scan ends, lists what the program can use, and the change through the
-// real Active Desktop object works.
-#include <gtest/gtest.h>
-
-#include <windows.h>
-
+// scan ends and lists each file the program can use once.  (Such paths
+// through a change: test_names.cpp.)
 #include <algorithm>
-#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "TestSupport.h"
-#include "engine/WallpaperChanger.h"
+#include "tests/engine/EngineTest.h"
 #include "engine/WallpaperSelection.h"
-#include "settings/Settings.h"
 
 using namespace tpx::test;
 
 namespace {
 
-// The edges Wine cannot be driven to: a folder the user may not read (Wine
-// runs as a user who may read everything), and the moment between listing
-// a folder and opening its sub-folders.
+// The edge Wine cannot be driven to: a folder the user may not read (Wine
+// runs as a user who may read everything).
 decltype(&CreateFileA) g_createFile;
-decltype(&GetFileInformationByHandleEx) g_list;
 std::string g_unreadable;
-std::function<void()> g_afterFirstListing;
 
 HANDLE WINAPI CreateFileRefusing(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                                  DWORD disposition, DWORD flags, HANDLE templateFile)
@@ -37,17 +28,6 @@ HANDLE WINAPI CreateFileRefusing(LPCSTR path, DWORD access, DWORD share, LPSECUR
         return INVALID_HANDLE_VALUE;
     }
     return g_createFile(path, access, share, security, disposition, flags, templateFile);
-}
-
-BOOL WINAPI ListThenInterfere(HANDLE folder, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID buffer, DWORD size)
-{
-    const BOOL listed = g_list(folder, kind, buffer, size);
-    if (g_afterFirstListing) {
-        const std::function<void()> interfere = std::move(g_afterFirstListing);
-        g_afterFirstListing = nullptr;
-        interfere();
-    }
-    return listed;
 }
 
 // Runs the host's shell in `dir`: Wine makes neither links nor ten thousand
@@ -73,12 +53,11 @@ std::string Named(char letter, size_t length) { return std::string(length - 4, l
 
 }  // namespace
 
-TEST(Folders, TheScanEndsListsWhatItCanReachAndTheChangeWorks)
+TEST(Folders, TheScanEndsAndListsWhatItCanReachOnce)
 {
     ASSERT_TRUE(PatchImport("CreateFileA", reinterpret_cast<void*>(CreateFileRefusing), &g_createFile) &&
-                PatchImport("GetFileInformationByHandleEx", reinterpret_cast<void*>(ListThenInterfere), &g_list));
+                ListingsRelisted());
     AppRegistryScope registry;
-    RegistrySnapshot components(HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer\\Desktop\\Components");
     TempDir dir;
     const std::string& root = dir.Path();
 
@@ -99,16 +78,17 @@ TEST(Folders, TheScanEndsListsWhatItCanReachAndTheChangeWorks)
     const std::string fits = dir / ("edge\\" + Named('f', room));
     const std::string over = dir / ("edge\\" + Named('o', room + 1));
     ASSERT_EQ(size_t(MAX_PATH - 1), fits.size());
-    ASSERT_TRUE(WriteSolidBmp(fits, 16, 16, RGB(40, 170, 210)));
-    ASSERT_TRUE(HostShell(root, "touch edge/" + Named('o', room + 1) + " " + longName));
+    ASSERT_TRUE(HostShell(root, "touch edge/" + Named('f', room) + " edge/" + Named('o', room + 1) + " " + longName));
 
     g_unreadable = dir / "locked";
-    g_afterFirstListing = [&] { RemoveTree(dir / "deep\\gone"); };
+    g_relist = [&, removed = false](FILE_ID_BOTH_DIR_INFO&) mutable {  // between the first listing and the rest
+        if (!std::exchange(removed, true))
+            RemoveTree(dir / "deep\\gone");
+    };
     CStringArray list;
-    const DWORD start = GetTickCount();
     CollectWallpapers(root.c_str(), &list, FALSE);
-    const DWORD took = GetTickCount() - start;
     g_unreadable.clear();
+    g_relist = nullptr;
 
     std::vector<std::string> found;
     for (int i = 0; i < list.GetSize(); ++i)
@@ -121,23 +101,7 @@ TEST(Folders, TheScanEndsListsWhatItCanReachAndTheChangeWorks)
     EXPECT_EQ(1, listed(dir / "a.bmp") + listed(dir / "deep\\loop\\a.bmp"));
     EXPECT_EQ(1, listed(fits));
     EXPECT_EQ(10000 + 2u, found.size()) << "every file once";
-    std::printf("scan: %zu files in %lu ms\n", found.size(), took);
 
-    // The change: sequential from the file before the longest path to it, then on to the first.
-    DialogAnswerer answerer;
-    CWallpaperChanger changer;
-    ASSERT_TRUE(changer.Initialize()) << "tpxactivedesktop.dll is not registered in the prefix";
-    ASSERT_TRUE(changer.EnableActiveDesktop(FALSE));
-    registry.Set("AutoChangeSelection", 1);
-    const auto at = std::find(found.begin(), found.end(), fits);
-    ASSERT_NE(found.end(), at);
-    for (const auto& [current, next] : {std::pair{at == found.begin() ? found.back() : *(at - 1), fits},
-                                        std::pair{found.back(), found.front()}}) {
-        SetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper", current);
-        changer.AutoChangeWallpaper(&list);
-        EXPECT_EQ(next, NormalWallpaper());
-    }
-    EXPECT_TRUE(answerer.Seen().empty()) << answerer.Seen().front().text;
     // The links and the ten thousand files go faster, and safer, by the host's hand.
     EXPECT_TRUE(HostShell(root, "rm -rf many deep"));
 }
