@@ -61,13 +61,13 @@ TEST_F(Changer, EachOperationsOutcomeAndARefusalAnywhereLeavesTheShellAsItWas)
         bool undoes;        // a failure puts the shell back
     } cases[] = {
         {TRUE, TRUE, [&] { return changer.IsActiveDesktopEnabled(); }, "active; page; before; 0/0", 0, false},
-        {FALSE, FALSE, [&] { return changer.EnableActiveDesktop(TRUE); }, "active without items; ?; ?; 0/0", 0, true},
-        {TRUE, TRUE, [&] { return changer.EnableActiveDesktop(FALSE); }, "normal; ?; ?; 0/0", 0, true},
+        {FALSE, FALSE, [&] { return changer.EnableActiveDesktop(TRUE); }, "active without items; page; before; 0/0", 0, true},
+        {TRUE, TRUE, [&] { return changer.EnableActiveDesktop(FALSE); }, "normal; page; sea; 0/0", 0, true},
         {FALSE, TRUE, [&] { return changer.GetDisplayStyle() == DISPLAY_STYLE_CENTER; }, "normal; page; before; 0/0", 0,
          false},
-        {FALSE, TRUE, [&] { return changer.SetDisplayStyle(0); }, "normal; ?; ?; 0/1", 0, false},
-        {FALSE, TRUE, [&] { return changer.SetDisplayStyle(1); }, "normal; ?; ?; 0/0", 0, false},
-        {FALSE, TRUE, [&] { return changer.SetDisplayStyle(2); }, "normal; ?; ?; 2/0", 0, false},
+        {FALSE, TRUE, [&] { return changer.SetDisplayStyle(0); }, "normal; page; sea; 0/1", 0, false},
+        {FALSE, TRUE, [&] { return changer.SetDisplayStyle(1); }, "normal; page; sea; 0/0", 0, false},
+        {FALSE, TRUE, [&] { return changer.SetDisplayStyle(2); }, "normal; page; sea; 2/0", 0, false},
         // The refresh, the normal and the active changes, from either state.
         {FALSE, TRUE, [&] { return changer.RefreshWallpaper(); }, "normal; page; sea; 0/0", 0, true},
         {TRUE, TRUE, [&] { return changer.RefreshWallpaper(); }, "active; page; before; 0/0", 0, true},
