@@ -57,13 +57,24 @@ TEST_F(AboutPage, ALinkShowsBlueUnderlinedTextAndTheHandAndLeavesNoFontBehind)
 {
     int left = INT_MAX, right = -1, blue = 0, other = 0, widestRow = 0, before = 0, after = 0;
     HCURSOR overLink = nullptr, beside = nullptr;
-    auto pointAt = [](int dx) {   // right of the label's left edge, or left of it over the page
-        return [dx](HWND sheet) {
+    const HCURSOR hand = LoadCursorA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDC_LINK_HAND));
+    const HCURSOR arrow = LoadCursorA(nullptr, IDC_ARROW);
+    // Right of the label's left edge, or left of it over the page.  The
+    // pointer is put there, and the window under it asked for its cursor as
+    // the system asks at a move: the display's own move event may come late
+    // on a loaded machine.
+    auto pointAt = [](int dx, HCURSOR* seen) {
+        return [=](HWND sheet) {
             SetForegroundWindow(sheet);
             RECT r{};
             GetWindowRect(GetDlgItem(About(sheet), IDC_LINK_WEBSITE), &r);
-            SetCursorPos(r.left + dx, (r.top + r.bottom) / 2);
-            PumpMessages(300);
+            const POINT pt{r.left + dx, (r.top + r.bottom) / 2};
+            SetCursorPos(pt.x, pt.y);
+            PumpMessages(100);
+            const HWND under = WindowFromPoint(pt);
+            const LRESULT hit = SendMessageA(under, WM_NCHITTEST, 0, MAKELPARAM(pt.x, pt.y));
+            SendMessageA(under, WM_SETCURSOR, reinterpret_cast<WPARAM>(under), MAKELPARAM(hit, WM_MOUSEMOVE));
+            *seen = GetCursor();
         };
     };
     Run({[&](HWND sheet) {
@@ -92,15 +103,15 @@ TEST_F(AboutPage, ALinkShowsBlueUnderlinedTextAndTheHandAndLeavesNoFontBehind)
              }
              after = CountGdiObjects();
          },
-         pointAt(3), [&](HWND) { overLink = GetCursor(); }, pointAt(-4), [&](HWND) { beside = GetCursor(); }});
+         pointAt(3, &overLink), pointAt(-4, &beside)});
 
     EXPECT_GT(blue, 50);
     EXPECT_EQ(0, other) << "ink that is not blue";
     EXPECT_GE(widestRow, (right - left) * 9 / 10) << "no underline across the text";
     ASSERT_GT(before, 0) << "the GDI handle table could not be read";
     EXPECT_LE(std::abs(after - before), 2) << before << " objects before 200 paints, " << after << " after";
-    EXPECT_EQ(LoadCursorA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDC_LINK_HAND)), overLink);
-    EXPECT_EQ(LoadCursorA(nullptr, IDC_ARROW), beside);
+    EXPECT_EQ(hand, overLink);
+    EXPECT_EQ(arrow, beside);
 }
 
 TEST_F(AboutPage, LinksHandTheirTargetsToTheShellAndSayWhenNothingTakesThem)
