@@ -1,28 +1,18 @@
 #include "Files.h"
 
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <utility>
 
 namespace tpx::test {
 
+// A unique name from the system, the file it makes there replaced by a folder.
 TempDir::TempDir()
 {
-    char base[MAX_PATH];
+    char base[MAX_PATH], name[MAX_PATH];
     GetTempPathA(MAX_PATH, base);
-    static unsigned counter;
-    for (;;) {
-        char name[MAX_PATH];
-        std::snprintf(name, sizeof name, "%stpxtest-%lu-%u", base,
-                      static_cast<unsigned long>(GetCurrentProcessId()), ++counter);
-        if (CreateDirectoryA(name, nullptr)) {
-            m_path = name;
-            break;
-        }
-        if (GetLastError() != ERROR_ALREADY_EXISTS)
-            break;
-    }
+    if (GetTempFileNameA(base, "tpx", 0, name) && DeleteFileA(name) && CreateDirectoryA(name, nullptr))
+        m_path = name;
 }
 
 TempDir::~TempDir()
