@@ -20,12 +20,18 @@ static HWND FindMainDialog()
     return dialog;
 }
 
-// The right end of the shell's taskbar, where its notification area is.
+// Where the shell's notification area is: the right end of its taskbar, or
+// the bottom right of the screen when there is none.
 static POINT NotificationArea()
 {
-    RECT tray{};
-    GetWindowRect(FindWindowA("Shell_TrayWnd", nullptr), &tray);
-    return {tray.right - 12, (tray.top + tray.bottom) / 2};
+    RECT area{};
+    HWND tray = FindWindowA("Shell_TrayWnd", nullptr);
+    HWND notify = tray ? FindWindowExA(tray, nullptr, "TrayNotifyWnd", nullptr) : nullptr;
+    if (notify && GetWindowRect(notify, &area))
+        return {(area.left + area.right) / 2, (area.top + area.bottom) / 2};
+    if (tray && IsWindowVisible(tray) && GetWindowRect(tray, &area))
+        return {area.right - 12, (area.top + area.bottom) / 2};
+    return {GetSystemMetrics(SM_CXSCREEN) - 12, GetSystemMetrics(SM_CYSCREEN) - 12};
 }
 
 int main(int argc, char** argv)
