@@ -46,7 +46,7 @@ protected:
 
 }  // namespace
 
-TEST_F(Tapestrix, StartsIntoTheTrayWhoseDoubleClickChanges)
+TEST_F(Tapestrix, StartsIntoTheTrayWhoseClicksChangeAndOpenTheMenu)
 {
     // Through the settings, which take the icon away while they are open,
     // or straight into the tray: the icon is there either way.
@@ -70,13 +70,23 @@ TEST_F(Tapestrix, StartsIntoTheTrayWhoseDoubleClickChanges)
     m_app.Settings().Set("EnableAutoChange", 0);
     SetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper", "");
     m_app.Settings().Set("MinimizeOnStartup", 1);
+    m_app.Settings().Set("CurrentActivePage", 3);
     ASSERT_TRUE(m_app.Start());
     EXPECT_TRUE(TrayHasIcon(m_app.Dialog()));
     EXPECT_TRUE(WindowsOfProcess(m_app.Pid(), nullptr, nullptr, true).empty());
 
+    // The menu's first command opens the sheet on the page left last, whose
+    // "Sequential" the tray program reads on its next change: no file dialog.
+    sheet = m_app.OpenSettings();
+    ASSERT_NE(nullptr, sheet);
+    const HWND options = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+    ASSERT_NE(nullptr, options);
+    SendMessageA(GetDlgItem(options, 1002), BM_CLICK, 0, 0);
+    PostMessageA(sheet, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(TrayHasIcon(m_app.Dialog()));   // back once the sheet is gone
+
     // The shell relays a double-click on the icon with its id and callback
     // message.  (What each selection does with it: tests/engine.)
-    m_app.Settings().Set("Selection", 2);
     const TraySlots slots;
     bool changed = false;
     for (int slot = 0; slot < 3 && !changed; ++slot) {
@@ -85,56 +95,10 @@ TEST_F(Tapestrix, StartsIntoTheTrayWhoseDoubleClickChanges)
         changed = WaitFor([&] { return NormalWallpaper() == picture; }, 1500);
     }
     EXPECT_TRUE(changed) << NormalWallpaper();
-}
 
-TEST_F(Tapestrix, NoActiveDesktopObjectShowsOneMessageAndEnds)
-{
-    const std::string key = "Software\\Classes\\CLSID\\{75048700-EF1F-11D0-9888-006097DEACF9}";
-    RegistrySnapshot machine(HKEY_LOCAL_MACHINE, key);
-    RegistrySnapshot user(HKEY_CURRENT_USER, key);
-    DeleteKeyTree(HKEY_CURRENT_USER, key);
-    ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, key + "\\InprocServer32", "", "C:\\windows\\missing-provider.dll"));
-
-    ASSERT_TRUE(m_app.Process().Start(ExeDir() + "\\Tapestrix.exe"));
-    const HWND box = WaitForDialogOf(m_app.Pid(), 15000);
-    ASSERT_NE(nullptr, box);
-    EXPECT_EQ("Tapestrix", ReadDialog(box).caption);
-    EXPECT_EQ("Unable to setup COM library or active desktop interface", ReadDialog(box).text);
-    EXPECT_EQ(std::vector<HWND>{box}, WindowsOfProcess(m_app.Pid(), "#32770"));   // no main dialog
-    PressButton(box, IDOK);
-    EXPECT_TRUE(m_app.Process().WaitExit(10000));
-}
-
-TEST_F(Tapestrix, SettingsFromTheTrayTakeEffectOnTheNextChange)
-{
-    for (const char* name : {"a.bmp", "b.bmp"})
-        ASSERT_TRUE(WritePicture(m_pictures / name, 8, 8, RGB(200, 0, 0)));
-    m_app.Settings().Set("Selection", 0);
-    m_app.Settings().Set("CurrentActivePage", 3);
-    ASSERT_TRUE(m_app.Start());
-    // The menu's first command opens the sheet on the page left last.
-    const HWND sheet = m_app.OpenSettings();
-    ASSERT_NE(nullptr, sheet);
-    const HWND options = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
-    ASSERT_NE(nullptr, options);
-    SendMessageA(GetDlgItem(options, 1002), BM_CLICK, 0, 0);   // "Sequential"
-    EXPECT_EQ(2u, GetRegDword(HKEY_CURRENT_USER, kAppKey, "Selection"));
-    PostMessageA(sheet, WM_CLOSE, 0, 0);
-    ASSERT_TRUE(WaitFor([&] { return !IsWindow(sheet); }));
-    // The tray program reads it on its next change: no file dialog, the
-    // first file of the folder.
-    m_app.DoubleClick();
-    ASSERT_TRUE(WaitForWallpaper(m_pictures / "a.bmp")) << NormalWallpaper();
-}
-
-TEST_F(Tapestrix, RightClickOnTheIconOpensTheMenuBesideTheTrayWhoseChoiceRuns)
-{
-    // (A second right-click and Escape while it is open: tests/app.)
-    ASSERT_TRUE(m_app.Start());
-    ASSERT_TRUE(TrayHasIcon(m_app.Dialog()));
     // The mouse over the icon and the shell's right-click there, tried on
-    // the tray's last slots in turn; then the program's own menu window.
-    const TraySlots slots;
+    // the tray's last slots in turn, open the program's own menu window.
+    // (A second right-click and Escape while it is open: tests/app.)
     std::vector<HWND> menus;
     for (int i = 0; i < 9 && menus.empty(); ++i) {
         POINT at = slots.At(i % 3);
@@ -159,4 +123,22 @@ TEST_F(Tapestrix, RightClickOnTheIconOpensTheMenuBesideTheTrayWhoseChoiceRuns)
     DWORD code = 1;
     EXPECT_TRUE(m_app.Process().WaitExit(10000, &code));
     EXPECT_EQ(0u, code);
+}
+
+TEST_F(Tapestrix, NoActiveDesktopObjectShowsOneMessageAndEnds)
+{
+    const std::string key = "Software\\Classes\\CLSID\\{75048700-EF1F-11D0-9888-006097DEACF9}";
+    RegistrySnapshot machine(HKEY_LOCAL_MACHINE, key);
+    RegistrySnapshot user(HKEY_CURRENT_USER, key);
+    DeleteKeyTree(HKEY_CURRENT_USER, key);
+    ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, key + "\\InprocServer32", "", "C:\\windows\\missing-provider.dll"));
+
+    ASSERT_TRUE(m_app.Process().Start(ExeDir() + "\\Tapestrix.exe"));
+    const HWND box = WaitForDialogOf(m_app.Pid(), 15000);
+    ASSERT_NE(nullptr, box);
+    EXPECT_EQ("Tapestrix", ReadDialog(box).caption);
+    EXPECT_EQ("Unable to setup COM library or active desktop interface", ReadDialog(box).text);
+    EXPECT_EQ(std::vector<HWND>{box}, WindowsOfProcess(m_app.Pid(), "#32770"));   // no main dialog
+    PressButton(box, IDOK);
+    EXPECT_TRUE(m_app.Process().WaitExit(10000));
 }

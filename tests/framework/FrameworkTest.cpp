@@ -1,6 +1,5 @@
 // The framework's promises that the program leans on: double-byte paths in
-// CString, the window-object link and its lifetime, and the main window
-// ending the loop.  (Message boxes are checked where the program shows them.)
+// CString, and the window-object link and its lifetime.  (Message boxes are checked where the program shows them.)
 #include <gtest/gtest.h>
 
 #include <mbctype.h>
@@ -9,7 +8,6 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "framework/App.h"
 #include "framework/String.h"
 #include "framework/Wnd.h"
 
@@ -81,12 +79,6 @@ protected:
 using CRecordingWnd = CRecording<CWnd>;
 using CRecordingDialog = CRecording<CDialog>;   // of template 200
 
-bool QuitPosted()
-{
-    MSG msg;
-    return PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
-}
-
 // Linked from the first message its map sees to WM_NCDESTROY; a throwing
 // handler answers 0 and the window goes on (a dialog answers through
 // DWLP_MSGRESULT).
@@ -117,20 +109,6 @@ TEST(CWnd, LinkedFromNcCreateToNcDestroyAndSurvivesAThrowingHandler)
     wnd.SetWindowText("caption");   // default processing
     EXPECT_STREQ("caption", wnd.GetWindowText());
     ExpectLinkedLifetime(wnd, WM_NCCREATE);
-}
-
-TEST(CWnd, OnlyTheMainWindowEndsTheLoop)
-{
-    CWinApp app("Loop");
-    CRecordingWnd main, other;
-    ASSERT_TRUE(main.CreateEx(0, nullptr, "main", WS_POPUP, kRect, nullptr, 0));
-    ASSERT_TRUE(other.CreateEx(0, nullptr, "other", WS_POPUP, kRect, nullptr, 0));
-    app.m_pMainWnd = &main;
-    other.DestroyWindow();
-    EXPECT_FALSE(QuitPosted());
-    main.DestroyWindow();
-    EXPECT_EQ(nullptr, AfxGetMainWnd());
-    EXPECT_TRUE(QuitPosted());
 }
 
 TEST(CDialog, LinkedFromInitDialogToNcDestroyAndSurvivesAThrowingHandler)

@@ -159,8 +159,11 @@ TEST(Soak, TenMinutesOfChangesEveryOneShownNothingLeaksNoMessageBoxesPileUp)
     for (const auto& [name, colour] : good)
         ASSERT_TRUE(WritePicture(pictures / name, 64, 64, colour)) << name;
     // Picked now and then: what each shows is the plain desktop.
-    for (const BitmapCase& damaged : DamagedBitmaps())
+    for (const BitmapCase& damaged : BitmapHeaderCases()) {
+        if (damaged.name != "offset 0x7FFFFFF0" && damaged.name != "palette past the end")
+            continue;
         ASSERT_TRUE(WriteFileBytes(pictures / (damaged.name + ".bmp"), damaged.bytes.data(), damaged.bytes.size()));
+    }
     ASSERT_TRUE(WriteFileText(pictures / "text.jpg", "not a picture"));
     ASSERT_TRUE(WritePicture(work / "whole.jpg", 64, 64, RGB(0, 0, 0)));
     const std::vector<uint8_t> whole = ReadFileBytes(work / "whole.jpg");
@@ -217,11 +220,6 @@ TEST(Soak, TenMinutesOfChangesEveryOneShownNothingLeaksNoMessageBoxesPileUp)
         answerBoxes();
         if (GetTickCount() - start >= nextOpening) {
             EXPECT_EQ("", OpenAndCloseTheWindows(app, answerBoxes)) << "opening " << openings;
-            // Nothing is left open over the desktop's pixels.
-            for (HWND menu : WindowsOfProcess(app.Pid(), "BitmapMenu", nullptr, true))
-                PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
-            if (const HWND sheet = SettingsSheetOf(app.Pid()))
-                PostMessageA(sheet, WM_CLOSE, 0, 0);
             ++openings;
             nextOpening += settleMs;
             // The desktop repaints where the windows were before it is looked at.
@@ -252,13 +250,10 @@ TEST(Soak, TenMinutesOfChangesEveryOneShownNothingLeaksNoMessageBoxesPileUp)
     last = Measure(app.Process().Handle(), app.Pid(), answerBoxes);
     ASSERT_TRUE(haveSettled);
 
-    std::printf("soak: %lu s, %d changes seen, %d checked on the desktop, %d message boxes (at most %d open), "
-                "sheet and menu opened %d times\n",
-                durationMs / 1000, changes, checked, boxes, mostBoxes, openings);
-    std::printf("soak: after %lu s: GDI %d, windows %d, handles %lu, private %zu KB\n", settleMs / 1000, settled.gdi,
-                settled.windows, settled.handles, settled.privateBytes / 1024);
-    std::printf("soak: at the end: GDI %d, windows %d, handles %lu, private %zu KB\n", last.gdi, last.windows,
-                last.handles, last.privateBytes / 1024);
+    std::printf("soak: %lu s, %d changes, %d checked, %d boxes, %d openings; GDI %d -> %d, windows %d -> %d, "
+                "handles %lu -> %lu, private %zu -> %zu KB\n",
+                durationMs / 1000, changes, checked, boxes, openings, settled.gdi, last.gdi, settled.windows,
+                last.windows, settled.handles, last.handles, settled.privateBytes / 1024, last.privateBytes / 1024);
 
     EXPECT_TRUE(wrong.empty()) << wrong.size() << " wrong, first: " << wrong.front();
     EXPECT_LE(mostBoxes, 1);

@@ -64,31 +64,18 @@ void DialogAnswerer::OnActivate(HWND hwnd)
             return;  // activated again: answered already
     m_handled.push_back(hwnd);
     DialogSeen d = ReadDialog(hwnd);
-    int answer = m_fallback;
-    if (!m_queue.empty()) {
-        answer = m_queue.front();
-        m_queue.erase(m_queue.begin());
-    }
-    if (m_handler)
-        answer = m_handler(hwnd, d);
-    d.answer = answer;
+    d.answer = m_handler ? m_handler(hwnd, d) : m_fallback;
     m_seen.push_back(d);
-    if (answer)
-        PressButton(hwnd, answer);
+    if (d.answer)
+        PressButton(hwnd, d.answer);
 }
 
 DialogSeen ReadDialog(HWND hwnd)
 {
-    DialogSeen d;
-    char buf[4096] = {};
-    GetWindowTextA(hwnd, buf, sizeof buf);
-    d.caption = buf;
-    buf[0] = 0;
-    if (HWND text = GetDlgItem(hwnd, 0xFFFF)) {
-        GetWindowTextA(text, buf, sizeof buf);
-        d.text = buf;
-    }
-    return d;
+    char caption[4096] = {}, text[4096] = {};
+    GetWindowTextA(hwnd, caption, sizeof caption);
+    GetWindowTextA(GetDlgItem(hwnd, 0xFFFF), text, sizeof text);
+    return {caption, text};
 }
 
 void PressButton(HWND dialog, int id)
@@ -127,15 +114,9 @@ std::vector<HWND> WindowsOfProcess(DWORD pid, const char* className, const char*
 
 HWND WaitForDialogOf(DWORD pid, DWORD timeoutMs)
 {
-    HWND found = nullptr;
-    WaitFor(
-        [&] {
-            auto v = WindowsOfProcess(pid, "#32770", nullptr, true);
-            found = v.empty() ? nullptr : v.front();
-            return found != nullptr;
-        },
-        timeoutMs);
-    return found;
+    std::vector<HWND> shown;
+    WaitFor([&] { return !(shown = WindowsOfProcess(pid, "#32770", nullptr, true)).empty(); }, timeoutMs);
+    return shown.empty() ? nullptr : shown.front();
 }
 
 }  // namespace tpx::test

@@ -24,9 +24,8 @@ struct DialogSeen {
 
 // Answers every dialog (class "#32770": message boxes, common dialogs) that
 // this thread creates, from a WH_CBT hook, and records what it saw.  Each
-// dialog takes the next queued answer, or `fallback` when none is queued.
-// A custom handler may act on the dialog instead (fill a file name, ...)
-// and return the button to press.
+// dialog is answered with `fallback`, unless a custom handler acts on it
+// (fills a file name, ...) and returns the button to press.
 class DialogAnswerer {
 public:
     explicit DialogAnswerer(int fallback = IDOK);
@@ -34,7 +33,6 @@ public:
     DialogAnswerer(const DialogAnswerer&) = delete;
     DialogAnswerer& operator=(const DialogAnswerer&) = delete;
 
-    void Queue(int button) { m_queue.push_back(button); }
     void SetHandler(std::function<int(HWND, const DialogSeen&)> handler) { m_handler = std::move(handler); }
     const std::vector<DialogSeen>& Seen() const { return m_seen; }
 
@@ -44,7 +42,6 @@ private:
 
     HHOOK m_hook = nullptr;
     int m_fallback;
-    std::vector<int> m_queue;
     std::vector<DialogSeen> m_seen;
     std::vector<HWND> m_handled;
     std::function<int(HWND, const DialogSeen&)> m_handler;

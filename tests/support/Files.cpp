@@ -1,26 +1,18 @@
 #include "Files.h"
 
-#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <utility>
 
 namespace tpx::test {
 
+// A unique name from the system, the file it makes there replaced by a folder.
 TempDir::TempDir()
 {
-    char base[MAX_PATH];
+    char base[MAX_PATH], name[MAX_PATH];
     GetTempPathA(MAX_PATH, base);
-    static unsigned counter;
-    for (;;) {
-        char name[MAX_PATH];
-        std::snprintf(name, sizeof name, "%stpxtest-%lu-%u", base,
-                      static_cast<unsigned long>(GetCurrentProcessId()), ++counter);
-        if (CreateDirectoryA(name, nullptr)) {
-            m_path = name;
-            break;
-        }
-        if (GetLastError() != ERROR_ALREADY_EXISTS)
-            break;
-    }
+    if (GetTempFileNameA(base, "tpx", 0, name) && DeleteFileA(name) && CreateDirectoryA(name, nullptr))
+        m_path = name;
 }
 
 TempDir::~TempDir()
@@ -31,14 +23,8 @@ TempDir::~TempDir()
 
 bool WriteFileBytes(const std::string& path, const void* data, size_t size)
 {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    const BOOL ok = WriteFile(h, data, static_cast<DWORD>(size), &written, nullptr);
-    CloseHandle(h);
-    return ok && written == size;
+    std::ofstream out(path, std::ios::binary);
+    return out.write(static_cast<const char*>(data), std::streamsize(size)).flush().good();
 }
 
 bool WriteFileText(const std::string& path, const std::string& text)
@@ -48,21 +34,8 @@ bool WriteFileText(const std::string& path, const std::string& text)
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path)
 {
-    std::vector<uint8_t> bytes;
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return bytes;
-    const DWORD size = GetFileSize(h, nullptr);
-    if (size != INVALID_FILE_SIZE) {
-        bytes.resize(size);
-        DWORD read = 0;
-        if (!ReadFile(h, bytes.data(), size, &read, nullptr))
-            read = 0;
-        bytes.resize(read);
-    }
-    CloseHandle(h);
-    return bytes;
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 bool FileExists(const std::string& path)

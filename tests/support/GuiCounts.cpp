@@ -16,28 +16,6 @@ const size_t kGdiTypeOffset = 14;
 // PEB.GdiSharedHandleTable in a 64-bit PEB.
 const size_t kPebGdiTableOffset = 0xF8;
 
-struct WindowCount {
-    DWORD pid;
-    int count;
-};
-
-BOOL CALLBACK CountChild(HWND, LPARAM count)
-{
-    ++reinterpret_cast<WindowCount*>(count)->count;
-    return TRUE;
-}
-
-BOOL CALLBACK CountTopLevel(HWND hwnd, LPARAM count)
-{
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid == reinterpret_cast<WindowCount*>(count)->pid) {
-        CountChild(hwnd, count);
-        EnumChildWindows(hwnd, CountChild, count);
-    }
-    return TRUE;
-}
-
 }  // namespace
 
 int CountGdiObjects(HANDLE process)
@@ -64,13 +42,31 @@ int CountGdiObjects(HANDLE process)
 
 int CountUserObjects(DWORD pid)
 {
-    WindowCount windows{pid, 0};
-    EnumWindows(CountTopLevel, reinterpret_cast<LPARAM>(&windows));
+    struct Count {
+        DWORD pid;
+        int windows;
+    } count{pid, 0};
+    const WNDENUMPROC topLevel = [](HWND hwnd, LPARAM param) -> BOOL {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(hwnd, &owner);
+        if (owner == reinterpret_cast<Count*>(param)->pid) {
+            ++reinterpret_cast<Count*>(param)->windows;
+            EnumChildWindows(
+                hwnd,
+                [](HWND, LPARAM p) -> BOOL {
+                    ++reinterpret_cast<Count*>(p)->windows;
+                    return TRUE;
+                },
+                param);
+        }
+        return TRUE;
+    };
+    EnumWindows(topLevel, reinterpret_cast<LPARAM>(&count));
     // Message-only windows are not top-level windows EnumWindows lists.
     for (HWND hwnd = FindWindowExA(HWND_MESSAGE, nullptr, nullptr, nullptr); hwnd;
          hwnd = FindWindowExA(HWND_MESSAGE, hwnd, nullptr, nullptr))
-        CountTopLevel(hwnd, reinterpret_cast<LPARAM>(&windows));
-    return windows.count;
+        topLevel(hwnd, reinterpret_cast<LPARAM>(&count));
+    return count.windows;
 }
 
 }  // namespace tpx::test

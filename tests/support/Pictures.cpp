@@ -67,11 +67,6 @@ std::vector<uint8_t> BmpBytes(int width, int height, const std::function<COLORRE
     return b.Bytes();
 }
 
-std::vector<uint8_t> SolidBmpBytes(int width, int height, COLORREF colour)
-{
-    return BmpBytes(width, height, [colour](int, int) { return colour; });
-}
-
 HBITMAP LoadBmp(const std::string& path)
 {
     return static_cast<HBITMAP>(LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0,
@@ -122,16 +117,6 @@ bool ColourNear(COLORREF a, COLORREF b, int tolerance)
            within(GetBValue(a), GetBValue(b));
 }
 
-std::vector<BitmapCase> DamagedBitmaps()
-{
-    const std::vector<uint8_t> good = SolidBmpBytes(320, 200, RGB(200, 40, 160));
-    std::vector<uint8_t> offset = good;
-    Poke<DWORD>(offset, 10, 0x7FFFFFF0);
-    return {{"offset 0x7FFFFFF0", offset},
-            {"cut after the headers", {good.begin(), good.begin() + 54}},
-            {"cut at half", {good.begin(), good.begin() + good.size() / 2}}};
-}
-
 std::vector<BitmapCase> BitmapHeaderCases()
 {
     std::vector<BitmapCase> cases;
@@ -143,7 +128,7 @@ std::vector<BitmapCase> BitmapHeaderCases()
         Poke(bytes, at, value);
         add(name, bytes, false);
     };
-    const std::vector<uint8_t> plain = SolidBmpBytes(8, 4, RGB(10, 200, 10));
+    const std::vector<uint8_t> plain = BmpBytes(8, 4, [](int, int) { return RGB(10, 200, 10); });
     const uint8_t rows8[] = {8, 1, 0, 0, 4, 2, 4, 3, 0, 0, 0, 3, 1, 2, 3, 0, 5, 1, 0, 0, 8, 4, 0, 1};
     const std::vector<uint8_t> rle8(rows8, rows8 + sizeof rows8);
     const uint8_t rows4[] = {8, 0x12, 0, 0, 0, 4, 0x12, 0x34, 0, 4, 0x56, 0x70, 0, 0, 0, 2, 1, 1, 6, 0x11, 0, 1};

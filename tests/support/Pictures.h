@@ -38,10 +38,6 @@ struct BitmapCase {
     std::vector<uint8_t> bytes;
     bool sound = false;
 };
-// The three damaged files users meet, each made from a 320 x 200 24-bit
-// bitmap: bfOffBits 0x7FFFFFF0, cut right after its 54 bytes of headers, cut
-// at half its size.
-std::vector<BitmapCase> DamagedBitmaps();
 // One bent header field per case (offsets, heights, palettes, RLE streams,
 // sizes that overflow), with sound bitmaps of each kind beside them.
 std::vector<BitmapCase> BitmapHeaderCases();

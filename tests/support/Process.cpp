@@ -3,7 +3,6 @@
 #include <shellapi.h>
 
 #include <cstring>
-#include <vector>
 
 #include "Dialogs.h"
 #include "res/resource.h"
@@ -39,16 +38,12 @@ ChildProcess::~ChildProcess()
 bool ChildProcess::Start(const std::string& exePath, const std::string& args)
 {
     Kill();
-    std::string cmd = "\"" + exePath + "\"";
-    if (!args.empty())
-        cmd += " " + args;
-    std::vector<char> line(cmd.begin(), cmd.end());
-    line.push_back('\0');
+    std::string line = "\"" + exePath + "\"" + (args.empty() ? "" : " " + args);
     STARTUPINFOA si{};
     si.cb = sizeof si;
     const std::string dir = exePath.substr(0, exePath.find_last_of('\\'));
-    return CreateProcessA(exePath.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          dir.c_str(), &si, &m_pi) != FALSE;
+    return CreateProcessA(exePath.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si,
+                          &m_pi) != FALSE;
 }
 
 bool ChildProcess::IsRunning() const

@@ -7,16 +7,6 @@ void DeleteKeyTree(HKEY root, const std::string& subKey)
     RegDeleteTreeA(root, subKey.c_str());
 }
 
-bool CreateKey(HKEY root, const std::string& subKey)
-{
-    HKEY key;
-    if (RegCreateKeyExA(root, subKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
 bool KeyExists(HKEY root, const std::string& subKey)
 {
     HKEY key;
@@ -136,8 +126,10 @@ RegistrySnapshot::~RegistrySnapshot()
 AppRegistryScope::AppRegistryScope(bool createAppKey)
 {
     DeleteKeyTree(HKEY_CURRENT_USER, kAppKey);
-    if (createAppKey)
-        CreateKey(HKEY_CURRENT_USER, kAppKey);
+    HKEY key;
+    if (createAppKey && RegCreateKeyExA(HKEY_CURRENT_USER, kAppKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                        nullptr) == ERROR_SUCCESS)
+        RegCloseKey(key);
 }
 
 void AppRegistryScope::Set(const std::string& name, DWORD value) const

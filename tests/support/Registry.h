@@ -17,7 +17,6 @@ inline constexpr char kGeneralKey[] = "Software\\Microsoft\\Internet Explorer\\D
 inline constexpr char kDesktopKey[] = "Control Panel\\Desktop";
 
 void DeleteKeyTree(HKEY root, const std::string& subKey);
-bool CreateKey(HKEY root, const std::string& subKey);
 bool KeyExists(HKEY root, const std::string& subKey);
 bool SetRegString(HKEY root, const std::string& subKey, const std::string& name, const std::string& value);
 bool SetRegDword(HKEY root, const std::string& subKey, const std::string& name, DWORD value);
