@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "../sheet/SheetDriver.h"
+#include "GuiCounts.h"
 #include "TestSupport.h"
 
 #include <functional>
@@ -210,10 +211,15 @@ TEST_F(GradientMenu, KeysWalkTheLevelsAndTheOwnerHearsTheCommandOnlyAfterTheMenu
     EXPECT_EQ((std::vector<std::string>{"init", "enter", "initpopup", "enter", "exit", "exit", "returned",
                                          "command 102"}),
               m_owner.log);
-    // Top level beside the anchor, no window left, the submenu's handle still the menu's.
+    // Top level beside the anchor, kept hidden and inert, the submenu's handle still the menu's.
     EXPECT_TRUE(window.left == 300 && window.top == 200) << window.left << "," << window.top;
-    EXPECT_TRUE(!m_menu.GetSafeHwnd() && !m_menu.GetItemBar());
+    const HWND kept = m_menu.GetSafeHwnd();
+    EXPECT_TRUE(IsWindow(kept) && !IsWindowVisible(kept) && GetFocus() != kept && Hot(m_menu) == -1);
     EXPECT_TRUE(IsMenu(GetSubMenu(m_menu.GetSafeHmenu(), POS_STYLES)));
+    // Shown again with the states the menu has now.
+    EnableMenuItem(m_menu.GetSafeHmenu(), ID_GREYED, MF_BYCOMMAND | MF_ENABLED);
+    ASSERT_TRUE(Track({Key(VK_DOWN), Key(VK_DOWN), [&] { EXPECT_EQ(kept, m_owner.topMenu); }, Key(VK_RETURN)}));
+    EXPECT_EQ("command 2", m_owner.log.back());
 }
 
 TEST_F(GradientMenu, EscapeAClickElsewhereACancelAndAModalLoopCloseEveryLevelWithoutACommand)
@@ -329,10 +335,16 @@ TEST_F(GradientMenu, OneRunAtATimeAndAnOwnerThatGoesEndsTheRun)
     EXPECT_FALSE(IsWindow(owner));
     EXPECT_TRUE(!m_menu.GetSafeHwnd() && !m_menu.GetItemBar() && !m_menu.GetOpenSubmenu());
 
-    // The same object opens again for a new owner.
+    // The same object opens again for a new owner; its kept window goes
+    // with that owner, and everything it held.
+    const int gdi = CountGdiObjects(), windows = CountUserObjects();
     ASSERT_TRUE(m_owner.Create());
     ASSERT_TRUE(Track({Key(VK_DOWN), Key(VK_RETURN)}));
     EXPECT_EQ((std::vector<std::string>{"init", "enter", "exit", "returned", "command 1"}), m_owner.log);
+    m_owner.DestroyWindow();
+    EXPECT_TRUE(!m_menu.GetSafeHwnd() && !m_menu.GetItemBar());
+    EXPECT_EQ(gdi, CountGdiObjects());
+    EXPECT_EQ(windows, CountUserObjects());
 }
 
 TEST_F(GradientMenu, BandHotGreyedAndRadioCheckedItemsAsPaintedAtEachDpi)
