@@ -213,11 +213,9 @@ BOOL CGradientMenu::TrackMenu(UINT, int x, int y, CWnd* pOwner, LPCRECT lpItemRe
         if (CGradientMenu* parent = GetParentMenu())
             parent->m_pOpenSubmenu = this;
     }
-    PlaceWindowAt(x, y, lpItemRect);
-
-    // Shown and activated in one step: showing it inactive and then
-    // giving it the focus activates it all the same, at twice the cost.
-    ::ShowWindow(m_hWnd, SW_SHOW);
+    // Placed, shown and activated in one step: showing it inactive and
+    // then giving it the focus activates it all the same, at twice the cost.
+    ShowWindowAt(x, y, lpItemRect);
     ::SetFocus(m_hWnd);
     if (m_hWnd && (m_nFlags & GMF_SELECT_FIRST) && m_pItemBar)
         m_pItemBar->SendMessage(TB_SETHOTITEM, 0, 0);
@@ -380,15 +378,13 @@ BOOL CGradientMenu::ReuseItemBar()
     return TRUE;
 }
 
-void CGradientMenu::PlaceWindowAt(int x, int y, LPCRECT itemRect)
+void CGradientMenu::ShowWindowAt(int x, int y, LPCRECT itemRect)
 {
     const POINT anchor{x, y};
     const RECT area = MonitorRect(itemRect ? *itemRect : RECT{x, y, x + 1, y + 1});
     const POINT at = PlaceWindow(area, m_sizeWindow, anchor, itemRect, nullptr);
-    // Placed now, in the topmost band again, shown (with the bar) when the
-    // window is.
-    ::SetWindowPos(m_hWnd, HWND_TOPMOST, at.x, at.y, m_sizeWindow.cx, m_sizeWindow.cy,
-                   SWP_NOACTIVATE | SWP_NOREDRAW);
+    // In the topmost band again (a kept window left it), with its bar.
+    ::SetWindowPos(m_hWnd, HWND_TOPMOST, at.x, at.y, m_sizeWindow.cx, m_sizeWindow.cy, SWP_SHOWWINDOW);
 }
 
 SIZE CGradientMenu::SizeItemBar()

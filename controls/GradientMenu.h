@@ -105,8 +105,9 @@ protected:
     // Gives the item bar's buttons one width for its font and check marks
     // and sizes the bar; returns the window's size.
     SIZE SizeItemBar();
-    // Places the window (not yet shown) against the monitor of the anchor.
-    void PlaceWindowAt(int x, int y, LPCRECT itemRect);
+    // Places, shows and activates the window against the monitor of the
+    // anchor.
+    void ShowWindowAt(int x, int y, LPCRECT itemRect);
     // The owner hears that the menu loop has ended, once per opening.
     void NotifyExitMenuLoop();
     // A top level after its run: hidden, not topmost, no hot item, no
