@@ -262,7 +262,7 @@ void CTapestrixDlg::OnTrayNotify(WPARAM iconId, LPARAM mouseMessage)
     // The menu's loop delivers further tray clicks (Wine's tray sends a
     // second right-click without closing the menu): while it is open the
     // icon does nothing.
-    if (m_popupMenu.GetSafeHwnd())
+    if (m_popupMenu.IsOpen())
         return;
     // While a change waits for the user, either click shows what it waits
     // on and opens nothing else.
@@ -398,7 +398,7 @@ void CTapestrixDlg::ShowTrayMenu()
 {
     POINT cursor{};
     ::GetCursorPos(&cursor);
-    if (!m_bMenuLoaded || m_popupMenu.GetSafeHwnd())
+    if (!m_bMenuLoaded || m_popupMenu.IsOpen())
         return;
     CTrayMenuBitmaps bitmaps(m_popupMenu.GetSafeHmenu(), GetWindowDpi(m_hWnd));
     UpdateTrayMenuState();

@@ -99,6 +99,9 @@ CGradientMenu::CGradientMenu(int bandWidth, BOOL bandOnSubmenus)
       m_clrBandTop(0),
       m_clrBandBottom(0),
       m_clrBandText(0),
+      m_bOpen(FALSE),
+      m_bEntered(FALSE),
+      m_sizeWindow{0, 0},
       m_nChosenCommand(0),
       m_bNumberPadKey(FALSE),
       m_nDpi(96),
@@ -158,9 +161,9 @@ BOOL CGradientMenu::PreCreateWindow(CREATESTRUCTA& cs)
 
 BOOL CGradientMenu::TrackMenu(UINT, int x, int y, CWnd* pOwner, LPCRECT lpItemRect)
 {
-    // One run per object: a second call while this one's window exists (a
-    // tray click delivered by the loop of the open menu) is refused.
-    if (m_hWnd || m_pItemBar)
+    // One run per object: a second call while this one runs (a tray click
+    // delivered by the loop of the open menu) is refused.
+    if (m_bOpen)
         return FALSE;
     const BOOL submenu = (m_nFlags & GMF_SUBMENU) != 0;
     if (!submenu)
@@ -168,46 +171,60 @@ BOOL CGradientMenu::TrackMenu(UINT, int x, int y, CWnd* pOwner, LPCRECT lpItemRe
     if (!m_pOwner || !::IsWindow(m_pOwner->GetSafeHwnd()) || !pOwner || !::IsWindow(pOwner->GetSafeHwnd()))
         return FALSE;
     const HWND owner = m_pOwner->GetSafeHwnd();
+    // A window kept from an earlier run serves only the owner it was made for.
+    if (m_hWnd && ::GetWindow(m_hWnd, GW_OWNER) != pOwner->GetSafeHwnd())
+        TearDown();
     m_nChosenCommand = 0;
+    m_bOpen = TRUE;
 
     ::SendMessageA(owner, submenu ? WM_INITMENUPOPUP : WM_INITMENU, reinterpret_cast<WPARAM>(m_hMenu), 0);
     // The owner may have been destroyed by its own handling.
-    if (!::IsWindow(owner) || !::IsWindow(pOwner->GetSafeHwnd()))
-        return FALSE;
-
-    const RECT none{};
-    if (!CreateEx(kMenuExStyle, nullptr, nullptr, kMenuStyle, none, pOwner, 0)) {
+    if (!::IsWindow(owner) || !::IsWindow(pOwner->GetSafeHwnd())) {
+        m_bOpen = FALSE;
         TearDown();
         return FALSE;
     }
-    // The band and its caption are sized for 96 DPI; the menu's monitor
-    // may have more.
-    m_nDpi = GetWindowDpi(m_hWnd);
+
+    // The kept window and item bar, when the items are still those they
+    // were measured for; else new ones.
+    if (!m_hWnd || !ReuseItemBar()) {
+        TearDown();
+        const RECT none{};
+        if (!CreateEx(kMenuExStyle, nullptr, nullptr, kMenuStyle, none, pOwner, 0)) {
+            m_bOpen = FALSE;
+            TearDown();
+            return FALSE;
+        }
+        // The band and its caption are sized for 96 DPI; the menu's monitor
+        // may have more.
+        m_nDpi = GetWindowDpi(m_hWnd);
+        auto bar = std::make_unique<CGradientMenuBar>();
+        m_pItemBar = bar.get();
+        if (!bar->Create(this) || !BuildItemBar(m_pItemBar)) {
+            bar.reset();
+            m_pItemBar = nullptr;
+            m_bOpen = FALSE;
+            TearDown();
+            return FALSE;
+        }
+        bar.release();
+    }
     if (submenu) {
         if (CGradientMenu* parent = GetParentMenu())
             parent->m_pOpenSubmenu = this;
     }
-
-    auto bar = std::make_unique<CGradientMenuBar>();
-    m_pItemBar = bar.get();
-    if (!bar->Create(this) || !BuildItemBar(m_pItemBar, x, y, lpItemRect)) {
-        bar.reset();
-        m_pItemBar = nullptr;
-        TearDown();
-        return FALSE;
-    }
-    bar.release();
-
-    // Shown and activated in one step: showing it inactive and then
-    // giving it the focus activates it all the same, at twice the cost.
-    ::ShowWindow(m_hWnd, SW_SHOW);
+    // Placed, shown and activated in one step: showing it inactive and
+    // then giving it the focus activates it all the same, at twice the cost.
+    ShowWindowAt(x, y, lpItemRect);
     ::SetFocus(m_hWnd);
     if (m_hWnd && (m_nFlags & GMF_SELECT_FIRST) && m_pItemBar)
         m_pItemBar->SendMessage(TB_SETHOTITEM, 0, 0);
     m_nFlags &= ~GMF_SELECT_FIRST;
-    if (m_hWnd && ::IsWindow(owner))
+    if (m_hWnd && ::IsWindow(owner)) {
+        m_bEntered = TRUE;
         ::SendMessageA(owner, WM_ENTERMENULOOP, reinterpret_cast<WPARAM>(m_hMenu),
                        reinterpret_cast<LPARAM>(m_hWnd));
+    }
 
     if (m_hWnd) {
         CHookHandle hook;
@@ -224,7 +241,11 @@ BOOL CGradientMenu::TrackMenu(UINT, int x, int y, CWnd* pOwner, LPCRECT lpItemRe
         if (!submenu)
             g_trackingMenu = outerMenu;
     }
-    TearDown();
+    m_bOpen = FALSE;
+    if (submenu || !m_hWnd)
+        TearDown();
+    else
+        Park();
 
     // The choice goes to the owner only now that every level is closed, and
     // only while the owner is still there to take it.
@@ -233,6 +254,23 @@ BOOL CGradientMenu::TrackMenu(UINT, int x, int y, CWnd* pOwner, LPCRECT lpItemRe
     if (!submenu && chosen != 0 && ::IsWindow(owner))
         ::PostMessageA(owner, WM_COMMAND, MAKEWPARAM(chosen, 0), 0);
     return TRUE;
+}
+
+void CGradientMenu::Park()
+{
+    CloseSubmenus();
+    NotifyExitMenuLoop();
+    if (!m_hWnd || !m_pItemBar) {
+        // The owner went meanwhile, or there is nothing worth keeping.
+        TearDown();
+        return;
+    }
+    // Hidden, it takes no click, no key and no focus; out of the topmost
+    // band, it stays under any window of a modal loop the owner starts.
+    // (Wine keeps the focus on a window hidden by SetWindowPos.)
+    ::SetWindowPos(m_hWnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    ::ShowWindow(m_hWnd, SW_HIDE);
+    m_pItemBar->ForgetOpening();
 }
 
 void CGradientMenu::TearDown()
@@ -255,12 +293,33 @@ void CGradientMenu::TearDown()
         DestroyWindow();
 }
 
+void CGradientMenu::PostNcDestroy()
+{
+    // A kept window goes with its owner: so do its bar's records and fonts.
+    // During a run, the run frees them once its loop has returned.
+    if (!m_bOpen && m_pItemBar) {
+        delete m_pItemBar;
+        m_pItemBar = nullptr;
+    }
+    m_fontBand.Reset();
+    m_nFontBandDpi = 0;
+    m_bEntered = FALSE;
+}
+
+void CGradientMenu::NotifyExitMenuLoop()
+{
+    if (!m_bEntered)
+        return;
+    m_bEntered = FALSE;
+    if (m_pOwner && ::IsWindow(m_pOwner->GetSafeHwnd()))
+        m_pOwner->SendMessage(WM_EXITMENULOOP, 0, 0);
+}
+
 BOOL CGradientMenu::DestroyWindow()
 {
     if (!m_hWnd)
         return FALSE;
-    if (m_pOwner && ::IsWindow(m_pOwner->GetSafeHwnd()))
-        m_pOwner->SendMessage(WM_EXITMENULOOP, 0, 0);
+    NotifyExitMenuLoop();
     if (!m_hWnd)
         return FALSE;
     if (CGradientMenu* parent = GetParentMenu())
@@ -268,13 +327,10 @@ BOOL CGradientMenu::DestroyWindow()
     return m_hWnd ? CWnd::DestroyWindow() : FALSE;
 }
 
-BOOL CGradientMenu::BuildItemBar(CGradientMenuBar* bar, int x, int y, LPCRECT itemRect)
+std::vector<std::unique_ptr<CGradientMenuItem>> CGradientMenu::ReadItems() const
 {
-    if (!bar || !m_hMenu)
-        return FALSE;
-    bar->SetDpi(m_nDpi);
-    const int count = ::GetMenuItemCount(m_hMenu);
     std::vector<std::unique_ptr<CGradientMenuItem>> items;
+    const int count = m_hMenu ? ::GetMenuItemCount(m_hMenu) : 0;
     for (int i = 0; i < count; ++i) {
         auto item = std::make_unique<CGradientMenuItem>();
         ZeroMemory(item.get(), sizeof(CGradientMenuItem));
@@ -291,18 +347,44 @@ BOOL CGradientMenu::BuildItemBar(CGradientMenuBar* bar, int x, int y, LPCRECT it
             item->info.dwTypeData = nullptr;
         items.push_back(std::move(item));
     }
-    if (!bar->AddItems(std::move(items)))
+    return items;
+}
+
+BOOL CGradientMenu::BuildItemBar(CGradientMenuBar* bar)
+{
+    if (!bar || !m_hMenu)
+        return FALSE;
+    bar->SetDpi(m_nDpi);
+    if (!bar->AddItems(ReadItems()))
         return FALSE;
     if (bar->GetButtonCount() == 0)
         return FALSE;
+    m_sizeWindow = SizeItemBar();
+    return TRUE;
+}
 
-    const SIZE size = SizeItemBar();
+BOOL CGradientMenu::ReuseItemBar()
+{
+    if (!m_pItemBar || !m_pItemBar->GetSafeHwnd() || !m_hMenu || !m_pItemBar->UpdateItems(ReadItems()))
+        return FALSE;
+    // Measured again only for a monitor of another DPI.
+    m_nDpi = GetWindowDpi(m_hWnd);
+    if (m_pItemBar->GetDpi() != m_nDpi) {
+        m_pItemBar->SetDpi(m_nDpi);
+        m_pItemBar->SendMessage(TB_SETBUTTONWIDTH, 0, MAKELONG(0, 0));
+        m_pItemBar->SendMessage(TB_AUTOSIZE, 0, 0);
+        m_sizeWindow = SizeItemBar();
+    }
+    return TRUE;
+}
+
+void CGradientMenu::ShowWindowAt(int x, int y, LPCRECT itemRect)
+{
     const POINT anchor{x, y};
     const RECT area = MonitorRect(itemRect ? *itemRect : RECT{x, y, x + 1, y + 1});
-    const POINT at = PlaceWindow(area, size, anchor, itemRect, nullptr);
-    // Placed now, shown (with the bar) when the window is.
-    ::SetWindowPos(m_hWnd, nullptr, at.x, at.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
-    return TRUE;
+    const POINT at = PlaceWindow(area, m_sizeWindow, anchor, itemRect, nullptr);
+    // In the topmost band again (a kept window left it), with its bar.
+    ::SetWindowPos(m_hWnd, HWND_TOPMOST, at.x, at.y, m_sizeWindow.cx, m_sizeWindow.cy, SWP_SHOWWINDOW);
 }
 
 SIZE CGradientMenu::SizeItemBar()
@@ -378,7 +460,7 @@ POINT CGradientMenu::PlaceWindow(const RECT& d, SIZE size, POINT anchor, LPCRECT
 
 void CGradientMenu::CloseMenuChain()
 {
-    if (!m_hWnd)
+    if (!m_hWnd || !m_bOpen)
         return;
     if (CGradientMenu* parent = GetParentMenu())
         parent->CloseMenuChain();
@@ -507,7 +589,7 @@ void CGradientMenu::OnDpiChanged(UINT dpi, const RECT* suggested)
         m_pItemBar->SetDpi(m_nDpi);
         m_pItemBar->SendMessage(TB_SETBUTTONWIDTH, 0, MAKELONG(0, 0));
         m_pItemBar->SendMessage(TB_AUTOSIZE, 0, 0);
-        size = SizeItemBar();
+        size = m_sizeWindow = SizeItemBar();
     }
     const POINT at = suggested ? POINT{suggested->left, suggested->top} : POINT{window.left, window.top};
     ::MoveWindow(m_hWnd, at.x, at.y, size.cx, size.cy, TRUE);

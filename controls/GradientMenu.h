@@ -5,10 +5,14 @@
 // its own modal loop until the user chooses or dismisses; submenus are
 // further instances, each running a loop nested in the one that opened it.
 // The choice reaches the owner window as a posted WM_COMMAND once every
-// level has closed.
+// level has closed.  A top-level menu keeps its window and item bar,
+// hidden, from one opening to the next while its owner lives.
 #pragma once
 
 #include <windows.h>
+
+#include <memory>
+#include <vector>
 
 #include "framework/Handles.h"
 #include "framework/Menu.h"
@@ -25,6 +29,7 @@
 #define GMF_SELECT_FIRST 0x0100   // make the first item hot when shown
 
 class CGradientMenuBar;
+struct CGradientMenuItem;
 
 class CGradientMenu : public CWnd, public CMenu {
     DECLARE_RUNTIME_CLASS(CGradientMenu)
@@ -39,6 +44,8 @@ public:
     // the owner is no window, the menu is already open or the window cannot
     // be created.
     BOOL TrackMenu(UINT nFlags, int x, int y, CWnd* pOwner, LPCRECT lpItemRect);
+    // Between TrackMenu's showing the menu and its return.
+    BOOL IsOpen() const { return m_bOpen; }
 
     // Closes this menu and every menu above and below it.
     void CloseMenuChain();
@@ -81,17 +88,31 @@ public:
 
 protected:
     BOOL PreCreateWindow(CREATESTRUCTA& cs) override;
+    void PostNcDestroy() override;
     BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
     void OnPaint(HDC printDC);
     void OnActivate(UINT state, HWND other);
     LRESULT OnOpenSubmenu(WPARAM point, LPARAM flags);
     void OnDpiChanged(UINT dpi, const RECT* suggested);
-    // Fills the item bar from the menu, sizes it, then places the window.
-    BOOL BuildItemBar(CGradientMenuBar* bar, int x, int y, LPCRECT itemRect);
+    // The menu's items as records for the item bar.
+    std::vector<std::unique_ptr<CGradientMenuItem>> ReadItems() const;
+    // Fills the item bar from the menu and sizes it.
+    BOOL BuildItemBar(CGradientMenuBar* bar);
+    // The kept item bar brought up to date for this opening: FALSE when the
+    // items changed more than their states and pictures.
+    BOOL ReuseItemBar();
     // Gives the item bar's buttons one width for its font and check marks
     // and sizes the bar; returns the window's size.
     SIZE SizeItemBar();
+    // Places, shows and activates the window against the monitor of the
+    // anchor.
+    void ShowWindowAt(int x, int y, LPCRECT itemRect);
+    // The owner hears that the menu loop has ended, once per opening.
+    void NotifyExitMenuLoop();
+    // A top level after its run: hidden, not topmost, no hot item, no
+    // pictures of the opening, ready for the next.
+    void Park();
     void TearDown();
 
     CWnd* m_pOwner;
@@ -104,6 +125,11 @@ protected:
     COLORREF m_clrBandTop;
     COLORREF m_clrBandBottom;
     COLORREF m_clrBandText;
+    // Shown and running (TrackMenu), and the owner told of the menu loop.
+    BOOL m_bOpen;
+    BOOL m_bEntered;
+    // The window's size for the item bar as measured.
+    SIZE m_sizeWindow;
     // The command chosen in this run (top level only), 0 for none.
     UINT m_nChosenCommand;
     // The last key pressed was one of the number pad's.

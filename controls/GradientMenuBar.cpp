@@ -15,6 +15,12 @@ const UINT kBarId = 0xE800;
 // with OEMRESOURCE defined).
 const UINT kSystemCheckMark = 32760;
 
+// Every item, a greyed one too, ends its row: one column.
+BYTE ButtonState(const CGradientMenuItem& item)
+{
+    return static_cast<BYTE>(item.IsDisabled() ? TBSTATE_WRAP : TBSTATE_ENABLED | TBSTATE_WRAP);
+}
+
 // The last point any item bar saw the mouse at: a submenu opening under a
 // resting mouse must not take the same point for a new movement.
 POINT g_lastMousePoint{0, 0};
@@ -45,8 +51,7 @@ BOOL CGradientMenuBar::AddItems(std::vector<std::unique_ptr<CGradientMenuItem>> 
         TBBUTTON button{};
         button.iBitmap = 0;
         button.idCommand = static_cast<int>(item->info.wID);
-        // Every item, a greyed one too, ends its row: one column.
-        button.fsState = static_cast<BYTE>(item->IsDisabled() ? TBSTATE_WRAP : TBSTATE_ENABLED | TBSTATE_WRAP);
+        button.fsState = ButtonState(*item);
         button.fsStyle = static_cast<BYTE>(item->IsSeparator() ? BTNS_SEP : BTNS_BUTTON);
         button.dwData = reinterpret_cast<DWORD_PTR>(item.get());
         // The text with its "&" (the control copies it).
@@ -57,6 +62,49 @@ BOOL CGradientMenuBar::AddItems(std::vector<std::unique_ptr<CGradientMenuItem>> 
     }
     return buttons.empty() ||
            SendMessage(TB_ADDBUTTONSA, buttons.size(), reinterpret_cast<LPARAM>(buttons.data())) != 0;
+}
+
+BOOL CGradientMenuBar::UpdateItems(std::vector<std::unique_ptr<CGradientMenuItem>> items)
+{
+    if (!m_hWnd || items.size() != m_items.size())
+        return FALSE;
+    for (size_t i = 0; i < items.size(); ++i) {
+        const MENUITEMINFOA& kept = m_items[i]->info;
+        const MENUITEMINFOA& now = items[i]->info;
+        if (kept.wID != now.wID || kept.fType != now.fType || kept.hSubMenu != now.hSubMenu ||
+            !kept.dwTypeData != !now.dwTypeData || (kept.dwTypeData && lstrcmpA(kept.dwTypeData, now.dwTypeData)))
+            return FALSE;
+    }
+    for (size_t i = 0; i < items.size(); ++i) {
+        CGradientMenuItem& kept = *m_items[i];
+        const LPSTR text = kept.info.dwTypeData;
+        kept.info = items[i]->info;
+        kept.info.dwTypeData = text;
+        // A state that changed (an item greyed or enabled) repaints that
+        // button only; the row's wrap stays, so nothing is laid out again.
+        TBBUTTON button{};
+        const BYTE state = ButtonState(kept);
+        if (SendMessage(TB_GETBUTTON, i, reinterpret_cast<LPARAM>(&button)) && button.fsState != state) {
+            TBBUTTONINFOA change{};
+            change.cbSize = sizeof(change);
+            change.dwMask = TBIF_BYINDEX | TBIF_STATE;
+            change.fsState = state;
+            SendMessage(TB_SETBUTTONINFOA, i, reinterpret_cast<LPARAM>(&change));
+        }
+    }
+    return TRUE;
+}
+
+void CGradientMenuBar::ForgetOpening()
+{
+    if (m_hWnd)
+        SendMessage(TB_SETHOTITEM, static_cast<WPARAM>(-1), 0);
+    m_nLastHotId = -1;
+    m_nOpenIndex = -1;
+    m_nHoverIndex = -1;
+    m_ptHover = POINT{-1, -1};
+    for (auto& item : m_items)
+        item->info.hbmpChecked = item->info.hbmpUnchecked = nullptr;
 }
 
 const CGradientMenuItem* CGradientMenuBar::GetItem(int index) const

@@ -37,6 +37,13 @@ public:
     // One button for each item, in one go (the control lays itself out
     // once); the bar keeps the records until it is destroyed.
     BOOL AddItems(std::vector<std::unique_ptr<CGradientMenuItem>> items);
+    // The records of a new opening of the same menu: states, check marks
+    // and pictures taken over, the buttons and their sizes kept.  FALSE,
+    // with nothing changed, when an item's kind, id, text or submenu differs.
+    BOOL UpdateItems(std::vector<std::unique_ptr<CGradientMenuItem>> items);
+    // The end of an opening: no hot item, no pictures (their owner frees
+    // them), nothing remembered of the mouse.
+    void ForgetOpening();
     // The record of button `index`, or null.
     const CGradientMenuItem* GetItem(int index) const;
     // The button at an item-bar point that is an item (no gap, no
@@ -51,6 +58,7 @@ public:
     // system's metrics are the system DPI's).
     void SetDpi(UINT dpi);
     int CheckMarkSize() const;
+    UINT GetDpi() const { return m_nDpi; }
 
     // Item painting, from the menu window's NM_CUSTOMDRAW of this bar.
     virtual void OnCustomDraw(NMTBCUSTOMDRAW* draw, LRESULT* result);

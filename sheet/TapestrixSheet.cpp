@@ -105,6 +105,7 @@ BOOL CTapestrixSheet::OnInitDialog()
         ::ShowWindow(GetDlgItem(id), SW_HIDE);
     CreateHelpButton();
     ApplySheetFont();
+    SetTabIcons();
     FitSheetToPages();
     FitTabsToTitles();
     // Its own taskbar button, although it has no parent.
@@ -180,6 +181,35 @@ void CTapestrixSheet::FitSheetToPages()
     }
 }
 
+void CTapestrixSheet::SetTabIcons()
+{
+    HWND tab = GetDlgItem(kTabControlId);
+    if (!tab)
+        return;
+    // The control numbered the icons in page order, leaving out pages
+    // without one; this list keeps those numbers.
+    const int size = ScaleForDpi(16, m_nDpi);
+    CImageListHandle icons(ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, GetPageCount(), 0));
+    if (!icons)
+        return;
+    for (int i = 0; i < GetPageCount(); ++i) {
+        const CPropertyPage* page = GetPage(i);
+        if (!page || !(page->m_psp.dwFlags & PSP_USEHICON) || !page->m_psp.hIcon)
+            continue;
+        // From the resource, so the drawing nearest the size is the one
+        // scaled, not the 32-pixel one already loaded.
+        const CIconHandle icon(static_cast<HICON>(
+            ::CopyImage(page->m_psp.hIcon, IMAGE_ICON, size, size, LR_COPYFROMRESOURCE)));
+        if (!icon || ImageList_AddIcon(icons.Get(), icon.Get()) < 0)
+            return;
+    }
+    ::SendMessageA(tab, TCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(icons.Get()));
+    // The list it replaces is the control's own (freed with the sheet) or
+    // the one made for the DPI before, which goes now.
+    m_tabIcons = std::move(icons);
+    ::InvalidateRect(tab, nullptr, TRUE);
+}
+
 void CTapestrixSheet::FitTabsToTitles()
 {
     // One width for every tab, but never less than the longest title with
@@ -250,6 +280,7 @@ void CTapestrixSheet::OnDpiChanged(UINT dpi, const RECT* suggested)
     }
     if (HWND tab = GetDlgItem(kTabControlId))
         ::SendMessageA(tab, TCM_SETITEMSIZE, 0, MAKELPARAM(ScaleForDpi(130, m_nDpi), ScaleForDpi(30, m_nDpi)));
+    SetTabIcons();
     FitTabsToTitles();
     if (suggested)
         ::SetWindowPos(m_hWnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,

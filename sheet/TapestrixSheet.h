@@ -3,14 +3,15 @@
 // Arial font on every control, the engraved product name in the bottom-left
 // corner and a single "Help Topics" button instead of OK / Cancel / Apply /
 // Help.  Every size given in pixels is meant for 96 DPI and follows the DPI
-// of the sheet's monitor, also when the sheet moves to another; the tabs
-// are never narrower than their longest title.  Pages apply every change
+// of the sheet's monitor, also when the sheet moves to another (the tabs'
+// icons too); the tabs are never narrower than their longest title.  Pages apply every change
 // at once; the user closes the sheet with its close box.
 #pragma once
 
 #include <windows.h>
 
 #include "framework/Controls.h"
+#include "framework/Handles.h"
 #include "framework/PropertySheet.h"
 
 // The pages' positions in the sheet, stored as "CurrentActivePage".
@@ -38,6 +39,8 @@ public:
     CFont m_fontSheet;
     // The DPI the fonts and pixel sizes are made for: the sheet's monitor.
     UINT m_nDpi;
+    // The tabs' icons at that DPI (the control's own list is 16 pixels).
+    CImageListHandle m_tabIcons;
 
 protected:
     BOOL OnInitDialog() override;
@@ -50,6 +53,8 @@ protected:
 private:
     void CreateFonts();
     void SetupTabControl();
+    // The pages' icons ScaleForDpi(16) square, from their largest drawing.
+    void SetTabIcons();
     void FitSheetToPages();
     void FitTabsToTitles();
     BOOL GetHelpTopicsRect(RECT* rect) const;

@@ -109,8 +109,8 @@ void CheckTabsAndSheet(HWND sheet, UINT dpi)
     const auto font = reinterpret_cast<HFONT>(SendMessageA(tab, WM_GETFONT, 0, 0));
     LOGFONTA shown{};
     GetObjectA(font, sizeof shown, &shown);
-    if (shown.lfHeight != ScaleForDpi(14, dpi))   // the 14 pixels of 96 DPI
-        ADD_FAILURE() << "the sheet's font is " << shown.lfHeight << " pixels high";
+    if (shown.lfHeight != ScaleForDpi(14, dpi) || iconWidth != ScaleForDpi(16, dpi))   // 14 and 16 at 96 DPI
+        ADD_FAILURE() << "the sheet's font is " << shown.lfHeight << " pixels high, the tab icons " << iconWidth;
     for (int i = 0; i < SendMessageA(tab, TCM_GETITEMCOUNT, 0, 0); ++i) {
         char title[128] = "";
         TCITEMA item{};
