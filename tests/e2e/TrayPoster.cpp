@@ -52,7 +52,7 @@ int main(int argc, char** argv)
     }
     if (argc > 1 && std::strcmp(argv[1], "keys") == 0) {
         HWND menu = FindWindowA("BitmapMenu", nullptr);
-        if (!menu) {
+        if (!menu || !IsWindowVisible(menu)) {   // the closed menu's window is kept, hidden
             std::fprintf(stderr, "tpx_post: the menu is not open\n");
             return 1;
         }
