@@ -260,7 +260,7 @@ TEST_F(AdTest, NothingToShowMeansThePlainDesktopButThePathIsKept)
 TEST_F(DesktopTest, SaveShowsTheBitmapAgainAfterRewritesAndChangesBehindTheObject)
 {
     const std::string path = m_dir / "converted.bmp", other = m_dir / "other.bmp";
-    ASSERT_TRUE(WriteSolidBmp(path, 64, 64, kRed) && WriteSolidBmp(other, 64, 64, kYellow));
+    ASSERT_TRUE(WritePicture(path, 64, 64, kRed) && WritePicture(other, 64, 64, kYellow));
     ASSERT_EQ(S_OK, Apply(m_object.Get(), path, WPSTYLE_CENTER, AD_APPLY_SAVE));
     EXPECT_DESKTOP(Centre(kRed), Corner(0, 0, m_plain));
     // Another program clears the desktop behind the object; saving the same path shows it again.
@@ -269,11 +269,11 @@ TEST_F(DesktopTest, SaveShowsTheBitmapAgainAfterRewritesAndChangesBehindTheObjec
     ASSERT_EQ(S_OK, m_object->ApplyChanges(AD_APPLY_SAVE));
     EXPECT_DESKTOP(Centre(kRed));
     // The caller rewrites its one bitmap and applies the same path.
-    ASSERT_TRUE(WriteSolidBmp(path, 64, 64, kGreen));
+    ASSERT_TRUE(WritePicture(path, 64, 64, kGreen));
     ASSERT_EQ(S_OK, Apply(m_object.Get(), path, WPSTYLE_CENTER, AD_APPLY_SAVE));
     EXPECT_DESKTOP(Centre(kGreen));
     // A refresh shows the saved state again, rewritten, and saves nothing pending.
-    ASSERT_TRUE(WriteSolidBmp(path, 64, 64, kBlue));
+    ASSERT_TRUE(WritePicture(path, 64, 64, kBlue));
     ASSERT_EQ(S_OK, Apply(m_object.Get(), other, WPSTYLE_TILE, AD_APPLY_REFRESH | AD_APPLY_HTMLGEN));
     EXPECT_DESKTOP(Centre(kBlue), Corner(0, 0, m_plain));
     EXPECT_EQ(path + "|0", Value(kDesktopKey, "Wallpaper") + "|" + Value(kDesktopKey, "TileWallpaper"));
@@ -344,7 +344,7 @@ TEST_F(DesktopTest, WindowsInFrontStayPaintedAndOneWhoseThreadNeverAnswersHoldsN
     });
     EXPECT_TRUE(WaitFor([&] { return made.load(); }));
     const std::string path = m_dir / "red.bmp";
-    EXPECT_TRUE(WriteSolidBmp(path, 32, 32, kRed));
+    EXPECT_TRUE(WritePicture(path, 32, 32, kRed));
     for (DWORD style : {WPSTYLE_TILE, WPSTYLE_STRETCH}) {
         const DWORD start = GetTickCount();
         EXPECT_EQ(S_OK, Apply(m_object.Get(), path, style, AD_APPLY_SAVE));  // no ASSERT: the thread is joined below

@@ -101,7 +101,7 @@ TEST_F(MainDialog, OnlyTheIconsDoubleClickChangesAndEveryFailureIsToldWithItsMes
     m_registry.Set("WallpaperFolder", folder.Path());
     m_registry.Set("Selection", 0);
     Send(WM_TRAY_NOTIFY, TRAY_ICON_ID, WM_LBUTTONDBLCLK);
-    ASSERT_TRUE(WriteSolidBmp(folder / "a.bmp", 8, 8, RGB(200, 0, 0)));
+    ASSERT_TRUE(WritePicture(folder / "a.bmp", 8, 8, RGB(200, 0, 0)));
     for (UINT mouse : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONDBLCLK, WM_MBUTTONDBLCLK})
         Send(WM_TRAY_NOTIFY, TRAY_ICON_ID, mouse);
     for (WPARAM otherId : {0, 127, 129, 0x10080})
@@ -135,7 +135,7 @@ TEST_F(MainDialog, OnlyTheIconsDoubleClickChangesAndEveryFailureIsToldWithItsMes
 TEST_F(MainDialog, WhileAChangeWaitsEveryWayInIsRefusedAndExitEndsTheWaitThenExits)
 {
     TempDir folder;
-    ASSERT_TRUE(WriteSolidBmp(folder / "a.bmp", 8, 8, RGB(200, 0, 0)));
+    ASSERT_TRUE(WritePicture(folder / "a.bmp", 8, 8, RGB(200, 0, 0)));
     m_registry.Set("WallpaperFolder", folder.Path());
     m_registry.Set("Selection", 0);
     int menus = 0;
@@ -289,7 +289,7 @@ TEST_F(MainDialog, IconsHiddenByAChangeComeBackAtTheTimerOrHoweverTheDialogEnds)
     const HWND desktop = CreateWindowExA(WS_EX_TOOLWINDOW, "Progman", "", WS_POPUP | WS_VISIBLE, 0, 0, 4, 4, nullptr,
                                          nullptr, wc.hInstance, nullptr);
     TempDir dir;
-    ASSERT_TRUE(WriteSolidBmp(dir / "a.bmp", 8, 8, RGB(90, 60, 30)));
+    ASSERT_TRUE(WritePicture(dir / "a.bmp", 8, 8, RGB(90, 60, 30)));
     m_registry.Set("HideItemTimer", 60);
     AttachProvider();
     m_registry.Set("HideDesktopItems", 2);   // only 1 hides

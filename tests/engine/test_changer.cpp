@@ -49,7 +49,7 @@ TEST_F(Changer, EachOperationsOutcomeAndARefusalAnywhereLeavesTheShellAsItWas)
 {
     registry.Set("TurnOnSoundEffects", 1);
     registry.Set("MinimizeAllWindows", 1);
-    ASSERT_TRUE(WriteSolidBmp(path, 16, 16, RGB(20, 90, 160)));
+    ASSERT_TRUE(WritePicture(path, 16, 16, RGB(20, 90, 160)));
     const WALLPAPEROPT centre{sizeof centre, WPSTYLE_CENTER};
     ASSERT_TRUE(shell.real->SetWallpaper(AnsiToWide(path.c_str()).c_str(), 0) == S_OK &&
                 shell.real->SetWallpaperOptions(&centre, 0) == S_OK && shell.real->ApplyChanges(AD_APPLY_SAVE) == S_OK);
@@ -129,7 +129,7 @@ TEST_F(Changer, NormalChangeShowsTheBitmapAndFollowsTheSideEffectSettings)
 {
     ASSERT_TRUE(changer.SetDisplayStyle(DISPLAY_STYLE_TILE));
     const COLORREF colour = RGB(40, 170, 110);  // no other test shows it, so no earlier picture can pass
-    ASSERT_TRUE(WriteSolidBmp(path, 32, 32, colour));
+    ASSERT_TRUE(WritePicture(path, 32, 32, colour));
     DeleteRegValue(HKEY_CURRENT_USER, kGeneralKey, "Wallpaper");
     ASSERT_TRUE(changer.SetNormalWallpaper(path.c_str()));
     const HDC screen = GetDC(nullptr);
@@ -195,7 +195,7 @@ TEST_F(Changer, ManualChoiceOffersEachDesktopsDialogAndAppliesTheFile)
         });
         return 0;
     });
-    ASSERT_TRUE(WriteSolidBmp(dir / "a.bmp", 8, 8, RGB(90, 20, 20)) && WriteFileText(dir / "page.htm", "x"));
+    ASSERT_TRUE(WritePicture(dir / "a.bmp", 8, 8, RGB(90, 20, 20)) && WriteFileText(dir / "page.htm", "x"));
     for (BOOL active : {FALSE, TRUE}) {
         const std::string desktop = active ? "active desktop wallpaper" : "normal desktop wallpaper";
         const char* value = active ? "Wallpaper" : "BackupWallpaper";

@@ -70,7 +70,7 @@ TEST_F(Conversion, FailedConversionsKeepTheOldBitmap)
 {
     registry.Set("ConvertToBmp", 1);
     registry.Set("BmpConvertedFrom", std::string("C:\\earlier.jpg"));
-    ASSERT_TRUE(WriteSolidBmp(target, 8, 8, RGB(1, 2, 3)));
+    ASSERT_TRUE(WritePicture(target, 8, 8, RGB(1, 2, 3)));
     const std::vector<uint8_t> old = ReadFileBytes(target);
     // Unreadable sources are the picture corpus's; a missing one is not in it.
     EXPECT_EQ(Convert("missing.jpg"), Result(CONVERT_NOT_USABLE, dir / "missing.jpg"));

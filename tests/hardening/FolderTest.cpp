@@ -63,9 +63,9 @@ TEST(Folders, TheScanEndsAndListsWhatItCanReachOnce)
 
     // A junction-like loop back to the top, ten thousand files, a folder
     // to be removed, one that cannot be read.
-    ASSERT_TRUE(WriteSolidBmp(dir / "a.bmp", 16, 16, RGB(200, 40, 40)));
+    ASSERT_TRUE(WritePicture(dir / "a.bmp", 16, 16, RGB(200, 40, 40)));
     ASSERT_TRUE(MakeDirs(dir / "deep\\gone") && MakeDirs(dir / "locked") && MakeDirs(dir / "many"));
-    ASSERT_TRUE(WriteSolidBmp(dir / "deep\\gone\\g.bmp", 8, 8, 0) && WriteSolidBmp(dir / "locked\\l.bmp", 8, 8, 0));
+    ASSERT_TRUE(WritePicture(dir / "deep\\gone\\g.bmp", 8, 8, 0) && WritePicture(dir / "locked\\l.bmp", 8, 8, 0));
     ASSERT_TRUE(HostShell(root, "ln -s .. deep/loop && ln -s ../many many/again && cd many && "
                                 "seq -f %05g.bmp 10000 | xargs touch"));
     ASSERT_TRUE(FileExists(dir / "many\\10000.bmp") && FileExists(dir / "deep\\loop\\a.bmp"));

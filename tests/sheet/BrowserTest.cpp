@@ -94,7 +94,7 @@ TEST_F(BrowserPage, ListsEveryFileBelowTheFolderDepthFirstWithItsCountAndTypeIco
     // In the walk's order: a folder's own files may follow its sub-folder's.
     const char* names[] = {"a.bmp", "b.jpg", "c.gif", "notes.txt", "sub\\d.bmp", "sub\\e.jpg", "x.bmp"};
     for (const std::string name : names)
-        ASSERT_TRUE(MakeDirs(dir / "sub") && WriteSolidBmp(dir / name, 4, 4, RGB(0, 0, 255)));
+        ASSERT_TRUE(MakeDirs(dir / "sub") && WritePicture(dir / name, 4, 4, RGB(0, 0, 255)));
     const struct {
         const std::string* folder;
         const char* count;
@@ -141,7 +141,7 @@ TEST_F(BrowserPage, SelectionAndBrowseSetTheButtonsTheSizeAndTheThumbnail)
 {
     TempDir dir, other;
     ASSERT_TRUE(WriteFileText(other / "only.txt", "x"));
-    ASSERT_TRUE(WriteJpeg(dir / "Photo.JPG", 1024, 768, RGB(255, 0, 0)));
+    ASSERT_TRUE(WritePicture(dir / "Photo.JPG", 1024, 768, RGB(255, 0, 0)));
     for (const char* name : {"page.html", "Readme.TXT", "bmp"})
         ASSERT_TRUE(WriteFileText(dir / name, "x"));
     // A JPEG's signature over bytes no decoder reads.
@@ -204,8 +204,8 @@ TEST_F(BrowserPage, SelectionAndBrowseSetTheButtonsTheSizeAndTheThumbnail)
 TEST_F(BrowserPage, SetAsNormalConvertsAndSetAsActiveDoesNot)
 {
     TempDir dir, out;
-    ASSERT_TRUE(WriteJpeg(dir / "sea.jpg", 1024, 768, RGB(0, 160, 0)));
-    ASSERT_TRUE(WriteSolidBmp(dir / "a.bmp", 8, 8, RGB(0, 0, 255)));
+    ASSERT_TRUE(WritePicture(dir / "sea.jpg", 1024, 768, RGB(0, 160, 0)));
+    ASSERT_TRUE(WritePicture(dir / "a.bmp", 8, 8, RGB(0, 0, 255)));
     const std::string converted = out / "converted.bmp";
     m_registry.Set("WallpaperFolder", dir.Path());
     m_registry.Set("ConvertedBmpPath", converted);

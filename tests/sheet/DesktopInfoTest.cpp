@@ -142,7 +142,7 @@ TEST_F(DesktopInformation, ShowsWhatTheShellHoldsWhenItBecomesActiveAndAppliesTh
     SetRegString(HKEY_CURRENT_USER, kGeneralKey, "Wallpaper", "C:\\pages\\active.htm");
     SetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper", "C:\\old\\normal.bmp");
     const std::string tile = m_dir / "tile.bmp";
-    ASSERT_TRUE(WriteSolidBmp(tile, 8, 8, RGB(200, 30, 30)));
+    ASSERT_TRUE(WritePicture(tile, 8, 8, RGB(200, 30, 30)));
     m_registry.Set("WallpaperFolder", m_dir.Path());
     Run({[&](HWND sheet) {
              EXPECT_EQ(1, ActivePageIndex(sheet));
@@ -183,7 +183,7 @@ TEST_F(DesktopInformation, ShowsWhatTheShellHoldsWhenItBecomesActiveAndAppliesTh
 TEST_F(DesktopInformation, BrowseAppliesTheChosenFileAtOnce)
 {
     const std::string sea = m_dir / "sea.jpg", converted = m_dir / "converted.bmp", page = m_dir / "page.htm";
-    ASSERT_TRUE(WriteJpeg(sea));
+    ASSERT_TRUE(WritePicture(sea, 16, 16, RGB(0, 0, 0)));
     ASSERT_TRUE(WriteFileText(page, "<html></html>"));
     m_registry.Set("ConvertToBmp", 1);
     m_registry.Set("ConvertedBmpPath", converted);

@@ -1,15 +1,13 @@
 // The fixture of the tests that drive the program's hidden main dialog in
 // this process (and the settings sheet it opens): the dialog with its tray
 // icon, an empty application key, and every message box or common dialog
-// recorded with its owner and answered through Answer; and a JPEG of one
-// colour written by the decoder the program links.
+// recorded with its owner and answered through Answer.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include "SheetDriver.h"
 #include "TestSupport.h"
-#include <FreeImage.h>
 
 #include <string>
 #include <vector>
@@ -19,17 +17,6 @@
 #include "res/resource.h"
 
 namespace tpx::test {
-
-inline bool WriteJpeg(const std::string& path, int width = 16, int height = 16, COLORREF colour = RGB(0, 0, 0))
-{
-    FreeImage_Initialise(TRUE);
-    FIBITMAP* dib = FreeImage_Allocate(width, height, 24);
-    const RGBQUAD quad{GetBValue(colour), GetGValue(colour), GetRValue(colour), 0};
-    const bool ok = dib && FreeImage_FillBackground(dib, &quad) &&
-                    FreeImage_Save(FIF_JPEG, dib, path.c_str(), JPEG_QUALITYSUPERB);
-    FreeImage_Unload(dib);
-    return ok;
-}
 
 template <class Dialog = CTapestrixDlg>
 class MainDialogFixture : public ::testing::Test {

@@ -81,11 +81,6 @@ bool WriteBmp(const std::string& path, int width, int height, const std::functio
     return WriteFileBytes(path, bytes.data(), bytes.size());
 }
 
-bool WriteSolidBmp(const std::string& path, int width, int height, COLORREF colour)
-{
-    return WriteBmp(path, width, height, [colour](int, int) { return colour; });
-}
-
 BitmapInfo ReadBmpInfo(const std::string& path)
 {
     BITMAP bm{};

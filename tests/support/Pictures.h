@@ -19,7 +19,6 @@ bool WritePicture(const std::string& path, int width, int height, COLORREF colou
 // Writes a 24-bit bottom-up Windows bitmap filled by `pixel(x, y)`.
 bool WriteBmp(const std::string& path, int width, int height,
               const std::function<COLORREF(int x, int y)>& pixel);
-bool WriteSolidBmp(const std::string& path, int width, int height, COLORREF colour);
 // Reads a bitmap file the way the desktop would (LoadImageA) and samples it.
 struct BitmapInfo {
     bool ok = false;

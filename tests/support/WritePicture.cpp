@@ -63,7 +63,7 @@ bool WritePicture(const std::string& path, int width, int height, COLORREF colou
 {
     const GUID* container = ContainerFor(path);
     if (!container)
-        return WriteSolidBmp(path, width, height, colour);
+        return WriteBmp(path, width, height, [colour](int, int) { return colour; });
     std::wstring wide(path.size() + 1, L'\0');
     wide.resize(size_t(MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], int(wide.size())) - 1));
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
