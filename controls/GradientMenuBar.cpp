@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <vector>
 
 #include "controls/GradientMenu.h"
@@ -72,23 +73,28 @@ BOOL CGradientMenuBar::UpdateItems(std::vector<std::unique_ptr<CGradientMenuItem
         const MENUITEMINFOA& kept = m_items[i]->info;
         const MENUITEMINFOA& now = items[i]->info;
         if (kept.wID != now.wID || kept.fType != now.fType || kept.hSubMenu != now.hSubMenu ||
-            !kept.dwTypeData != !now.dwTypeData || (kept.dwTypeData && lstrcmpA(kept.dwTypeData, now.dwTypeData)))
+            !kept.dwTypeData != !now.dwTypeData || (kept.dwTypeData && strcmp(kept.dwTypeData, now.dwTypeData) != 0))
             return FALSE;
     }
     for (size_t i = 0; i < items.size(); ++i) {
         CGradientMenuItem& kept = *m_items[i];
+        const BOOL wasDisabled = kept.IsDisabled();
         const LPSTR text = kept.info.dwTypeData;
         kept.info = items[i]->info;
         kept.info.dwTypeData = text;
-        // A state that changed (an item greyed or enabled) repaints that
+        // An item greyed or enabled since the last opening repaints that
         // button only; the row's wrap stays, so nothing is laid out again.
+        // Each message to the control is dear under Wine: the others are
+        // left alone.
+        if (kept.IsDisabled() == wasDisabled)
+            continue;
         TBBUTTON button{};
-        const BYTE state = ButtonState(kept);
-        if (SendMessage(TB_GETBUTTON, i, reinterpret_cast<LPARAM>(&button)) && button.fsState != state) {
+        if (SendMessage(TB_GETBUTTON, i, reinterpret_cast<LPARAM>(&button))) {
             TBBUTTONINFOA change{};
             change.cbSize = sizeof(change);
             change.dwMask = TBIF_BYINDEX | TBIF_STATE;
-            change.fsState = state;
+            change.fsState = static_cast<BYTE>((button.fsState & ~TBSTATE_ENABLED) |
+                                               (ButtonState(kept) & TBSTATE_ENABLED));
             SendMessage(TB_SETBUTTONINFOA, i, reinterpret_cast<LPARAM>(&change));
         }
     }
