@@ -175,7 +175,8 @@ TEST(SheetLayoutSetups, EveryTextWholeAtEachDpiAndFace)
     const struct {
         DWORD dpi;
         const char* face;   // Arial's metrics, and the face Wine falls back to without them
-    } setups[] = {{96, "Liberation Sans"}, {144, "Liberation Sans"}, {192, "Liberation Sans"},
+    } setups[] = {{96, "Liberation Sans"}, {120, "Liberation Sans"}, {144, "Liberation Sans"},
+                  {192, "Liberation Sans"},
                   {96, "DejaVu Sans"},     {144, "DejaVu Sans"}};
     for (const auto& setup : setups) {
         ASSERT_TRUE(SetRegDword(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", setup.dpi));
