@@ -108,11 +108,31 @@ BOOL CTapestrixSheet::OnInitDialog()
     SetTabIcons();
     FitSheetToPages();
     FitTabsToTitles();
+    CenterOnWorkArea();
     // Its own taskbar button, although it has no parent.
     ::SetWindowLongA(m_hWnd, GWL_EXSTYLE, ::GetWindowLongA(m_hWnd, GWL_EXSTYLE) | WS_EX_APPWINDOW);
     ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
                    SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     return result;
+}
+
+void CTapestrixSheet::CenterOnWorkArea()
+{
+    // Opened from the notification area, the sheet has no window to stand
+    // over: it comes up in the middle of the screen the pointer is on, its
+    // caption on screen even when it is larger.
+    POINT pointer{};
+    ::GetCursorPos(&pointer);
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (!::GetMonitorInfoA(::MonitorFromPoint(pointer, MONITOR_DEFAULTTOPRIMARY), &info))
+        return;
+    const RECT& area = info.rcWork;
+    RECT r{};
+    ::GetWindowRect(m_hWnd, &r);
+    const int x = std::max<int>(area.left, area.left + (area.right - area.left - (r.right - r.left)) / 2);
+    const int y = std::max<int>(area.top, area.top + (area.bottom - area.top - (r.bottom - r.top)) / 2);
+    ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CTapestrixSheet::SetupTabControl()

@@ -57,6 +57,7 @@ private:
     void SetTabIcons();
     void FitSheetToPages();
     void FitTabsToTitles();
+    void CenterOnWorkArea();
     BOOL GetHelpTopicsRect(RECT* rect) const;
     void CreateHelpButton();
     void ApplySheetFont();

@@ -150,7 +150,16 @@ TEST_F(SheetLayout, InThisProcess)
             CheckPage(PageOf(sheet, page), GetWindowDpi(sheet));
         });
     }
-    steps.push_back([](HWND sheet) { CheckTabsAndSheet(sheet, GetWindowDpi(sheet)); });
+    steps.push_back([](HWND sheet) {
+        CheckTabsAndSheet(sheet, GetWindowDpi(sheet));
+        // Opened from the tray, in the middle of the work area, never above or
+        // left of it.
+        RECT area{}, window{};
+        SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+        GetWindowRect(sheet, &window);
+        EXPECT_EQ(std::max(area.left, (area.left + area.right - (window.right - window.left)) / 2), window.left);
+        EXPECT_EQ(std::max(area.top, (area.top + area.bottom - (window.bottom - window.top)) / 2), window.top);
+    });
     // Moved to a monitor of another DPI: the sheet takes the rectangle the
     // system suggests, its font and tabs follow.
     steps.push_back([](HWND sheet) {
