@@ -369,13 +369,18 @@ BOOL CGradientMenu::ReuseItemBar()
         return FALSE;
     // Measured again only for a monitor of another DPI.
     m_nDpi = GetWindowDpi(m_hWnd);
-    if (m_pItemBar->GetDpi() != m_nDpi) {
-        m_pItemBar->SetDpi(m_nDpi);
-        m_pItemBar->SendMessage(TB_SETBUTTONWIDTH, 0, MAKELONG(0, 0));
-        m_pItemBar->SendMessage(TB_AUTOSIZE, 0, 0);
-        m_sizeWindow = SizeItemBar();
-    }
+    if (m_pItemBar->GetDpi() != m_nDpi)
+        MeasureItemBarAgain();
     return TRUE;
+}
+
+void CGradientMenu::MeasureItemBarAgain()
+{
+    // The buttons measured in the font of the new DPI, free of the old width.
+    m_pItemBar->SetDpi(m_nDpi);
+    m_pItemBar->SendMessage(TB_SETBUTTONWIDTH, 0, MAKELONG(0, 0));
+    m_pItemBar->SendMessage(TB_AUTOSIZE, 0, 0);
+    m_sizeWindow = SizeItemBar();
 }
 
 void CGradientMenu::ShowWindowAt(int x, int y, LPCRECT itemRect)
@@ -585,11 +590,8 @@ void CGradientMenu::OnDpiChanged(UINT dpi, const RECT* suggested)
     ::GetWindowRect(m_hWnd, &window);
     SIZE size{window.right - window.left, window.bottom - window.top};
     if (m_pItemBar) {
-        // The buttons measured again in the new font, free of the old width.
-        m_pItemBar->SetDpi(m_nDpi);
-        m_pItemBar->SendMessage(TB_SETBUTTONWIDTH, 0, MAKELONG(0, 0));
-        m_pItemBar->SendMessage(TB_AUTOSIZE, 0, 0);
-        size = m_sizeWindow = SizeItemBar();
+        MeasureItemBarAgain();
+        size = m_sizeWindow;
     }
     const POINT at = suggested ? POINT{suggested->left, suggested->top} : POINT{window.left, window.top};
     ::MoveWindow(m_hWnd, at.x, at.y, size.cx, size.cy, TRUE);

@@ -105,6 +105,8 @@ protected:
     // Gives the item bar's buttons one width for its font and check marks
     // and sizes the bar; returns the window's size.
     SIZE SizeItemBar();
+    // Sizes the kept item bar again for m_nDpi.
+    void MeasureItemBarAgain();
     // Places, shows and activates the window against the monitor of the
     // anchor.
     void ShowWindowAt(int x, int y, LPCRECT itemRect);
