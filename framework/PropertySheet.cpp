@@ -106,17 +106,41 @@ BOOL CPropertyPage::OnSetActive()
 
 BOOL CPropertyPage::OnKillActive()
 {
-    // The sheet activating its pages one after the other before the user
-    // sees any of them is not the user leaving a page.
-    if (m_pSheet && m_pSheet->IsWalkingPages())
-        return TRUE;
     return UpdateData(TRUE);
+}
+
+BOOL CPropertyPage::GetTemplateSize(SIZE* dialogUnits) const
+{
+    HRSRC found = ::FindResourceA(m_psp.hInstance, m_psp.pszTemplate, RT_DIALOG);
+    HGLOBAL loaded = found ? ::LoadResource(m_psp.hInstance, found) : nullptr;
+    const BYTE* data = loaded ? static_cast<const BYTE*>(::LockResource(loaded)) : nullptr;
+    const DWORD size = found ? ::SizeofResource(m_psp.hInstance, found) : 0;
+    if (!data || size < 4 || !dialogUnits)
+        return FALSE;
+    // The extended form (version 1, then 0xFFFF) puts its help id and one
+    // more style before the count and position.
+    WORD signature = 0;
+    std::memcpy(&signature, data + 2, 2);
+    const DWORD at = signature == 0xFFFF ? 22 : 14;
+    short cx = 0, cy = 0;
+    if (size < at + 4)
+        return FALSE;
+    std::memcpy(&cx, data + at, 2);
+    std::memcpy(&cy, data + at + 2, 2);
+    dialogUnits->cx = cx;
+    dialogUnits->cy = cy;
+    return TRUE;
 }
 
 BOOL CPropertyPage::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
 {
-    if (message == WM_INITDIALOG)
+    if (message == WM_INITDIALOG) {
         RunDialogInit(m_hWnd, m_nIDTemplate);
+        const BOOL handled = CDialog::OnWndMsg(message, wParam, lParam, result);
+        if (m_pSheet)
+            m_pSheet->OnPageCreated(this);
+        return handled;
+    }
     if (message == WM_NOTIFY && lParam) {
         switch (reinterpret_cast<const NMHDR*>(lParam)->code) {
         case PSN_SETACTIVE:
@@ -256,6 +280,8 @@ BOOL CPropertySheet::OnInitDialog()
 {
     return static_cast<BOOL>(Default());
 }
+
+void CPropertySheet::OnPageCreated(CPropertyPage*) {}
 
 BOOL CPropertySheet::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
 {

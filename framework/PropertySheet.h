@@ -12,7 +12,9 @@
 // sheet can filter keys) and then through the sheet's dialog keyboard
 // handling; the loop ends when the sheet is closed.  The sheet window is
 // subclassed to the sheet object from its creation on, so a derived sheet
-// sees WM_INITDIALOG before the common controls lay out the tabs.
+// sees WM_INITDIALOG before the common controls lay out the tabs.  A page
+// gets its window the first time it is shown, as the common controls do it:
+// opening the sheet costs the page it opens on, not all of them.
 #pragma once
 
 #include <windows.h>
@@ -44,6 +46,10 @@ public:
 
     CPropertySheet* GetSheet() const { return m_pSheet; }
 
+    // The template's size in dialog units (of the template's own font);
+    // FALSE when the template cannot be read.
+    BOOL GetTemplateSize(SIZE* dialogUnits) const;
+
 protected:
     virtual void DoDataExchange(CDataExchange* dx);
     // Binds and fills the controls (UpdateData(FALSE)).
@@ -51,8 +57,7 @@ protected:
     // The page becomes active: FALSE refuses.
     virtual BOOL OnSetActive();
     // The user leaves the page: FALSE keeps it active.  The default
-    // validates the page, but not while the sheet itself walks its pages
-    // before it is shown.
+    // validates the page.
     virtual BOOL OnKillActive();
 
     // TRUE while UpdateData(FALSE) fills the controls: their change
@@ -87,19 +92,18 @@ public:
     // The sheet's dialog keyboard handling (Tab, Ctrl+Tab, mnemonics).
     BOOL PreTranslateMessage(MSG* msg) override;
 
-    // TRUE while the sheet activates its pages itself before it is shown.
-    BOOL IsWalkingPages() const { return m_bWalkingPages; }
-
     PROPSHEETHEADERA m_psh{};
 
 protected:
     // WM_INITDIALOG: the common controls' own set-up (pages, buttons).
     virtual BOOL OnInitDialog();
     BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
-
-    BOOL m_bWalkingPages = FALSE;
+    // A page got its window (the first time it is shown) and has run its
+    // OnInitDialog.
+    virtual void OnPageCreated(CPropertyPage* page);
 
 private:
+    friend class CPropertyPage;
     static LRESULT CALLBACK CreationHook(int code, WPARAM wParam, LPARAM lParam);
 
     CString m_strCaption;

@@ -150,28 +150,28 @@ void CTapestrixSheet::SetupTabControl()
 
 void CTapestrixSheet::FitSheetToPages()
 {
-    // The common controls size the sheet for the pages in the units of the
-    // sheet's own dialog font, but each page lays itself out in its
-    // template's font: the sheet grows until every page shows all of its
-    // controls with the template's margin on the right and at the bottom.
-    int dx = 0, dy = 0;
+    // The common controls size the sheet for the largest page template in
+    // the units of the sheet's own dialog font, but each page lays itself
+    // out in its template's font, which is the same on every page: the
+    // sheet grows until the largest template fits in that font, measured
+    // on the page it opened with.  The templates keep a margin around their
+    // controls, and no other page has to be made before the user opens it.
+    const CPropertyPage* shown = GetPage(GetActiveIndex());
+    HWND hwnd = shown ? shown->GetSafeHwnd() : nullptr;
+    if (!hwnd)
+        return;
+    RECT largest{};
     for (int i = 0; i < GetPageCount(); ++i) {
-        CPropertyPage* page = GetPage(i);
-        HWND hwnd = page ? page->GetSafeHwnd() : nullptr;
-        if (!hwnd)
-            continue;
-        RECT margin{0, 0, 7, 7};
-        ::MapDialogRect(hwnd, &margin);
-        RECT client{};
-        ::GetClientRect(hwnd, &client);
-        for (HWND child = ::GetWindow(hwnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
-            RECT r{};
-            ::GetWindowRect(child, &r);
-            ::MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&r), 2);
-            dx = std::max<int>(dx, r.right + margin.right - client.right);
-            dy = std::max<int>(dy, r.bottom + margin.bottom - client.bottom);
+        SIZE size{};
+        if (GetPage(i)->GetTemplateSize(&size)) {
+            largest.right = std::max<LONG>(largest.right, size.cx);
+            largest.bottom = std::max<LONG>(largest.bottom, size.cy);
         }
     }
+    ::MapDialogRect(hwnd, &largest);
+    RECT client{};
+    ::GetClientRect(hwnd, &client);
+    int dx = largest.right - client.right, dy = largest.bottom - client.bottom;
     if (dx <= 0 && dy <= 0)
         return;
     auto grow = [](HWND hwnd, int x, int y) {
@@ -184,10 +184,7 @@ void CTapestrixSheet::FitSheetToPages()
     dy = std::max(dy, 0);
     grow(m_hWnd, dx, dy);
     grow(GetDlgItem(kTabControlId), dx, dy);
-    for (int i = 0; i < GetPageCount(); ++i) {
-        if (CPropertyPage* page = GetPage(i))
-            grow(page->GetSafeHwnd(), dx, dy);
-    }
+    grow(hwnd, dx, dy);
     // The button row (hidden buttons too: the name and Help Topics are
     // placed from them) moves with the sheet's corner.
     for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
@@ -319,17 +316,18 @@ void CTapestrixSheet::ApplySheetFont()
         return;
     SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     SetFontOnChildren(m_hWnd, font);
-    // Every page gets its window (and is initialised) now, before the sheet
-    // is shown; the page the sheet opened with is made active again last.
-    const int active = GetActiveIndex();
-    m_bWalkingPages = TRUE;
-    for (int i = 0; i < GetPageCount(); ++i) {
-        SetActivePage(i);
-        if (CPropertyPage* page = GetPage(i))
-            SetFontOnChildren(page->GetSafeHwnd(), font);
-    }
-    SetActivePage(active >= 0 ? active : 0);
-    m_bWalkingPages = FALSE;
+}
+
+void CTapestrixSheet::OnPageCreated(CPropertyPage* page)
+{
+    // A page is made the first time it is shown: its controls take the
+    // sheet's font then, and the sheet's DPI if the sheet has moved to a
+    // monitor of another since the page's layout was made.
+    HWND hwnd = page->GetSafeHwnd();
+    const UINT laidOut = GetWindowDpi(hwnd);
+    if (laidOut && laidOut != m_nDpi)
+        ScaleChildren(hwnd, static_cast<int>(m_nDpi), static_cast<int>(laidOut));
+    SetFontOnChildren(hwnd, m_fontSheet.GetSafeHandle());
 }
 
 BOOL CTapestrixSheet::PreTranslateMessage(MSG* msg)

@@ -49,6 +49,7 @@ protected:
     void OnHelpButton();
     // The sheet moved to a monitor of another DPI.
     void OnDpiChanged(UINT dpi, const RECT* suggested);
+    void OnPageCreated(CPropertyPage* page) override;
 
 private:
     void CreateFonts();

@@ -200,6 +200,9 @@ TEST_F(DesktopInformation, BrowseAppliesTheChosenFileAtOnce)
                    {IDC_BROWSE_ACTIVE, page, "Select active desktop wallpaper", IDC_ACTIVE_WALLPAPER, page,
                     "Unable to set active desktop wallpaper"}};
     Run({[&](HWND sheet) {
+        // The Options page, once made, follows the change.
+        SendMessageA(sheet, PSM_SETCURSEL, 3, 0);
+        SendMessageA(sheet, PSM_SETCURSEL, 1, 0);
         for (const auto& b : browses) {
             g_file = b.file;
             Click(sheet, b.button);
