@@ -71,7 +71,7 @@ ensure_display() {
   setsid nohup Xvfb ":$n" -screen 0 "${DESKTOP_SIZE}x24" -nolisten tcp >"$TPX_BUILD/xvfb.log" 2>&1 </dev/null &
   echo $! >"$TPX_BUILD/xvfb.pid"
   local i
-  for i in $(seq 1 50); do display_alive ":$n" && break; sleep 0.1; done
+  for i in $(seq 1 150); do display_alive ":$n" && break; sleep 0.1; done
   display_alive ":$n" || { say "Xvfb did not start (see $TPX_BUILD/xvfb.log)"; exit 1; }
   echo ":$n" >"$f"
   DISPLAY=":$n"; export DISPLAY
