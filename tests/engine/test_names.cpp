@@ -38,12 +38,10 @@ std::vector<std::string> Sorted(const CStringArray& list)
 // A string value as the registry keeps it, or "-" when there is none.
 std::wstring RegW(const char* subKey, const wchar_t* name)
 {
-    WCHAR value[4 * MAX_PATH];
+    WCHAR value[4 * MAX_PATH] = L"-";
     DWORD size = sizeof value;
-    return RegGetValueW(HKEY_CURRENT_USER, Wide(subKey).c_str(), name, RRF_RT_REG_SZ, nullptr, value, &size) ==
-                   ERROR_SUCCESS
-               ? value
-               : L"-";
+    RegGetValueW(HKEY_CURRENT_USER, Wide(subKey).c_str(), name, RRF_RT_REG_SZ, nullptr, value, &size);
+    return value;
 }
 
 bool SetRegW(const char* subKey, const wchar_t* name, const std::wstring& value)
