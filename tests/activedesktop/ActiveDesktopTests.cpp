@@ -171,15 +171,13 @@ TEST_F(AdTest, PendingStateIsOneObjectsOwnAndArgumentsItRefusesChangeNothing)
     EXPECT_EQ(E_INVALIDARG, first->SetWallpaper((longest + L"a").c_str(), 0));
     const WALLPAPEROPT six{sizeof(WALLPAPEROPT), 6};
     EXPECT_EQ(E_INVALIDARG, first->SetWallpaperOptions(&six, 0));
-    for (DWORD size : {0u, 4u, 16u}) {  // neither struct's size
-        WALLPAPEROPT options{size, WPSTYLE_TILE};
-        COMPONENTSOPT items{size, 7, 7};
-        EXPECT_EQ(E_INVALIDARG, first->SetWallpaperOptions(&options, 0)) << size;
-        EXPECT_EQ(E_INVALIDARG, first->GetWallpaperOptions(&options, 0)) << size;
-        EXPECT_EQ(E_INVALIDARG, first->GetDesktopItemOptions(&items, 0)) << size;
-        EXPECT_EQ(E_INVALIDARG, first->SetDesktopItemOptions(&items, 0)) << size;
-        EXPECT_TRUE(options.dwStyle == WPSTYLE_TILE && items.fActiveDesktop == 7) << "written: " << size;
-    }
+    WALLPAPEROPT options{16, WPSTYLE_TILE};  // larger than either struct
+    COMPONENTSOPT items{16, 7, 7};
+    EXPECT_EQ(E_INVALIDARG, first->SetWallpaperOptions(&options, 0));
+    EXPECT_EQ(E_INVALIDARG, first->GetWallpaperOptions(&options, 0));
+    EXPECT_EQ(E_INVALIDARG, first->GetDesktopItemOptions(&items, 0));
+    EXPECT_EQ(E_INVALIDARG, first->SetDesktopItemOptions(&items, 0));
+    EXPECT_TRUE(options.dwStyle == WPSTYLE_TILE && items.fActiveDesktop == 7) << "written";
     EXPECT_EQ(path + L"|2|0", Wallpaper(first.Get()) + L"|" + std::to_wstring(Style(first.Get())) + L"|" +
                                   std::to_wstring(Active(first.Get())));
     EXPECT_EQ(S_OK, first->SetWallpaper(longest.c_str(), 0));
@@ -227,7 +225,7 @@ TEST_F(AdTest, NewObjectReadsOddRegistryValuesSafely)
     EXPECT_EQ(DWORD(WPSTYLE_STRETCH), Style(New().Get())) << "a DWORD, as some tools write it";
 }
 
-TEST_F(AdTest, NothingToShowMeansThePlainDesktopButThePathIsKept)
+TEST_F(AdTest, NothingToShowMeansThePlainDesktopButThePathIsKeptAndOnlySoundBitmapsReachIt)
 {
     const std::string page = m_dir / "page.htm", missing = m_dir / "missing.bmp", broken = m_dir / "broken.bmp",
                icon = m_dir / "icon.ico";
@@ -242,6 +240,18 @@ TEST_F(AdTest, NothingToShowMeansThePlainDesktopButThePathIsKept)
         EXPECT_EQ("", Value(kDesktopKey, "Wallpaper") + SpiWallpaper()) << path;
         EXPECT_EQ(path, Value(kGeneralKey, "BackupWallpaper"));
         EXPECT_EQ(AnsiToWide(path.c_str()), Wallpaper(New().Get())) << "a new object starts from the backup";
+    }
+    // Every bitmap is judged before Wine's desktop or a loader sees it, on both ways to the desktop (as it is, or
+    // through the screen-sized copy); a damaged one is shown as above.
+    const std::string path = m_dir / "case.bmp";
+    for (const BitmapCase& c : BitmapHeaderCases()) {
+        ASSERT_TRUE(WriteFileBytes(path, c.bytes.data(), c.bytes.size()));
+        for (DWORD style : {WPSTYLE_TILE, WPSTYLE_STRETCH}) {
+            EXPECT_EQ(S_OK, Apply(New().Get(), path, style, AD_APPLY_SAVE)) << c.name;
+            const std::string shown = SpiWallpaper();
+            EXPECT_EQ(c.sound, !shown.empty()) << c.name << " " << style;
+            EXPECT_EQ(c.sound && style == WPSTYLE_TILE, shown == path) << c.name;
+        }
     }
 }
 
@@ -265,23 +275,6 @@ TEST_F(DesktopTest, SaveShowsTheBitmapAgainAfterRewritesAndChangesBehindTheObjec
     ASSERT_EQ(S_OK, Apply(m_object.Get(), other, WPSTYLE_TILE, AD_APPLY_REFRESH | AD_APPLY_HTMLGEN));
     EXPECT_TRUE(DesktopShows({Centre(kBlue), Corner(0, 0, m_plain)}));
     EXPECT_EQ(path + "|0", Value(kDesktopKey, "Wallpaper") + "|" + Value(kDesktopKey, "TileWallpaper"));
-}
-
-// Every file is judged before Wine's desktop or a loader sees it, on both
-// ways to the desktop (as it is, or through the screen-sized copy); what a
-// damaged one shows is NothingToShowMeansThePlainDesktopButThePathIsKept's.
-TEST_F(AdTest, BitmapsReachTheDesktopOnlyWhenTheirHeadersAreSound)
-{
-    const std::string path = m_dir / "case.bmp";
-    for (const BitmapCase& c : BitmapHeaderCases()) {
-        ASSERT_TRUE(WriteFileBytes(path, c.bytes.data(), c.bytes.size()));
-        for (DWORD style : {WPSTYLE_TILE, WPSTYLE_STRETCH}) {
-            EXPECT_EQ(S_OK, Apply(New().Get(), path, style, AD_APPLY_SAVE)) << c.name;
-            const std::string shown = SpiWallpaper();
-            EXPECT_EQ(c.sound, !shown.empty()) << c.name << " " << style;
-            EXPECT_EQ(c.sound && style == WPSTYLE_TILE, shown == path) << c.name;
-        }
-    }
 }
 
 // JPEGs and GIFs with the same kinds of damage reach the platform's decoder

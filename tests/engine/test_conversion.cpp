@@ -43,10 +43,10 @@ protected:
 
 TEST_F(Conversion, OnlyPicturesAreConvertedWhenSwitchedOnOrAgreedAndFailuresKeepTheOldBitmap)
 {
-    registry.Set("ConvertToBmp", 1);
-    EXPECT_EQ(Convert("Sea.BMP"), Result(CONVERT_IS_BITMAP, dir / "Sea.BMP"));
+    registry.Set("ConvertToBmp", 1);  // and agreed: still only a picture is converted
+    EXPECT_EQ(Convert("Sea.BMP", TRUE), Result(CONVERT_IS_BITMAP, dir / "Sea.BMP"));
     for (const char* name : {"sea.jpeg", "page.htm", "jpg"})
-        EXPECT_EQ(Convert(name), Result(CONVERT_NOT_USABLE, dir / name));
+        EXPECT_EQ(Convert(name, TRUE), Result(CONVERT_NOT_USABLE, dir / name));
     EXPECT_FALSE(IsConversionAsked((dir / "hill.gif").c_str())) << "switched on: nothing to ask";
     registry.Set("ConvertToBmp", 0);
     EXPECT_EQ(Convert("hill.gif"), Result(CONVERT_NOT_USABLE, dir / "hill.gif"));

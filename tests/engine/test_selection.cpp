@@ -134,7 +134,8 @@ TEST_F(Selection, EachSelectionSettingValueMakesItsChoiceAndNextFollowsTheWallpa
         EXPECT_EQ(picks.size() > 1 ? "random" : *picks.begin(), c.picks) << c.name << " " << c.value;
     }
     const std::pair<std::string, const char*> nexts[] = {  // "-": no "Wallpaper"
-        {dir / "B.HTM", "c.htm"}, {dir / "c.htm", "a.htm"}, {"C:\\elsewhere.htm", "a.htm"}, {"", "a.htm"}, {"-", "a.htm"}};
+        {dir / "B.HTM", "c.htm"}, {dir / "c.htm", "a.htm"}, {"C:\\elsewhere.htm", "a.htm"}, {"", "a.htm"},
+        {"-", "a.htm"}};
     for (const auto& [current, next] : nexts) {
         SetShell("Wallpaper", current);
         if (current == "-")
