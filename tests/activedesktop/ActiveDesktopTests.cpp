@@ -150,7 +150,7 @@ TEST_F(AdTest, ActivationLoadsThisDllWhichStaysWhileAnObjectOrALockNeedsIt)
     EXPECT_EQ(S_OK, canUnload());
 }
 
-TEST_F(AdTest, PendingStateIsOneObjectsOwnAndArgumentsItRefusesChangeNothing)
+TEST_F(AdTest, PendingStateIsOneObjectsOwnArgumentsItRefusesChangeNothingAndOddValuesReadSafely)
 {
     SetRegString(HKEY_CURRENT_USER, kDesktopKey, "Wallpaper", "C:\\before.bmp");
     SetRegString(HKEY_CURRENT_USER, kDesktopKey, "TileWallpaper", "1");
@@ -181,6 +181,22 @@ TEST_F(AdTest, PendingStateIsOneObjectsOwnAndArgumentsItRefusesChangeNothing)
     EXPECT_EQ(path + L"|2|0", Wallpaper(first.Get()) + L"|" + std::to_wstring(Style(first.Get())) + L"|" +
                                   std::to_wstring(Active(first.Get())));
     EXPECT_EQ(S_OK, first->SetWallpaper(longest.c_str(), 0));
+
+    // A new object reads odd registry values safely.
+    DeleteRegValue(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper");
+    SetRegBinary(HKEY_CURRENT_USER, kDesktopKey, "Wallpaper", REG_SZ, "C:\\a.bmp", 8);  // no NUL
+    EXPECT_EQ(L"C:\\a.bmp", Wallpaper(New().Get()));
+    SetRegString(HKEY_CURRENT_USER, kDesktopKey, "Wallpaper", "C:\\" + std::string(400, 'x'));
+    EXPECT_EQ(L"", Wallpaper(New().Get())) << "no wallpaper rather than a cut path";
+    const struct { const char *style, *tile; DWORD expected; } cases[] = {
+        {"2", "1", WPSTYLE_TILE}, {"22", "0", 5}, {"abc", "x", 0}, {"99999999999", "0", 0}};
+    for (const auto& c : cases) {
+        SetRegString(HKEY_CURRENT_USER, kDesktopKey, "WallpaperStyle", c.style);
+        SetRegString(HKEY_CURRENT_USER, kDesktopKey, "TileWallpaper", c.tile);
+        EXPECT_EQ(c.expected, Style(New().Get())) << c.style << "/" << c.tile;
+    }
+    SetRegDword(HKEY_CURRENT_USER, kDesktopKey, "WallpaperStyle", 2);
+    EXPECT_EQ(DWORD(WPSTYLE_STRETCH), Style(New().Get())) << "a DWORD, as some tools write it";
 }
 
 // The switch is one flag of the shell's "ShellState"; the rest is others'.
@@ -205,24 +221,6 @@ TEST_F(AdTest, ActiveDesktopIsOneFlagOfTheShellsState)
     EXPECT_EQ(0, Active(New().Get()));
     ASSERT_EQ(1, Active(New().Get(), 1));
     EXPECT_EQ(36u, stored().size());
-}
-
-TEST_F(AdTest, NewObjectReadsOddRegistryValuesSafely)
-{
-    DeleteRegValue(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper");
-    SetRegBinary(HKEY_CURRENT_USER, kDesktopKey, "Wallpaper", REG_SZ, "C:\\a.bmp", 8);  // no NUL
-    EXPECT_EQ(L"C:\\a.bmp", Wallpaper(New().Get()));
-    SetRegString(HKEY_CURRENT_USER, kDesktopKey, "Wallpaper", "C:\\" + std::string(400, 'x'));
-    EXPECT_EQ(L"", Wallpaper(New().Get())) << "no wallpaper rather than a cut path";
-    const struct { const char *style, *tile; DWORD expected; } cases[] = {
-        {"2", "1", WPSTYLE_TILE}, {"22", "0", 5}, {"abc", "x", 0}, {"99999999999", "0", 0}};
-    for (const auto& c : cases) {
-        SetRegString(HKEY_CURRENT_USER, kDesktopKey, "WallpaperStyle", c.style);
-        SetRegString(HKEY_CURRENT_USER, kDesktopKey, "TileWallpaper", c.tile);
-        EXPECT_EQ(c.expected, Style(New().Get())) << c.style << "/" << c.tile;
-    }
-    SetRegDword(HKEY_CURRENT_USER, kDesktopKey, "WallpaperStyle", 2);
-    EXPECT_EQ(DWORD(WPSTYLE_STRETCH), Style(New().Get())) << "a DWORD, as some tools write it";
 }
 
 TEST_F(AdTest, NothingToShowMeansThePlainDesktopButThePathIsKeptAndOnlySoundBitmapsReachIt)
@@ -255,7 +253,7 @@ TEST_F(AdTest, NothingToShowMeansThePlainDesktopButThePathIsKeptAndOnlySoundBitm
     }
 }
 
-TEST_F(DesktopTest, SaveShowsTheBitmapAgainAfterRewritesAndChangesBehindTheObject)
+TEST_F(DesktopTest, SaveShowsTheBitmapAgainAfterChangesAndThroughACopyWhatWineCannotDraw)
 {
     const std::string path = m_dir / "converted.bmp", other = m_dir / "other.bmp";
     ASSERT_TRUE(WritePicture(path, 64, 64, kRed) && WritePicture(other, 64, 64, kYellow));
@@ -275,6 +273,25 @@ TEST_F(DesktopTest, SaveShowsTheBitmapAgainAfterRewritesAndChangesBehindTheObjec
     ASSERT_EQ(S_OK, Apply(m_object.Get(), other, WPSTYLE_TILE, AD_APPLY_REFRESH | AD_APPLY_HTMLGEN));
     EXPECT_TRUE(DesktopShows({Centre(kBlue), Corner(0, 0, m_plain)}));
     EXPECT_EQ(path + "|0", Value(kDesktopKey, "Wallpaper") + "|" + Value(kDesktopKey, "TileWallpaper"));
+
+    // What Wine's desktop cannot draw itself, a stretched bitmap or a JPEG, it shows through a copy of the screen's
+    // or the picture's size; the wallpaper a new object reads stays the user's file.
+    const std::string two = m_dir / "two.bmp", jpeg = m_dir / "photo.jpg";
+    auto quarter = [](int x, int y) { return y ? (x ? kYellow : kBlue) : (x ? kGreen : kRed); };
+    ASSERT_TRUE(WriteBmp(two, 2, 2, quarter));
+    ASSERT_EQ(S_OK, Apply(m_object.Get(), two, WPSTYLE_STRETCH, AD_APPLY_SAVE));
+    EXPECT_TRUE(DesktopShows({Corner(0, 0, kRed), Corner(1, 0, kGreen), Corner(0, 1, kBlue), Corner(1, 1, kYellow)}));
+    BitmapInfo info = ReadBmpInfo(SpiWallpaper());
+    EXPECT_TRUE(info.ok && info.width == m_cx && info.height == m_cy) << SpiWallpaper();
+    EXPECT_EQ(AnsiToWide(two.c_str()), Wallpaper(New().Get()));
+
+    ASSERT_TRUE(WritePicture(jpeg, 80, 60, [](int, int) { return kOrange; }));
+    ASSERT_EQ(1, Active(m_object.Get(), 1));
+    ASSERT_EQ(S_OK, Apply(m_object.Get(), jpeg, WPSTYLE_CENTER, AD_APPLY_SAVE | AD_APPLY_HTMLGEN));
+    EXPECT_TRUE(DesktopShows({Centre(kOrange), Corner(0, 0, m_plain)}));
+    info = ReadBmpInfo(SpiWallpaper());
+    EXPECT_TRUE(info.ok && info.width == 80 && info.height == 60) << SpiWallpaper();
+    EXPECT_EQ(AnsiToWide(jpeg.c_str()), Wallpaper(New().Get()));
 }
 
 // JPEGs and GIFs with the same kinds of damage reach the platform's decoder
@@ -328,29 +345,6 @@ TEST_F(DesktopTest, WindowsInFrontStayPaintedAndOneWhoseThreadNeverAnswersHoldsN
     }
     SetEvent(release.Get());
     hung.join();
-}
-
-// What Wine's desktop cannot draw itself, a stretched bitmap or a JPEG, it
-// shows through a copy of the screen's or the picture's size; the wallpaper
-// a new object reads stays the user's file.
-TEST_F(DesktopTest, StretchedBitmapsAndActiveDesktopJpegsAreShownThroughACopy)
-{
-    const std::string two = m_dir / "two.bmp", jpeg = m_dir / "photo.jpg";
-    auto quarter = [](int x, int y) { return y ? (x ? kYellow : kBlue) : (x ? kGreen : kRed); };
-    ASSERT_TRUE(WriteBmp(two, 2, 2, quarter));
-    ASSERT_EQ(S_OK, Apply(m_object.Get(), two, WPSTYLE_STRETCH, AD_APPLY_SAVE));
-    EXPECT_TRUE(DesktopShows({Corner(0, 0, kRed), Corner(1, 0, kGreen), Corner(0, 1, kBlue), Corner(1, 1, kYellow)}));
-    BitmapInfo info = ReadBmpInfo(SpiWallpaper());
-    EXPECT_TRUE(info.ok && info.width == m_cx && info.height == m_cy) << SpiWallpaper();
-    EXPECT_EQ(AnsiToWide(two.c_str()), Wallpaper(New().Get()));
-
-    ASSERT_TRUE(WritePicture(jpeg, 80, 60, [](int, int) { return kOrange; }));
-    ASSERT_EQ(1, Active(m_object.Get(), 1));
-    ASSERT_EQ(S_OK, Apply(m_object.Get(), jpeg, WPSTYLE_CENTER, AD_APPLY_SAVE | AD_APPLY_HTMLGEN));
-    EXPECT_TRUE(DesktopShows({Centre(kOrange), Corner(0, 0, m_plain)}));
-    info = ReadBmpInfo(SpiWallpaper());
-    EXPECT_TRUE(info.ok && info.width == 80 && info.height == 60) << SpiWallpaper();
-    EXPECT_EQ(AnsiToWide(jpeg.c_str()), Wallpaper(New().Get()));
 }
 
 }  // namespace
