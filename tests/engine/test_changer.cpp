@@ -155,8 +155,8 @@ TEST_F(Changer, TimersRunAtLeastASecond)
     EXPECT_EQ(g_effects, Calls({"timer 101 30000", "timer 101 1000", "no timer 101"}));
 }
 
-// The choosers' titles, Cancel, a normal desktop's failure and an agreed
-// conversion are the Desktop Information and Wallpaper Browser pages' too.
+// The choosers' titles, a normal desktop's failure and an agreed conversion
+// are the Desktop Information and Wallpaper Browser pages' to check.
 TEST_F(Changer, ManualChoiceOffersEachDesktopsFilesAndAppliesTheChoice)
 {
     // The change flow over the program's engine, which holds the wrapper.
@@ -165,7 +165,8 @@ TEST_F(Changer, ManualChoiceOffersEachDesktopsFilesAndAppliesTheChoice)
     registry.Set("WallpaperFolder", dir.Path());
     registry.Set("ConvertedBmpPath", dir / "converted.bmp");
     // The open-file dialog fills its filter list only after it shows, so it is
-    // answered a moment later, `choice` typed in; the conversion question is declined.
+    // answered a moment later: `choice` typed in and OK, or Cancel for none; the
+    // conversion question is declined.
     static HWND dialog;
     static std::string choice;
     static Calls filters;
@@ -181,7 +182,7 @@ TEST_F(Changer, ManualChoiceOffersEachDesktopsFilesAndAppliesTheChoice)
             for (WPARAM i = 0; SendDlgItemMessageA(dialog, 0x470, CB_GETLBTEXT, i, LPARAM(text)) != CB_ERR; ++i)
                 filters.push_back(text);
             SetDlgItemTextA(dialog, GetDlgItem(dialog, 0x47C) ? 0x47C : 0x480, choice.c_str());  // cmb13 or edt1
-            PressButton(dialog, IDOK);
+            PressButton(dialog, choice.empty() ? IDCANCEL : IDOK);
         });
         return 0;
     });
@@ -192,23 +193,24 @@ TEST_F(Changer, ManualChoiceOffersEachDesktopsFilesAndAppliesTheChoice)
         BOOL active;
         std::string file;
         int failAt;         // the first SetWallpaper, after the scan's and the mode's queries
-        std::string after;  // the desktop's value, "before" or the file
+        bool applied;       // else the desktop's value stays "before"
         std::string message;
-    } cases[] = {{FALSE, "a.bmp", -1, "a.bmp", ""},
-                 {FALSE, "sea.jpg", -1, "before", "This is not a windows bitmap. Convert it so that you can display "
-                                                   "on your normal desktop?"},
-                 {TRUE, "page.htm", -1, "page.htm", ""},
-                 {TRUE, "page.htm", 3, "before", "Unable to set active desktop wallpaper"}};
+    } cases[] = {{FALSE, "a.bmp", -1, true, ""},
+                 {FALSE, "sea.jpg", -1, false, "This is not a windows bitmap. Convert it so that you can display "
+                                               "on your normal desktop?"},
+                 {TRUE, "page.htm", -1, true, ""},
+                 {TRUE, "page.htm", 3, false, "Unable to set active desktop wallpaper"},
+                 {TRUE, "", -1, false, ""}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file + " " + std::to_string(c.failAt));
         const char* value = c.active ? "Wallpaper" : "BackupWallpaper";
         SetActive(c.active);
         SetShell(value, "before");
         shell.Renew(c.failAt);
-        choice = dir / c.file;
+        choice = c.file.empty() ? "" : dir / c.file;
         EXPECT_TRUE(theChangeFlow.NewWallpaper());
         EXPECT_EQ(filters, c.active ? Calls({kPictures, kPages}) : Calls({kPictures}));
-        EXPECT_EQ(Shell(value), c.after == "before" ? c.after : choice);
+        EXPECT_EQ(Shell(value), c.applied ? choice : "before");
         if (!c.message.empty()) {
             EXPECT_EQ(answerer.Seen().back().text, c.message);
         }
