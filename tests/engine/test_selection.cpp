@@ -79,12 +79,10 @@ protected:
 TEST_F(Selection, FolderExampleForEachSetting)
 {
     Make({"a.bmp", "b.JPG", "s\\c.gif", "d.bmp", "x.jpeg", "notes.txt", "_u.bmp"});
-    // In the order NTFS keeps names: upper-cased, so "_" follows the letters.
-    registry.Set("ConvertToBmp", 0);
+    // In the order NTFS keeps names: upper-cased, so "_" follows the letters.  No "ConvertToBmp" means off.
     EXPECT_EQ(Collect(dir.Path(), FALSE), Calls({"a.bmp", "d.bmp", "_u.bmp"}));
     registry.Set("ConvertToBmp", 1);
     EXPECT_EQ(Collect(dir.Path(), FALSE), Calls({"a.bmp", "b.JPG", "d.bmp", "s\\c.gif", "_u.bmp"}));
-    registry.Set("ConvertToBmp", 0);
     EXPECT_EQ(Collect(dir.Path() + "\\", TRUE),
               Calls({"a.bmp", "b.JPG", "d.bmp", "notes.txt", "s\\c.gif", "x.jpeg", "_u.bmp"}));
     EXPECT_TRUE(Collect(dir / "missing", TRUE).empty());
