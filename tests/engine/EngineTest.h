@@ -197,7 +197,6 @@ protected:
         DestroyWindow(desktop);
     }
     static auto Shell(const char* name) { return GetRegString(HKEY_CURRENT_USER, kGeneralKey, name); }
-    static auto Setting(const char* name) { return GetRegString(HKEY_CURRENT_USER, kAppKey, name); }
     static void SetShell(const char* name, std::string v) { SetRegString(HKEY_CURRENT_USER, kGeneralKey, name, v); }
     // The desktop item options as the shell keeps them, and setting them there.
     COMPONENTSOPT Items() const

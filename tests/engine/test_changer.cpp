@@ -44,9 +44,6 @@ TEST_F(Changer, EachOperationsOutcomeAndARefusalAnywhereLeavesTheShellAsItWas)
     registry.Set("TurnOnSoundEffects", 1);
     registry.Set("MinimizeAllWindows", 1);
     ASSERT_TRUE(WritePicture(path, 16, 16, RGB(20, 90, 160)));
-    const WALLPAPEROPT centre{sizeof centre, WPSTYLE_CENTER};
-    ASSERT_TRUE(shell.real->SetWallpaper(AnsiToWide(path.c_str()).c_str(), 0) == S_OK &&
-                shell.real->SetWallpaperOptions(&centre, 0) == S_OK && shell.real->ApplyChanges(AD_APPLY_SAVE) == S_OK);
     const struct {
         BOOL active, components;
         std::function<bool()> run;

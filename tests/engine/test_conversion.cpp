@@ -76,7 +76,7 @@ TEST_F(Conversion, OnlyPicturesAreConvertedWhenSwitchedOnOrAgreedAndFailuresKeep
     EXPECT_EQ(Convert("hill.gif").first, CONVERT_NOT_USABLE);
     CloseHandle(held);
     EXPECT_EQ(ReadFileBytes(target), old);
-    EXPECT_EQ(Setting("BmpConvertedFrom"), dir / "sea.jpg");
+    EXPECT_EQ(GetRegString(HKEY_CURRENT_USER, kAppKey, "BmpConvertedFrom"), dir / "sea.jpg");
     EXPECT_EQ(Files(), 3) << "a half-written bitmap was left behind";
 }
 

@@ -131,7 +131,6 @@ TEST_F(Names, EveryScriptThroughScanChoiceConversionShellAndPreview)
     CWallpaperChanger changer;
     ASSERT_TRUE(changer.Initialize()) << "tpxactivedesktop.dll is not registered in the prefix";
     ASSERT_TRUE(changer.EnableActiveDesktop(FALSE) && changer.SetDisplayStyle(DISPLAY_STYLE_CENTER));
-    SetRegW(kGeneralKey, L"BackupWallpaper", L"");
     for (int i = 0; i < list.GetSize(); ++i) {
         const std::wstring path = Wide(static_cast<LPCSTR>(list[i]));
         changer.ChangeToNextWallpaper(&list);
