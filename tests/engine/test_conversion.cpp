@@ -111,11 +111,11 @@ TEST_F(Conversion, PictureReportsItsSizeSavesARealBitmapDrawsAndRefusesBadFiles)
             EXPECT_TRUE(ColourNear(GetPixel(memory.Get(), x, y), colour, 24)) << x << "," << y;
     }
     EXPECT_FALSE(CPicture().Draw(&dc, rect));
-    EXPECT_TRUE(answerer.Seen().empty());
 
     // A sparse file of 3 GB, more than the loader can read into memory, and
-    // junk: each refused, the first with the loader's message.  (Missing files,
-    // folders and cut pictures are the picture corpus's.)
+    // junk: each refused, the first with the loader's message, the only one
+    // of the test.  (Missing files, folders and cut pictures are the picture
+    // corpus's.)
     const HANDLE huge = CreateFileA((dir / "huge.jpg").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     LARGE_INTEGER size;
     size.QuadPart = 3LL << 30;
