@@ -1,6 +1,5 @@
 // Bitmap conversion with the real FreeImage library, failures never harming
 // the bitmap the desktop shows, and the picture loader and its drawing.
-#include <algorithm>
 #include <filesystem>
 
 #include "EngineTest.h"

@@ -7,7 +7,6 @@
 #include <cwchar>
 
 #include "EngineTest.h"
-#include "engine/Conversion.h"
 #include "engine/Picture.h"
 #include "engine/WallpaperSelection.h"
 #include "framework/File.h"
