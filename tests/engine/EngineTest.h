@@ -84,7 +84,6 @@ inline Calls g_effects;  // what a user would notice, in order
 inline HWND g_main, g_taskbar;
 inline decltype(&PlaySoundA) g_playSound;
 inline decltype(&SetTimer) g_setTimer;
-inline decltype(&KillTimer) g_killTimer;
 inline decltype(&PostMessageA) g_postMessage;
 
 inline BOOL WINAPI RecordPlaySound(LPCSTR sound, HMODULE module, DWORD flags)
@@ -98,12 +97,6 @@ inline UINT_PTR WINAPI RecordSetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMER
     if (hwnd == g_main)
         g_effects.push_back("timer " + std::to_string(id) + " " + std::to_string(elapse));
     return g_setTimer(hwnd, id, elapse, proc);
-}
-inline BOOL WINAPI RecordKillTimer(HWND hwnd, UINT_PTR id)
-{
-    if (hwnd == g_main)
-        g_effects.push_back("no timer " + std::to_string(id));
-    return g_killTimer(hwnd, id);
 }
 inline BOOL WINAPI RecordPostMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -172,7 +165,6 @@ protected:
         static const bool recording =
             PatchImport("PlaySoundA", reinterpret_cast<void*>(RecordPlaySound), &g_playSound) &&
             PatchImport("SetTimer", reinterpret_cast<void*>(RecordSetTimer), &g_setTimer) &&
-            PatchImport("KillTimer", reinterpret_cast<void*>(RecordKillTimer), &g_killTimer) &&
             PatchImport("PostMessageA", reinterpret_cast<void*>(RecordPostMessage), &g_postMessage);
         ASSERT_TRUE(recording);
         ASSERT_TRUE(mainWnd.CreateEx(0, nullptr, "Engine test", WS_OVERLAPPEDWINDOW, {0, 0, 100, 100}, nullptr, 0));
@@ -197,7 +189,6 @@ protected:
         DestroyWindow(desktop);
     }
     static auto Shell(const char* name) { return GetRegString(HKEY_CURRENT_USER, kGeneralKey, name); }
-    static auto Setting(const char* name) { return GetRegString(HKEY_CURRENT_USER, kAppKey, name); }
     static void SetShell(const char* name, std::string v) { SetRegString(HKEY_CURRENT_USER, kGeneralKey, name, v); }
     // The desktop item options as the shell keeps them, and setting them there.
     COMPONENTSOPT Items() const

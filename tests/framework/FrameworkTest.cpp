@@ -17,20 +17,11 @@ using namespace tpx::test;
 
 // In code page 932 a trail byte may equal '\\' (0x5C) or an ASCII letter; it
 // must never be taken for a separator nor folded to another case.
-class DoubleByteText : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        m_previous = _getmbcp();
-        if (_setmbcp(932) != 0)
-            GTEST_SKIP() << "code page 932 is not available";
-    }
-    void TearDown() override { _setmbcp(m_previous); }
-    int m_previous = 0;
-};
-
-TEST_F(DoubleByteText, TrailBytesAreNeitherSeparatorsNorLetters)
+TEST(DoubleByteText, TrailBytesAreNeitherSeparatorsNorLetters)
 {
+    const int previous = _getmbcp();
+    if (_setmbcp(932) != 0)
+        GTEST_SKIP() << "code page 932 is not available";
     const CString path("C:\\\x95\x5c\\x.bmp");   // "C:\" + 0x95 0x5C + "\x.bmp"
     EXPECT_EQ(2, path.Find('\\'));
     EXPECT_EQ(5, path.Find('\\', 3));
@@ -42,6 +33,7 @@ TEST_F(DoubleByteText, TrailBytesAreNeitherSeparatorsNorLetters)
     EXPECT_EQ(0, CString("C:\\\x83\x41\\A.BMP").CompareNoCase("c:\\\x83\x41\\a.bmp"));
     EXPECT_NE(0, CString("C:\\\x83\x41\\A.BMP").CompareNoCase("c:\\\x83\x61\\a.bmp"));
     EXPECT_NE(0, CString("a.bmp").CompareNoCase("a.bm"));
+    _setmbcp(previous);
 }
 
 // ---------------------------------------------------------------- windows
@@ -102,17 +94,14 @@ void ExpectLinkedLifetime(T& wnd, UINT first)
 
 }  // namespace
 
-TEST(CWnd, LinkedFromNcCreateToNcDestroyAndSurvivesAThrowingHandler)
+TEST(CWnd, WindowsAndDialogsAreLinkedFromCreationToNcDestroyAndSurviveAThrowingHandler)
 {
     CRecordingWnd wnd;
     ASSERT_TRUE(wnd.CreateEx(0, nullptr, "rec", WS_POPUP, kRect, nullptr, 0));
     wnd.SetWindowText("caption");   // default processing
     EXPECT_STREQ("caption", wnd.GetWindowText());
     ExpectLinkedLifetime(wnd, WM_NCCREATE);
-}
 
-TEST(CDialog, LinkedFromInitDialogToNcDestroyAndSurvivesAThrowingHandler)
-{
     CRecordingDialog dlg(200);
     ASSERT_TRUE(dlg.Create(200));
     dlg.SendMessage(WM_COMMAND, IDOK);   // ends only a modal dialog

@@ -34,7 +34,7 @@ protected:
     AppRegistryScope m_scope;
 };
 
-TEST_F(SettingsStore, NumbersAreWholeDwordsAndAnythingElseKeepsTheDefault)
+TEST_F(SettingsStore, NumbersAreWholeDwordsTextsAreWholeStringsAndAnythingElseKeepsTheDefault)
 {
     for (DWORD stored : {DWORD{0}, DWORD{300}, DWORD{0xFFFFFFFF}}) {
         ASSERT_TRUE(WriteSettingDword(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_AUTO_CHANGE_TIMER, stored));
@@ -57,10 +57,8 @@ TEST_F(SettingsStore, NumbersAreWholeDwordsAndAnythingElseKeepsTheDefault)
         EXPECT_FALSE(ReadSettingDword(HKEY_CURRENT_USER, TPX_KEY_APP, "V", &value)) << w.type << " " << w.bytes.size();
         EXPECT_EQ(30u, value) << w.type << " " << w.bytes.size();
     }
-}
 
-TEST_F(SettingsStore, TextsUpToTwoHundredSixtyCharactersReadWholeAndTerminated)
-{
+    // Texts up to 259 characters, read whole and terminated.
     ASSERT_TRUE(WriteSettingString(HKEY_CURRENT_USER, TPX_KEY_APP, TPX_VAL_WALLPAPER_FOLDER, "C:\\Wallpapers"));
     EXPECT_EQ("C:\\Wallpapers", GetRegString(HKEY_CURRENT_USER, kAppKey, "WallpaperFolder").value_or("?"));
     // The text writer stores exactly the length given, and stops at the NUL.
