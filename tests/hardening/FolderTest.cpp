@@ -77,7 +77,6 @@ TEST(Folders, TheScanEndsAndListsWhatItCanReachOnce)
     ASSERT_TRUE(MakeDirs(dir / "edge"));
     const std::string fits = dir / ("edge\\" + Named('f', room));
     const std::string over = dir / ("edge\\" + Named('o', room + 1));
-    ASSERT_EQ(size_t(MAX_PATH - 1), fits.size());
     ASSERT_TRUE(HostShell(root, "touch edge/" + Named('f', room) + " edge/" + Named('o', room + 1) + " " + longName));
 
     g_unreadable = dir / "locked";
