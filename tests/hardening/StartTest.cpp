@@ -15,8 +15,9 @@ using namespace tpx::test;
 
 // Every value the program reads, in its own key and the shell's, written
 // wrongly, each in the next of the ways below: the program starts with its
-// icon, falls back to its defaults (the About page's own texts, the start
-// page), shows its sheet on every page without a word and ends cleanly.
+// icon, falls back to its defaults (no folder, the About page's own texts,
+// the start page), shows its sheet on every page without a word and ends
+// cleanly.
 TEST(Starts, OverEverySettingOfTheWrongTypeFallBackToTheDefaults)
 {
     const std::pair<DWORD, std::string> wrong[] = {
@@ -40,7 +41,9 @@ TEST(Starts, OverEverySettingOfTheWrongTypeFallBackToTheDefaults)
     }
     ASSERT_TRUE(app.Start());
     EXPECT_TRUE(TrayHasIcon(app.Dialog()));
-
+    // With no folder to read, a double-click does nothing: no message shows
+    // beside the sheet below.
+    app.DoubleClick();
     const HWND sheet = app.OpenSettings();
     ASSERT_NE(nullptr, sheet);
     const HWND about = PropSheet_GetCurrentPageHwnd(sheet);  // the start page when none was remembered
