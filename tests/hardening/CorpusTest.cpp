@@ -37,10 +37,8 @@ TEST(PictureCorpus, EveryFileConvertsSoundlyOrLeavesThePreviousBitmapAndPreviews
     CString first = (std::string(corpus) + "\\seed-base.jpg").c_str();
     ASSERT_EQ(CONVERT_DONE, ConvertToBitmap(first));
     std::vector<uint8_t> shown = ReadFileBytes(target);
-    const HDC screen = GetDC(nullptr);
-    CDCHandle memory(CreateCompatibleDC(screen));
-    CBitmapHandle canvas(CreateCompatibleBitmap(screen, 64, 64));
-    ReleaseDC(nullptr, screen);
+    CDCHandle memory(CreateCompatibleDC(nullptr));
+    CBitmapHandle canvas(CreateCompatibleBitmap(memory.Get(), 64, 64));
     CSelectObjectGuard select(memory.Get(), canvas.Get());
 
     std::map<std::string, int> results;

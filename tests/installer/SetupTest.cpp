@@ -48,7 +48,6 @@ std::string ShellFolder(int csidl)
 
 std::string SetupExe() { return std::getenv("TPX_SETUP") ? std::getenv("TPX_SETUP") : ""; }
 
-std::string DefaultInstallDir() { return ShellFolder(CSIDL_LOCAL_APPDATA) + "\\Programs\\Tapestrix"; }
 std::string DataDir() { return ShellFolder(CSIDL_LOCAL_APPDATA) + "\\Brindlecourt\\Tapestrix"; }
 std::string Shortcut() { return ShellFolder(CSIDL_PROGRAMS) + "\\Tapestrix.lnk"; }
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
@@ -225,7 +224,7 @@ TEST_F(Setup, UninstallToldNotToKeepTheSettingsKeepsOnlyAShownBitmap)
         SCOPED_TRACE(shownBy.second ? shownBy.second : "not shown");
         const std::string before = DescribeClass();
         ASSERT_TRUE(Install());
-        const std::string dir = DefaultInstallDir();
+        const std::string dir = ShellFolder(CSIDL_LOCAL_APPDATA) + "\\Programs\\Tapestrix";
         const std::string converted = AppString("ConvertedBmpPath");
         ASSERT_TRUE(WritePicture(converted, 8, 8, RGB(0, 0, 200)));
         for (const auto& place : places)

@@ -39,8 +39,7 @@ bool ChildProcess::Start(const std::string& exePath, const std::string& args)
 {
     Kill();
     std::string line = "\"" + exePath + "\"" + (args.empty() ? "" : " " + args);
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
+    STARTUPINFOA si{sizeof si};
     const std::string dir = exePath.substr(0, exePath.find_last_of('\\'));
     return CreateProcessA(exePath.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si,
                           &m_pi) != FALSE;
