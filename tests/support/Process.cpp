@@ -64,10 +64,8 @@ void ChildProcess::Kill()
 {
     if (!m_pi.hProcess)
         return;
-    if (IsRunning()) {
-        TerminateProcess(m_pi.hProcess, 1);
-        WaitForSingleObject(m_pi.hProcess, 5000);
-    }
+    TerminateProcess(m_pi.hProcess, 1);  // refused once it has ended
+    WaitForSingleObject(m_pi.hProcess, 5000);
     CloseHandle(m_pi.hProcess);
     CloseHandle(m_pi.hThread);
     m_pi = PROCESS_INFORMATION{};
