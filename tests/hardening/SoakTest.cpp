@@ -247,7 +247,6 @@ TEST(Soak, TenMinutesOfChangesEveryOneShownNothingLeaksNoMessageBoxesPileUp)
     EXPECT_TRUE(wrong.empty()) << wrong.size() << " wrong, first: " << wrong.front();
     EXPECT_LE(mostBoxes, 1);
     EXPECT_GE(changes, int(durationMs / 4000)) << "too few changes";
-    EXPECT_GE(openings, int(durationMs / settleMs));
     EXPECT_GE(settled.gdi, 0) << "the GDI table was not found";
     // The count swings by a few objects with the picture shown; a leak of
     // one per opening is nine or more by the end of ten minutes.
