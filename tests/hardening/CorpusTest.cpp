@@ -31,20 +31,14 @@ TEST(PictureCorpus, EveryFileConvertsSoundlyOrLeavesThePreviousBitmapAndPreviews
     registry.Set("ConvertedBmpPath", target);
     registry.Set("ConvertToBmp", 1);
     CWinApp app("Tapestrix");
-    CWnd mainWnd;
-    ASSERT_TRUE(mainWnd.CreateEx(0, nullptr, "Corpus", WS_OVERLAPPEDWINDOW, {0, 0, 100, 100}, nullptr, 0));
-    app.m_pMainWnd = &mainWnd;
     DialogAnswerer answerer;
 
     // The bitmap the desktop shows before the first file, and the canvas the preview draws on.
     CString first = (std::string(corpus) + "\\seed-base.jpg").c_str();
     ASSERT_EQ(CONVERT_DONE, ConvertToBitmap(first));
     std::vector<uint8_t> shown = ReadFileBytes(target);
-    std::string from = GetRegString(HKEY_CURRENT_USER, kAppKey, "BmpConvertedFrom").value_or("");
-    const HDC screen = GetDC(nullptr);
-    CDCHandle memory(CreateCompatibleDC(screen));
-    CBitmapHandle canvas(CreateCompatibleBitmap(screen, 64, 64));
-    ReleaseDC(nullptr, screen);
+    CDCHandle memory(CreateCompatibleDC(nullptr));
+    CBitmapHandle canvas(CreateCompatibleBitmap(memory.Get(), 64, 64));
     CSelectObjectGuard select(memory.Get(), canvas.Get());
 
     std::map<std::string, int> results;
@@ -59,48 +53,34 @@ TEST(PictureCorpus, EveryFileConvertsSoundlyOrLeavesThePreviousBitmapAndPreviews
         const size_t seenBefore = answerer.Seen().size();
         const DWORD start = GetTickCount();
 
-        // The conversion, as the random and sequential changes run it.
+        // The conversion, as the random and sequential changes run it (which
+        // result a name or a missing file gives: the engine tests).
         CString converted = path.c_str();
-        const int result = results[name] = ConvertToBitmap(converted);
-        if (name.size() > 4 && lstrcmpiA(name.c_str() + name.size() - 4, ".bmp") == 0) {
-            EXPECT_EQ(CONVERT_IS_BITMAP, result);
-        } else if (result == CONVERT_DONE) {
-            EXPECT_EQ(target, static_cast<LPCSTR>(converted));
+        results[name] = ConvertToBitmap(converted);
+        if (results[name] == CONVERT_DONE) {
             EXPECT_EQ(BITMAP_SOUND, CheckBitmapFile(AnsiToWide(target.c_str()).c_str()));
-            EXPECT_EQ(path, GetRegString(HKEY_CURRENT_USER, kAppKey, "BmpConvertedFrom").value_or(""));
             shown = ReadFileBytes(target);
-            from = path;
         } else {
-            EXPECT_EQ(CONVERT_NOT_USABLE, result);
-            EXPECT_EQ(path, static_cast<LPCSTR>(converted));
             EXPECT_TRUE(ReadFileBytes(target) == shown) << "the shown bitmap was changed by a failed conversion";
-            EXPECT_EQ(from, GetRegString(HKEY_CURRENT_USER, kAppKey, "BmpConvertedFrom").value_or(""));
         }
 
         // The preview: load (never a bitmap the check calls damaged), then draw over the whole canvas.
         CPicture picture;
         const BOOL loaded = picture.Load(path.c_str());
         EXPECT_FALSE(loaded && CheckBitmapFile(AnsiToWide(path.c_str()).c_str()) == BITMAP_DAMAGED);
-        EXPECT_EQ(loaded, picture.m_pPicture != nullptr);
-        EXPECT_EQ(loaded, picture.m_nWidth > 0 && picture.m_nHeight > 0) << picture.m_nWidth << "x" << picture.m_nHeight;
         CDC dc(memory.Get());
         EXPECT_EQ(loaded, picture.Draw(&dc, RECT{0, 0, 64, 64}));
 
-        // Only the loader's own messages; a folder cannot be opened as a file, and says so.
-        for (size_t i = seenBefore; i < answerer.Seen().size(); ++i) {
-            const DialogSeen& seen = answerer.Seen()[i];
-            EXPECT_EQ("CPicture Error", seen.caption);
-            EXPECT_TRUE(seen.text == "Can not allocate enough memory\t" ||
-                        seen.text == "IPicture interface is not supported\t" ||
-                        (folder && seen.text.find(name) != std::string::npos)) << "[" << seen.text << "]";
-        }
+        // One message, the loader's own, and only for a folder, which cannot be opened as a file.
         EXPECT_EQ(folder ? 1u : 0u, answerer.Seen().size() - seenBefore) << "messages for one file";
+        if (answerer.Seen().size() > seenBefore) {
+            const DialogSeen& seen = answerer.Seen().back();
+            EXPECT_TRUE(seen.caption == "CPicture Error" && seen.text.find(name) != std::string::npos) << seen.text;
+        }
         // A decoder that believes an announced size takes far longer or never ends.
         EXPECT_GT(4000u, GetTickCount() - start) << "too slow";
     }
     EXPECT_GE(results.size(), 300u) << corpus;
-    app.m_pMainWnd = nullptr;
-    mainWnd.DestroyWindow();
 
     // The sound seeds are read by both paths; the giants by neither.
     for (const char* name : {"seed-base.jpg", "seed-progressive.jpg", "seed-gray.jpg", "seed-base.gif", "seed-anim.gif",

@@ -22,8 +22,6 @@
 
 #include "TestSupport.h"
 
-#include "res/resource.h"
-
 using namespace tpx::test;
 
 namespace {
@@ -93,28 +91,23 @@ int MenusShown(DWORD pid) { return int(WindowsOfProcess(pid, "BitmapMenu", nullp
 // What a user opens now and then: the settings sheet, shown on each of its
 // pages, and the tray menu with each of its submenus, all closed again.
 // `pump` keeps the test's own duties (message boxes) going meanwhile.
-// Empty when all went as it should, else what did not.
-std::string OpenAndCloseTheWindows(const RunningTapestrix& app, const std::function<void()>& pump)
+void OpenAndCloseTheWindows(const RunningTapestrix& app, const std::function<void()>& pump)
 {
     auto waitFor = [&](const std::function<bool()>& done) {
         return WaitFor([&] { pump(); return done(); }, 10000);
     };
     const HWND sheet = app.OpenSettings();
-    if (!sheet)
-        return "the sheet did not open";
+    ASSERT_TRUE(sheet) << "the sheet did not open";
     for (int page = 0; page < 4; ++page) {
         PostMessageA(sheet, PSM_SETCURSEL, page, 0);
-        if (!waitFor([&] { return TabCtrl_GetCurSel(PropSheet_GetTabControl(sheet)) == page; }))
-            return "the sheet did not show page " + std::to_string(page);
+        ASSERT_TRUE(waitFor([&] { return TabCtrl_GetCurSel(PropSheet_GetTabControl(sheet)) == page; })) << page;
     }
     PostMessageA(sheet, WM_CLOSE, 0, 0);
-    if (!waitFor([&] { return !IsWindow(sheet); }))
-        return "the sheet did not close";
+    ASSERT_TRUE(waitFor([&] { return !IsWindow(sheet); })) << "the sheet did not close";
 
     AllowSetForegroundWindow(app.Pid());
     PostMessageA(app.Dialog(), WM_USER + 100, 128, WM_RBUTTONUP);
-    if (!waitFor([&] { return MenusShown(app.Pid()) == 1; }))
-        return "the menu did not open";
+    ASSERT_TRUE(waitFor([&] { return MenusShown(app.Pid()) == 1; })) << "the menu did not open";
     const HWND menu = WindowsOfProcess(app.Pid(), "BitmapMenu", nullptr, true).front();
     // One key at a time, each seeing the menu painted, as a user's.
     auto press = [&](UINT key) {
@@ -127,16 +120,12 @@ std::string OpenAndCloseTheWindows(const RunningTapestrix& app, const std::funct
         for (int i = 0; i < downs; ++i)
             press(VK_DOWN);
         press(VK_RIGHT);
-        if (!waitFor([&] { return MenusShown(app.Pid()) == 2; }))
-            return "a submenu did not open";
+        ASSERT_TRUE(waitFor([&] { return MenusShown(app.Pid()) == 2; })) << "a submenu did not open";
         press(VK_LEFT);
-        if (!waitFor([&] { return MenusShown(app.Pid()) == 1; }))
-            return "a submenu did not close";
+        ASSERT_TRUE(waitFor([&] { return MenusShown(app.Pid()) == 1; })) << "a submenu did not close";
     }
     press(VK_ESCAPE);
-    if (!waitFor([&] { return MenusShown(app.Pid()) == 0; }))
-        return "the menu did not close";
-    return {};
+    ASSERT_TRUE(waitFor([&] { return MenusShown(app.Pid()) == 0; })) << "the menu did not close";
 }
 
 }  // namespace
@@ -219,8 +208,8 @@ TEST(Soak, TenMinutesOfChangesEveryOneShownNothingLeaksNoMessageBoxesPileUp)
     while (GetTickCount() - start < durationMs && app.Process().IsRunning()) {
         answerBoxes();
         if (GetTickCount() - start >= nextOpening) {
-            EXPECT_EQ("", OpenAndCloseTheWindows(app, answerBoxes)) << "opening " << openings;
-            ++openings;
+            SCOPED_TRACE("opening " + std::to_string(openings++));
+            OpenAndCloseTheWindows(app, answerBoxes);
             nextOpening += settleMs;
             // The desktop repaints where the windows were before it is looked at.
             stateSince = GetTickCount();
@@ -258,7 +247,6 @@ TEST(Soak, TenMinutesOfChangesEveryOneShownNothingLeaksNoMessageBoxesPileUp)
     EXPECT_TRUE(wrong.empty()) << wrong.size() << " wrong, first: " << wrong.front();
     EXPECT_LE(mostBoxes, 1);
     EXPECT_GE(changes, int(durationMs / 4000)) << "too few changes";
-    EXPECT_GE(openings, int(durationMs / settleMs));
     EXPECT_GE(settled.gdi, 0) << "the GDI table was not found";
     // The count swings by a few objects with the picture shown; a leak of
     // one per opening is nine or more by the end of ten minutes.

@@ -26,15 +26,12 @@ cleanup() {
 }
 trap cleanup EXIT
 
-start=$(date +%s)
 "$TPX_WINE" wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; exit 1; }
 "$TPX_WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
 "$TPX_WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
 "$TPX_WINESERVER" -w
-echo "fresh prefix ready in $(( $(date +%s) - start )) s"
 
-TPX_SETUP="Z:$(printf '%s' "$setup" | tr / '\\')"
-export TPX_SETUP
+export TPX_SETUP="Z:$(printf '%s' "$setup" | tr / '\\')"
 out=$work/output.txt
 : >"$out"
 "$TPX_WINE" "$prog" </dev/null >"$out" 2>&1 &

@@ -1,5 +1,6 @@
 #include "Dialogs.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace tpx::test {
@@ -59,9 +60,8 @@ void DialogAnswerer::OnActivate(HWND hwnd)
     GetClassNameA(hwnd, cls, sizeof cls);
     if (std::strcmp(cls, "#32770") != 0)
         return;
-    for (HWND seen : m_handled)
-        if (seen == hwnd)
-            return;  // activated again: answered already
+    if (std::find(m_handled.begin(), m_handled.end(), hwnd) != m_handled.end())
+        return;  // activated again: answered already
     m_handled.push_back(hwnd);
     DialogSeen d = ReadDialog(hwnd);
     d.answer = m_handler ? m_handler(hwnd, d) : m_fallback;
@@ -88,28 +88,24 @@ void PressButton(HWND dialog, int id)
 // would end it early.
 std::vector<HWND> WindowsOfProcess(DWORD pid, const char* className, const char* title, bool visibleOnly)
 {
-    struct Search {
-        DWORD pid;
-        const char* cls;
-        const char* title;
-        bool visibleOnly;
-        std::vector<HWND> found;
-    } search{pid, className, title, visibleOnly, {}};
+    std::vector<HWND> all, found;
     EnumWindows(
         [](HWND hwnd, LPARAM param) {
-            auto* s = reinterpret_cast<Search*>(param);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(hwnd, &owner);
-            char cls[256] = {}, title[512] = {};
-            if (owner != s->pid || (s->visibleOnly && !IsWindowVisible(hwnd)))
-                return TRUE;
-            if ((!s->cls || (GetClassNameA(hwnd, cls, sizeof cls) && !std::strcmp(cls, s->cls))) &&
-                (!s->title || (GetWindowTextA(hwnd, title, sizeof title), !std::strcmp(title, s->title))))
-                s->found.push_back(hwnd);
+            reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
             return TRUE;
         },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+        reinterpret_cast<LPARAM>(&all));
+    for (HWND hwnd : all) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(hwnd, &owner);
+        char cls[256] = {}, text[512] = {};
+        if (owner != pid || (visibleOnly && !IsWindowVisible(hwnd)))
+            continue;
+        if ((!className || (GetClassNameA(hwnd, cls, sizeof cls) && !std::strcmp(cls, className))) &&
+            (!title || (GetWindowTextA(hwnd, text, sizeof text), !std::strcmp(text, title))))
+            found.push_back(hwnd);
+    }
+    return found;
 }
 
 HWND WaitForDialogOf(DWORD pid, DWORD timeoutMs)

@@ -1,8 +1,12 @@
 #include "Files.h"
 
+#include <shlobj.h>
+
 #include <fstream>
 #include <iterator>
 #include <utility>
+
+#include "framework/Handles.h"
 
 namespace tpx::test {
 
@@ -45,48 +49,36 @@ bool FileExists(const std::string& path)
 
 bool MakeDirs(const std::string& path)
 {
-    for (size_t i = 3; i <= path.size(); ++i) {
-        if (i == path.size() || path[i] == '\\' || path[i] == '/') {
-            const std::string part = path.substr(0, i);
-            if (!CreateDirectoryA(part.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-                return false;
-        }
-    }
-    return true;
+    const int result = SHCreateDirectoryExA(nullptr, path.c_str(), nullptr);
+    return result == ERROR_SUCCESS || result == ERROR_ALREADY_EXISTS;
 }
 
 // In UTF-16: a name of many non-Latin characters overflows the A find data.
 static void RemoveTreeW(const std::wstring& path)
 {
     WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((path + L"\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = fd.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            const std::wstring full = path + L"\\" + name;
-            SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-            // A link to a folder is removed as a link, never followed.
-            if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-                RemoveTreeW(full);
-            else if (!DeleteFileW(full.c_str()))
-                RemoveDirectoryW(full.c_str());
-        } while (FindNextFileW(h, &fd));
-        FindClose(h);
+    CFindHandle find(FindFirstFileW((path + L"\\*").c_str(), &fd));
+    for (BOOL more = find.IsValid(); more; more = FindNextFileW(find.Get(), &fd)) {
+        const std::wstring name = fd.cFileName, full = path + L"\\" + name;
+        if (name == L"." || name == L"..")
+            continue;
+        SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+        // A link to a folder is removed as a link, never followed.
+        if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            RemoveTreeW(full);
+        else if (!DeleteFileW(full.c_str()))
+            RemoveDirectoryW(full.c_str());
     }
+    find.Reset();
     RemoveDirectoryW(path.c_str());
 }
 
 void RemoveTree(const std::string& path)
 {
-    std::wstring wide(path.size() + 1, L'\0');
-    const int count = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
-    if (count <= 1)
-        return;
-    wide.resize(static_cast<size_t>(count - 1));
-    RemoveTreeW(wide);
+    std::wstring wide(path.size(), L'\0');
+    wide.resize(size_t(MultiByteToWideChar(CP_ACP, 0, path.data(), int(path.size()), &wide[0], int(wide.size()))));
+    if (!wide.empty())
+        RemoveTreeW(wide);
 }
 
 FileSetAside::FileSetAside(std::string path) : m_path(std::move(path))
@@ -103,9 +95,8 @@ std::string ExeDir()
 {
     char path[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string s = path;
-    const size_t slash = s.find_last_of('\\');
-    return slash == std::string::npos ? std::string() : s.substr(0, slash);
+    const std::string s = path;
+    return s.substr(0, s.find_last_of('\\'));
 }
 
 }  // namespace tpx::test

@@ -3,7 +3,10 @@
 #include "Files.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+
+#include "framework/Handles.h"
 
 namespace tpx::test {
 
@@ -84,32 +87,23 @@ bool WriteBmp(const std::string& path, int width, int height, const std::functio
 BitmapInfo ReadBmpInfo(const std::string& path)
 {
     BITMAP bm{};
-    const HBITMAP bmp = LoadBmp(path);
-    const bool ok = bmp && GetObjectA(bmp, sizeof bm, &bm);
-    if (bmp)
-        DeleteObject(bmp);
+    const CBitmapHandle bmp(LoadBmp(path));
+    const bool ok = bmp && GetObjectA(bmp.Get(), sizeof bm, &bm);
     return {ok, bm.bmWidth, bm.bmHeight};
 }
 
 COLORREF ReadBmpPixel(const std::string& path, int x, int y)
 {
-    HBITMAP bmp = LoadBmp(path);
-    if (!bmp)
-        return CLR_INVALID;
-    HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, bmp);
-    const COLORREF c = GetPixel(dc, x, y);
-    SelectObject(dc, old);
-    DeleteDC(dc);
-    DeleteObject(bmp);
-    return c;
+    const CBitmapHandle bmp(LoadBmp(path));
+    const CDCHandle dc(CreateCompatibleDC(nullptr));
+    const CSelectObjectGuard select(dc.Get(), bmp.Get());
+    return bmp ? GetPixel(dc.Get(), x, y) : CLR_INVALID;
 }
 
 bool ColourNear(COLORREF a, COLORREF b, int tolerance)
 {
-    auto within = [tolerance](int p, int q) { return p - q <= tolerance && q - p <= tolerance; };
-    return within(GetRValue(a), GetRValue(b)) && within(GetGValue(a), GetGValue(b)) &&
-           within(GetBValue(a), GetBValue(b));
+    return std::abs(GetRValue(a) - GetRValue(b)) <= tolerance && std::abs(GetGValue(a) - GetGValue(b)) <= tolerance &&
+           std::abs(GetBValue(a) - GetBValue(b)) <= tolerance;
 }
 
 std::vector<BitmapCase> BitmapHeaderCases()
@@ -163,10 +157,8 @@ std::vector<BitmapCase> BitmapHeaderCases()
         b.info.biClrUsed = 0x40000001;
         add("palette count absurd", b.Bytes(), false);
     }
-    auto rle = [&](const char* name, int bits, std::vector<uint8_t> stream, LONG height = 4) {
-        BmpBuilder b = Rle(bits, std::move(stream));
-        b.info.biHeight = height;
-        add(name, b.Bytes(), false);
+    auto rle = [&](const char* name, int bits, std::vector<uint8_t> stream) {
+        add(name, Rle(bits, std::move(stream)).Bytes(), false);
     };
     rle("RLE8 run past the row", 8, {9, 1, 0, 1});
     rle("RLE8 rows past the image", 8, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 1, 0, 1});
@@ -174,16 +166,14 @@ std::vector<BitmapCase> BitmapHeaderCases()
     rle("RLE8 literal past the row", 8, {0, 10, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0, 1});
     rle("RLE8 literal past the data", 8, {0, 6, 1, 2});
     rle("RLE4 run past the row", 4, {9, 0x11, 0, 1});
-    rle("RLE top-down", 8, rle8, -4);
+    bent("RLE top-down", 22, LONG(-4), Rle(8, rle8).Bytes());
+    bent("RLE size past the end", 34, DWORD(0x10000), Rle(8, rle8).Bytes());
     {
-        BmpBuilder b = Rle(8, rle8);
-        b.info.biSizeImage = 0x10000;
-        add("RLE size past the end", b.Bytes(), false);
-    }
-    {
-        BmpBuilder b = Rle(8, {0, 1});  // ends at once: only the pixel limit stands between it and 4 GB
-        b.info.biWidth = b.info.biHeight = 0x10000;
-        add("RLE 65536 x 65536 in two bytes", b.Bytes(), false);
+        // Ends at once: only the pixel limit stands between it and 4 GB.
+        std::vector<uint8_t> b = Rle(8, {0, 1}).Bytes();
+        Poke(b, 18, LONG(0x10000));
+        Poke(b, 22, LONG(0x10000));
+        add("RLE 65536 x 65536 in two bytes", b, false);
     }
     return cases;
 }

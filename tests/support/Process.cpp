@@ -39,8 +39,7 @@ bool ChildProcess::Start(const std::string& exePath, const std::string& args)
 {
     Kill();
     std::string line = "\"" + exePath + "\"" + (args.empty() ? "" : " " + args);
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
+    STARTUPINFOA si{sizeof si};
     const std::string dir = exePath.substr(0, exePath.find_last_of('\\'));
     return CreateProcessA(exePath.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si,
                           &m_pi) != FALSE;
@@ -65,10 +64,8 @@ void ChildProcess::Kill()
 {
     if (!m_pi.hProcess)
         return;
-    if (IsRunning()) {
-        TerminateProcess(m_pi.hProcess, 1);
-        WaitForSingleObject(m_pi.hProcess, 5000);
-    }
+    TerminateProcess(m_pi.hProcess, 1);  // refused once it has ended
+    WaitForSingleObject(m_pi.hProcess, 5000);
     CloseHandle(m_pi.hProcess);
     CloseHandle(m_pi.hThread);
     m_pi = PROCESS_INFORMATION{};

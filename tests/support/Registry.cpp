@@ -1,5 +1,9 @@
 #include "Registry.h"
 
+#include <algorithm>
+
+#include "framework/Handles.h"
+
 namespace tpx::test {
 
 void DeleteKeyTree(HKEY root, const std::string& subKey)
@@ -9,11 +13,8 @@ void DeleteKeyTree(HKEY root, const std::string& subKey)
 
 bool KeyExists(HKEY root, const std::string& subKey)
 {
-    HKEY key;
-    if (RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
+    CRegKeyHandle key;
+    return RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ, key.Receive()) == ERROR_SUCCESS;
 }
 
 // Creates the key where it is missing.
@@ -35,38 +36,31 @@ bool SetRegDword(HKEY root, const std::string& subKey, const std::string& name, 
 
 // A value of any type, as stored.
 static std::optional<std::vector<uint8_t>> QueryValue(HKEY root, const std::string& subKey, const std::string& name,
-                                                      DWORD* type)
+                                                      DWORD* type = nullptr)
 {
-    HKEY key;
-    if (RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return std::nullopt;
+    CRegKeyHandle key;
     DWORD size = 0;
-    std::optional<std::vector<uint8_t>> data;
-    if (RegQueryValueExA(key, name.c_str(), nullptr, type, nullptr, &size) == ERROR_SUCCESS) {
-        data.emplace(size);
-        if (RegQueryValueExA(key, name.c_str(), nullptr, type, data->data(), &size) == ERROR_SUCCESS)
-            data->resize(size);
-        else
-            data.reset();
-    }
-    RegCloseKey(key);
+    if (RegOpenKeyExA(root, subKey.c_str(), 0, KEY_READ, key.Receive()) != ERROR_SUCCESS ||
+        RegQueryValueExA(key.Get(), name.c_str(), nullptr, type, nullptr, &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    std::vector<uint8_t> data(size);
+    if (RegQueryValueExA(key.Get(), name.c_str(), nullptr, type, data.data(), &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    data.resize(size);
     return data;
 }
 
 std::optional<std::string> GetRegString(HKEY root, const std::string& subKey, const std::string& name)
 {
-    DWORD type = 0;
-    const auto data = QueryValue(root, subKey, name, &type);
+    const auto data = QueryValue(root, subKey, name);
     if (!data)
         return std::nullopt;
-    const std::string s(data->begin(), data->end());
-    return s.substr(0, s.find('\0'));
+    return std::string(data->begin(), std::find(data->begin(), data->end(), 0));
 }
 
 std::optional<DWORD> GetRegDword(HKEY root, const std::string& subKey, const std::string& name)
 {
-    DWORD type = 0;
-    const auto data = QueryValue(root, subKey, name, &type);
+    const auto data = QueryValue(root, subKey, name);
     if (!data || data->size() < sizeof(DWORD))
         return std::nullopt;
     return *reinterpret_cast<const DWORD*>(data->data());
@@ -90,16 +84,10 @@ RegistrySnapshot::RegistrySnapshot(HKEY root, std::string subKey) : m_root(root)
 {
     static unsigned counter;
     m_copy = "Software\\TpxTestSnapshots\\" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter);
-    HKEY key, copy;
-    if (RegOpenKeyExA(m_root, m_subKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return;
-    m_existed = true;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, m_copy.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &copy, nullptr) ==
-        ERROR_SUCCESS) {
-        RegCopyTreeA(key, nullptr, copy);
-        RegCloseKey(copy);
-    }
-    RegCloseKey(key);
+    m_existed = KeyExists(m_root, m_subKey);
+    CRegKeyHandle copy;
+    if (m_existed && RegCreateKeyA(HKEY_CURRENT_USER, m_copy.c_str(), copy.Receive()) == ERROR_SUCCESS)
+        RegCopyTreeA(m_root, m_subKey.c_str(), copy.Get());
 }
 
 // A key that existed is emptied and filled again, never deleted: the system
@@ -107,17 +95,12 @@ RegistrySnapshot::RegistrySnapshot(HKEY root, std::string subKey) : m_root(root)
 // its win.ini section), and a deleted and recreated key is a different key.
 RegistrySnapshot::~RegistrySnapshot()
 {
-    HKEY key, copy;
+    CRegKeyHandle key;
     if (!m_existed) {
         DeleteKeyTree(m_root, m_subKey);
-    } else if (RegCreateKeyExA(m_root, m_subKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) ==
-               ERROR_SUCCESS) {
-        RegDeleteTreeA(key, nullptr);
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, m_copy.c_str(), 0, KEY_READ, &copy) == ERROR_SUCCESS) {
-            RegCopyTreeA(copy, nullptr, key);
-            RegCloseKey(copy);
-        }
-        RegCloseKey(key);
+    } else if (RegCreateKeyA(m_root, m_subKey.c_str(), key.Receive()) == ERROR_SUCCESS) {
+        RegDeleteTreeA(key.Get(), nullptr);
+        RegCopyTreeA(HKEY_CURRENT_USER, m_copy.c_str(), key.Get());
     }
     DeleteKeyTree(HKEY_CURRENT_USER, m_copy);
     RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\TpxTestSnapshots");  // once the last copy is gone
@@ -126,10 +109,9 @@ RegistrySnapshot::~RegistrySnapshot()
 AppRegistryScope::AppRegistryScope(bool createAppKey)
 {
     DeleteKeyTree(HKEY_CURRENT_USER, kAppKey);
-    HKEY key;
-    if (createAppKey && RegCreateKeyExA(HKEY_CURRENT_USER, kAppKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                        nullptr) == ERROR_SUCCESS)
-        RegCloseKey(key);
+    CRegKeyHandle key;
+    if (createAppKey)
+        RegCreateKeyA(HKEY_CURRENT_USER, kAppKey, key.Receive());
 }
 
 void AppRegistryScope::Set(const std::string& name, DWORD value) const

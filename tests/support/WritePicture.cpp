@@ -4,7 +4,7 @@
 
 #include <wincodec.h>
 
-#include <cctype>
+#include <algorithm>
 
 #include "framework/Handles.h"
 
@@ -14,12 +14,10 @@ namespace {
 
 const GUID* ContainerFor(const std::string& path)
 {
-    std::string ext = path.substr(std::min(path.size(), path.find_last_of('.')));
-    for (char& c : ext)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return ext == ".gif" ? &GUID_ContainerFormatGif
-           : ext == ".png" ? &GUID_ContainerFormatPng
-           : ext == ".jpg" || ext == ".jpeg" ? &GUID_ContainerFormatJpeg : nullptr;
+    const char* ext = path.c_str() + std::min(path.size(), path.find_last_of('.'));
+    return !lstrcmpiA(ext, ".gif") ? &GUID_ContainerFormatGif
+           : !lstrcmpiA(ext, ".png") ? &GUID_ContainerFormatPng
+           : !lstrcmpiA(ext, ".jpg") || !lstrcmpiA(ext, ".jpeg") ? &GUID_ContainerFormatJpeg : nullptr;
 }
 
 // Through WIC; the encoder may ask for palette indices (GIF), then every
