@@ -12,24 +12,6 @@ using namespace tpx::test;
 
 namespace {
 
-bool WaitForWallpaper(const std::string& path)
-{
-    return WaitFor([&] { return NormalWallpaper() == path; }, 8000);
-}
-
-// The shell's notification area, and the place of each icon in it from its
-// right end, where ours is one of the last few.
-struct TraySlots {
-    HWND tray = FindWindowA("Shell_TrayWnd", nullptr);
-    int place = GetSystemMetrics(SM_CXSMICON) + 4;
-    POINT At(int slot) const
-    {
-        RECT client{};
-        GetClientRect(tray, &client);
-        return {client.right - place / 2 - slot * place, client.bottom / 2};
-    }
-};
-
 // Each test starts into the tray over an empty wallpaper folder, without a
 // wallpaper; everything is restored afterwards.
 class Tapestrix : public ::testing::Test {
@@ -61,8 +43,7 @@ TEST_F(Tapestrix, StartsIntoTheTrayWhoseClicksChangeAndOpenTheMenu)
     ASSERT_TRUE(m_app.Start());
     HWND sheet = nullptr;
     ASSERT_TRUE(WaitFor([&] { return (sheet = SettingsSheetOf(m_app.Pid())) != nullptr; }, 15000));
-    EXPECT_FALSE(TrayHasIcon(m_app.Dialog(), 300));
-    EXPECT_TRUE(WaitForWallpaper(picture)) << NormalWallpaper();
+    EXPECT_TRUE(WaitFor([&] { return NormalWallpaper() == picture; }, 8000)) << NormalWallpaper();
     EXPECT_TRUE(IsWindowVisible(sheet));
     PostMessageA(sheet, WM_CLOSE, 0, 0);
     EXPECT_TRUE(TrayHasIcon(m_app.Dialog()));
@@ -86,12 +67,18 @@ TEST_F(Tapestrix, StartsIntoTheTrayWhoseClicksChangeAndOpenTheMenu)
     ASSERT_TRUE(TrayHasIcon(m_app.Dialog()));   // back once the sheet is gone
 
     // The shell relays a double-click on the icon with its id and callback
-    // message.  (What each selection does with it: tests/engine.)
-    const TraySlots slots;
+    // message.  (What each selection does with it: tests/engine.)  Our icon
+    // is one of the last few of the notification area, counted from its right end.
+    const HWND tray = FindWindowA("Shell_TrayWnd", nullptr);
+    auto slot = [tray, place = GetSystemMetrics(SM_CXSMICON) + 4](int index) {
+        RECT client{};
+        GetClientRect(tray, &client);
+        return POINT{client.right - place / 2 - index * place, client.bottom / 2};
+    };
     bool changed = false;
-    for (int slot = 0; slot < 3 && !changed; ++slot) {
-        const POINT at = slots.At(slot);
-        PostMessageA(slots.tray, WM_LBUTTONDBLCLK, 0, MAKELPARAM(at.x, at.y));
+    for (int i = 0; i < 3 && !changed; ++i) {
+        const POINT at = slot(i);
+        PostMessageA(tray, WM_LBUTTONDBLCLK, 0, MAKELPARAM(at.x, at.y));
         changed = WaitFor([&] { return NormalWallpaper() == picture; }, 1500);
     }
     EXPECT_TRUE(changed) << NormalWallpaper();
@@ -101,12 +88,12 @@ TEST_F(Tapestrix, StartsIntoTheTrayWhoseClicksChangeAndOpenTheMenu)
     // (A second right-click and Escape while it is open: tests/app.)
     std::vector<HWND> menus;
     for (int i = 0; i < 9 && menus.empty(); ++i) {
-        POINT at = slots.At(i % 3);
+        POINT at = slot(i % 3);
         const LPARAM where = MAKELPARAM(at.x, at.y);
-        ClientToScreen(slots.tray, &at);
+        ClientToScreen(tray, &at);
         SetCursorPos(at.x, at.y);
-        PostMessageA(slots.tray, WM_RBUTTONDOWN, MK_RBUTTON, where);
-        PostMessageA(slots.tray, WM_RBUTTONUP, 0, where);
+        PostMessageA(tray, WM_RBUTTONDOWN, MK_RBUTTON, where);
+        PostMessageA(tray, WM_RBUTTONUP, 0, where);
         WaitFor([&] { return !(menus = WindowsOfProcess(m_app.Pid(), "BitmapMenu", nullptr, true)).empty(); }, 700);
     }
     ASSERT_EQ(1u, menus.size());

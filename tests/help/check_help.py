@@ -4,18 +4,8 @@
   check_help.py pages HELP_DIR        the HTML project as written
   check_help.py chm CHM_FILE HELP_DIR the compiled file built from it
 
-pages: every page is plain ASCII, well-formed HTML with a title, unique ids
-and pictures with alt text; every link, anchor and picture resolves; the
-project names its compiled file, title, contents, index and a default topic
-that is a topic, and lists exactly the files of the folder; the table of
-contents names every topic once and nothing else; the index points at
-existing topics and anchors; a picture still to come is only marked, never
-linked; every message text of the program's sources is quoted on the
-troubleshooting page.
-
-chm: the file exists, is newer than every source, starts with a valid ITSF
-header, and unpacked (7z) holds every listed file and a #SYSTEM stream.  (Its
-table of contents is the one written, shown by the viewer: help_window.)
+pages: the topics, project, contents and index agree and every link
+resolves; chm: the compiled file is current and holds every listed file.
 """
 import configparser
 import html.parser
