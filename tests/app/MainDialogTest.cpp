@@ -36,7 +36,9 @@ public:
     HMENU Menu() const { return m_popupMenu.GetSafeHmenu(); }
     HBITMAP BitmapOf(UINT item, UINT byPosition) const
     {
-        MENUITEMINFOA info{sizeof info, MIIM_CHECKMARKS};
+        MENUITEMINFOA info{};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_CHECKMARKS;
         GetMenuItemInfoA(Menu(), item, byPosition, &info);
         return info.hbmpUnchecked;
     }
