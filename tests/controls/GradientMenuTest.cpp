@@ -163,32 +163,30 @@ protected:
 TEST(GradientMenuPlacement, FourStrictTestsThenTheFallback)
 {
     const RECT d{0, 0, 1000, 800}, small{0, 0, 150, 300};
-    const RECT items[] = {{400, 300, 500, 320}, {400, 700, 500, 720}, {700, 300, 900, 320}, {700, 700, 900, 720},
-                          {40, 90, 110, 110},   {40, 250, 110, 270}};
     const struct {
         RECT area;
         POINT anchor;   // a top level's
-        int item;       // a submenu's item, -1 for a top level
+        RECT item;      // a submenu's item, empty for a top level
         POINT at;
         BOOL fits;
     } cases[] = {
-        {d, {500, 300}, -1, {500, 300}, TRUE},      // right and down
-        {d, {900, 300}, -1, {800, 300}, TRUE},      // x + W equal to the edge: not right
-        {d, {500, 600}, -1, {500, 400}, TRUE},      // y + H equal to the edge: up
-        {d, {900, 600}, -1, {800, 400}, TRUE},      // left and up
-        {d, {100, 600}, -1, {100, 400}, TRUE},      // x - W equal to the edge: not left
-        {small, {60, 120}, -1, {60, 120}, FALSE},   // no room anywhere: at the anchor
-        {d, {}, 0, {500, 300}, TRUE},               // right, top level with the item
-        {d, {}, 1, {500, 520}, TRUE},               // right, bottom level with the item
-        {d, {}, 2, {600, 300}, TRUE},               // left of the item
-        {d, {}, 3, {600, 520}, TRUE},               // left and up
-        {small, {}, 4, {50, 90}, FALSE},            // nowhere: pushed inside the screen
-        {small, {}, 5, {50, 100}, FALSE},
+        {d, {500, 300}, {}, {500, 300}, TRUE},      // right and down
+        {d, {900, 300}, {}, {800, 300}, TRUE},      // x + W equal to the edge: not right
+        {d, {500, 600}, {}, {500, 400}, TRUE},      // y + H equal to the edge: up
+        {d, {900, 600}, {}, {800, 400}, TRUE},      // left and up
+        {d, {100, 600}, {}, {100, 400}, TRUE},      // x - W equal to the edge: not left
+        {small, {60, 120}, {}, {60, 120}, FALSE},   // no room anywhere: at the anchor
+        {d, {}, {400, 300, 500, 320}, {500, 300}, TRUE},   // right, top level with the item
+        {d, {}, {400, 700, 500, 720}, {500, 520}, TRUE},   // right, bottom level with the item
+        {d, {}, {700, 300, 900, 320}, {600, 300}, TRUE},   // left of the item
+        {d, {}, {700, 700, 900, 720}, {600, 520}, TRUE},   // left and up
+        {small, {}, {40, 90, 110, 110}, {50, 90}, FALSE},  // nowhere: pushed inside the screen
+        {small, {}, {40, 250, 110, 270}, {50, 100}, FALSE},
     };
     for (const auto& c : cases) {
         BOOL fits = -1;
-        const POINT at =
-            CGradientMenu::PlaceWindow(c.area, SIZE{100, 200}, c.anchor, c.item < 0 ? nullptr : &items[c.item], &fits);
+        const RECT* item = IsRectEmpty(&c.item) ? nullptr : &c.item;
+        const POINT at = CGradientMenu::PlaceWindow(c.area, SIZE{100, 200}, c.anchor, item, &fits);
         EXPECT_TRUE(at.x == c.at.x && at.y == c.at.y && fits == c.fits)
             << "case " << &c - cases << ": " << at.x << "," << at.y << " fits " << fits;
     }
@@ -377,10 +375,9 @@ TEST_F(GradientMenu, KeysAndTheMouseWalkTheLevelsAndTheOwnerHearsTheCommandOnlyA
     // round to Open, and up round to Exit.
     EXPECT_EQ((std::vector<int>{POS_OPEN, POS_STYLES, POS_EXIT, POS_OPEN, POS_EXIT}), hot);
     EXPECT_EQ(kThroughSubmenu + ", command 102", m_owner.log);
-    // The top level kept hidden and inert, the submenu's handle still the menu's.
+    // The top level kept hidden and inert.
     const HWND kept = m_menu.GetSafeHwnd();
     EXPECT_TRUE(IsWindow(kept) && !IsWindowVisible(kept) && GetFocus() != kept && Hot(m_menu) == -1);
-    EXPECT_TRUE(IsMenu(GetSubMenu(m_menu.GetSafeHmenu(), POS_STYLES)));
 
     // The real mouse: a click on a greyed item chooses nothing, resting on a
     // submenu's item opens it, and a click there chooses.

