@@ -67,23 +67,17 @@ protected:
     }
     void TearDown() override
     {
-        theWallpaperChanger.Attach(nullptr);   // before COM goes
         MainDialogFixture::TearDown();
         if (m_com)
-            CoUninitialize();
+            theWallpaperChanger.Shutdown();   // after the dialog, whose end may still use it
     }
-    // The Active Desktop object of the prefix, with no wallpaper to redraw.
+    // The Active Desktop object of the prefix, as the program gets it, with no wallpaper to redraw.
     void AttachProvider()
     {
         SetRegString(HKEY_CURRENT_USER, kDesktopKey, "Wallpaper", "");
         SetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper", "");
-        ASSERT_EQ(S_OK, CoInitialize(nullptr));
-        m_com = true;
-        IActiveDesktop* object = nullptr;
-        ASSERT_EQ(S_OK, CoCreateInstance(CLSID_ActiveDesktop, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveDesktop,
-                                         reinterpret_cast<void**>(&object)));
-        theWallpaperChanger.Attach(object);
-        object->Release();
+        m_com = theWallpaperChanger.Initialize();
+        ASSERT_TRUE(m_com);
     }
 
     std::function<int(HWND)> m_answer;
