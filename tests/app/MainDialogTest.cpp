@@ -319,22 +319,18 @@ TEST_F(MainDialog, WallpaperFolderStoresOnlyAChosenFileSystemFolder)
     m_registry.Set("WallpaperFolder", "C:\\before");
     PIDLIST_ABSOLUTE computer = nullptr;   // "My Computer" has no path
     ASSERT_EQ(S_OK, SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &computer));
-    const struct {
-        BOOL isPath;
-        LPARAM item;
-        int button;
-        std::string stored;
-    } choices[] = {{TRUE, reinterpret_cast<LPARAM>(folder.Path().c_str()), IDCANCEL, "C:\\before"},
-                   {FALSE, reinterpret_cast<LPARAM>(computer), IDOK, "C:\\before"},
-                   {TRUE, reinterpret_cast<LPARAM>(folder.Path().c_str()), IDOK, folder.Path()}};
-    for (const auto& c : choices) {
-        m_answer = [&](HWND dialog) {
+    // The folder browser shows `item` and is left with `button`: what is stored then.
+    auto choose = [&](BOOL isPath, const void* item, int button) {
+        m_answer = [=](HWND dialog) {
             EXPECT_TRUE(FindWindowExA(dialog, nullptr, "Static", "Choose the folder containing your wallpapers"));
-            SendMessageA(dialog, BFFM_SETSELECTIONA, c.isPath, c.item);
-            return c.button;
+            SendMessageA(dialog, BFFM_SETSELECTIONA, isPath, reinterpret_cast<LPARAM>(item));
+            return button;
         };
         Send(WM_COMMAND, ID_WALLPAPER_FOLDER);
-        EXPECT_EQ(c.stored, GetRegString(HKEY_CURRENT_USER, kAppKey, "WallpaperFolder"));
-    }
+        return GetRegString(HKEY_CURRENT_USER, kAppKey, "WallpaperFolder");
+    };
+    EXPECT_EQ("C:\\before", choose(TRUE, folder.Path().c_str(), IDCANCEL));
+    EXPECT_EQ("C:\\before", choose(FALSE, computer, IDOK));
+    EXPECT_EQ(folder.Path(), choose(TRUE, folder.Path().c_str(), IDOK));
     CoTaskMemFree(computer);
 }
