@@ -316,7 +316,8 @@ TEST_F(MainDialog, TheAutoChangeTimerStartsOnlyWhenSwitchedOn)
 TEST_F(MainDialog, WallpaperFolderStoresOnlyAChosenFileSystemFolder)
 {
     TempDir folder;
-    m_registry.Set("WallpaperFolder", "C:\\before");
+    const std::string before = "C:\\before";
+    m_registry.Set("WallpaperFolder", before);
     PIDLIST_ABSOLUTE computer = nullptr;   // "My Computer" has no path
     ASSERT_EQ(S_OK, SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &computer));
     // The folder browser shows `item` and is left with `button`: what is stored then.
@@ -329,8 +330,8 @@ TEST_F(MainDialog, WallpaperFolderStoresOnlyAChosenFileSystemFolder)
         Send(WM_COMMAND, ID_WALLPAPER_FOLDER);
         return GetRegString(HKEY_CURRENT_USER, kAppKey, "WallpaperFolder");
     };
-    EXPECT_EQ("C:\\before", choose(TRUE, folder.Path().c_str(), IDCANCEL));
-    EXPECT_EQ("C:\\before", choose(FALSE, computer, IDOK));
+    EXPECT_EQ(before, choose(TRUE, folder.Path().c_str(), IDCANCEL));
+    EXPECT_EQ(before, choose(FALSE, computer, IDOK));
     EXPECT_EQ(folder.Path(), choose(TRUE, folder.Path().c_str(), IDOK));
     CoTaskMemFree(computer);
 }
