@@ -176,28 +176,27 @@ TEST_F(MainDialog, OnlyTheIconsDoubleClickChangesOneAtATimeAndEveryFailureIsTold
 
 TEST_F(MainDialog, TheMenuShowsAtEveryOpeningWhatIsStoredAndWhatTheCommandsDid)
 {
+    // A picture to choose, so that a double-click taken during the menu would ask.
     TempDir folder;
     ASSERT_TRUE(WriteFileText(folder / "plain.txt", "not a folder"));
+    ASSERT_TRUE(WritePicture(folder / "a.bmp", 8, 8, RGB(200, 0, 0)));
     const struct {
-        const char* folder;   // null: as before
-        DWORD selection;      // 9: as before
-        UINT command;         // run first, with the shell's object attached
+        const char* folder;   // in the test's folder, "" for that folder
+        DWORD selection;
+        UINT command;         // run next, with the shell's object attached
         bool greyed;
         int style, mode;      // the radio-checked positions
     } cases[] = {// No Active Desktop object: the style cannot be read, Center.
-                 {nullptr, 9, 0, true, 1, 0},
                  {"missing", 1, 0, true, 1, 1},
                  {"plain.txt", 2, 0, true, 1, 2},
                  {"", 5, 0, false, 1, -1},   // a value that names no mode
-                 {nullptr, 9, ID_STRETCH_WALLPAPER, false, 2, -1},
-                 {nullptr, 9, ID_TILE_WALLPAPER, false, 0, -1},
-                 {nullptr, 9, ID_SELECT_SEQUENTIAL, false, 0, 2},
-                 {nullptr, 9, ID_SELECT_MANUAL, false, 0, 0}};
+                 {"", 5, ID_STRETCH_WALLPAPER, false, 2, -1},
+                 {"", 5, ID_TILE_WALLPAPER, false, 0, -1},
+                 {"", 5, ID_SELECT_SEQUENTIAL, false, 0, 2},
+                 {"", 5, ID_SELECT_MANUAL, false, 0, 0}};
     for (const auto& c : cases) {
-        if (c.folder)
-            m_registry.Set("WallpaperFolder", *c.folder ? folder / c.folder : folder.Path());
-        if (c.selection != 9)
-            m_registry.Set("Selection", c.selection);
+        m_registry.Set("WallpaperFolder", *c.folder ? folder / c.folder : folder.Path());
+        m_registry.Set("Selection", c.selection);
         if (c.command && !m_com)
             AttachProvider();
         Send(WM_COMMAND, c.command);
