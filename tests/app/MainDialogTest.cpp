@@ -34,6 +34,8 @@ int RadioChecked(HMENU menu)
 class CProbeDlg : public CTapestrixDlg {
 public:
     HMENU Menu() const { return m_popupMenu.GetSafeHmenu(); }
+    // The shell forgetting the icon, as a restarted taskbar has.
+    BOOL LoseTrayIcon() { return Shell_NotifyIconA(NIM_DELETE, &m_trayIconData); }
     HBITMAP BitmapOf(UINT item, UINT byPosition) const
     {
         MENUITEMINFOA info{};
@@ -88,12 +90,10 @@ protected:
 
 TEST_F(MainDialog, OnlyTheIconsDoubleClickChangesOneAtATimeAndEveryFailureIsToldWithItsMessage)
 {
-    // Manual choice: a change waits in the file dialog, which the test sees;
-    // with nothing to choose from it opens none.
+    // Manual choice (nothing stored): a change waits in the file dialog,
+    // which the test sees; with nothing to choose from it opens none.
     TempDir folder;
-    ASSERT_TRUE(WriteFileText(folder / "notes.txt", "not a picture"));
     m_registry.Set("WallpaperFolder", folder.Path());
-    m_registry.Set("Selection", 0);
     Send(WM_TRAY_NOTIFY, TRAY_ICON_ID, WM_LBUTTONDBLCLK);
     ASSERT_TRUE(WritePicture(folder / "a.bmp", 8, 8, RGB(200, 0, 0)));
     for (UINT mouse : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONDBLCLK, WM_MBUTTONDBLCLK})
@@ -153,7 +153,7 @@ TEST_F(MainDialog, OnlyTheIconsDoubleClickChangesOneAtATimeAndEveryFailureIsTold
             EXPECT_TRUE(IsWindowVisible(waiting)) << "way " << i;
         }
         EXPECT_EQ(0, menus);
-        EXPECT_EQ(0u, GetRegDword(HKEY_CURRENT_USER, kAppKey, "Selection"));
+        EXPECT_FALSE(GetRegDword(HKEY_CURRENT_USER, kAppKey, "Selection").has_value());
         EXPECT_EQ(waiting, GetForegroundWindow()) << "the tray shows what the change waits on";
         PostMessageA(m_dlg.GetSafeHwnd(), WM_COMMAND, ID_EXIT, 0);
     };
@@ -240,11 +240,7 @@ TEST_F(MainDialog, TaskbarRestartBringsTheIconBackOnlyWhileItIsShownAndExitTakes
 {
     const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
     const HWND hwnd = m_dlg.GetSafeHwnd();
-    NOTIFYICONDATAA icon{};
-    icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
-    icon.hWnd = hwnd;
-    icon.uID = TRAY_ICON_ID;
-    ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &icon));   // lost with the old taskbar
+    ASSERT_TRUE(m_dlg.LoseTrayIcon());
     Send(taskbarCreated, 0);
     EXPECT_TRUE(TrayHasIcon(hwnd, 0));
     m_dlg.RemoveTrayIcon();   // away on purpose while the settings are open
