@@ -10,56 +10,41 @@
 
 using namespace tpx::test;
 
-namespace {
-
-// Each test starts into the tray over an empty wallpaper folder, without a
-// wallpaper; everything is restored afterwards.
-class Tapestrix : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        m_app.Settings().Set("WallpaperFolder", m_pictures.Path());
-        SetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper", "");
-    }
-
-    RunningTapestrix m_app;
-    TempDir m_pictures;
-};
-
-}  // namespace
-
-TEST_F(Tapestrix, StartsThroughTheSettingsIntoTheTrayWhoseClicksChangeAndOpenTheMenu)
+TEST(Tapestrix, StartsThroughTheSettingsIntoTheTrayWhoseClicksChangeAndOpenTheMenu)
 {
+    RunningTapestrix app;
+    TempDir pictures;
+    app.Settings().Set("WallpaperFolder", pictures.Path());
     // Through the settings, which take the icon away while they are open,
     // into the tray.  The periodic change already runs under the start-up
     // sheet.  (Straight into the tray: tests/hardening.)
     DeleteRegValue(HKEY_CURRENT_USER, kAppKey, "MinimizeOnStartup");
     // Named in Greek with an emoji: the program's UTF-8 code page keeps the
     // name (under another one it would come by its short name).
-    const std::string picture = m_pictures / "\xCE\xA9\xCE\xBC\xCE\xAD\xCE\xB3\xCE\xB1 \xF0\x9F\x8C\x85.bmp";
+    const std::string picture = pictures / "\xCE\xA9\xCE\xBC\xCE\xAD\xCE\xB3\xCE\xB1 \xF0\x9F\x8C\x85.bmp";
     ASSERT_TRUE(WritePicture(picture, 8, 8, RGB(200, 0, 0)));
-    m_app.Settings().Set("EnableAutoChange", 1);
-    m_app.Settings().Set("AutoChangeTimer", 1);
-    m_app.Settings().Set("CurrentActivePage", 3);
-    ASSERT_TRUE(m_app.Start());
+    app.Settings().Set("EnableAutoChange", 1);
+    app.Settings().Set("AutoChangeTimer", 1);
+    app.Settings().Set("CurrentActivePage", 3);
+    ASSERT_TRUE(app.Start());
     HWND sheet = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (sheet = SettingsSheetOf(m_app.Pid())) != nullptr; }, 15000));
+    ASSERT_TRUE(WaitFor([&] { return (sheet = SettingsSheetOf(app.Pid())) != nullptr; }, 15000));
     EXPECT_TRUE(WaitFor([&] { return NormalWallpaper() == picture; }, 8000)) << NormalWallpaper();
     EXPECT_TRUE(IsWindowVisible(sheet));
     PostMessageA(sheet, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(TrayHasIcon(m_app.Dialog()));
+    EXPECT_TRUE(TrayHasIcon(app.Dialog()));
 
     // The menu's first command opens the sheet on the page left last, whose
     // "Sequential" the tray program reads on its next change: no file dialog.
     // The periodic change is switched off there, so only a double-click changes.
-    sheet = m_app.OpenSettings();
+    sheet = app.OpenSettings();
     ASSERT_NE(nullptr, sheet);
     const HWND options = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
     ASSERT_NE(nullptr, options);
     SendMessageA(GetDlgItem(options, 1002), BM_CLICK, 0, 0);
     SendMessageA(GetDlgItem(options, 1006), BM_CLICK, 0, 0);
     PostMessageA(sheet, WM_CLOSE, 0, 0);
-    ASSERT_TRUE(TrayHasIcon(m_app.Dialog()));   // back once the sheet is gone
+    ASSERT_TRUE(TrayHasIcon(app.Dialog()));   // back once the sheet is gone
     SetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper", "");
 
     // The shell relays a double-click on the icon with its id and callback
@@ -90,7 +75,7 @@ TEST_F(Tapestrix, StartsThroughTheSettingsIntoTheTrayWhoseClicksChangeAndOpenThe
         SetCursorPos(at.x, at.y);
         PostMessageA(tray, WM_RBUTTONDOWN, MK_RBUTTON, where);
         PostMessageA(tray, WM_RBUTTONUP, 0, where);
-        WaitFor([&] { return !(menus = WindowsOfProcess(m_app.Pid(), "BitmapMenu", nullptr, true)).empty(); }, 700);
+        WaitFor([&] { return !(menus = WindowsOfProcess(app.Pid(), "BitmapMenu", nullptr, true)).empty(); }, 700);
     }
     ASSERT_EQ(1u, menus.size());
     POINT cursor{};
@@ -103,23 +88,24 @@ TEST_F(Tapestrix, StartsThroughTheSettingsIntoTheTrayWhoseClicksChangeAndOpenThe
     PostMessageA(menus[0], WM_KEYDOWN, VK_UP, 0);
     PumpMessages(200);
     PostMessageA(menus[0], WM_KEYDOWN, VK_RETURN, 0);
-    EXPECT_TRUE(m_app.Process().WaitExit(10000));
+    EXPECT_TRUE(app.Process().WaitExit(10000));
 }
 
-TEST_F(Tapestrix, NoActiveDesktopObjectShowsOneMessageAndEnds)
+TEST(Tapestrix, NoActiveDesktopObjectShowsOneMessageAndEnds)
 {
+    RunningTapestrix app;
     const std::string key = "Software\\Classes\\CLSID\\{75048700-EF1F-11D0-9888-006097DEACF9}";
     RegistrySnapshot machine(HKEY_LOCAL_MACHINE, key);
     RegistrySnapshot user(HKEY_CURRENT_USER, key);
     DeleteKeyTree(HKEY_CURRENT_USER, key);
     ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, key + "\\InprocServer32", "", "C:\\windows\\missing-provider.dll"));
 
-    ASSERT_TRUE(m_app.Process().Start(ExeDir() + "\\Tapestrix.exe"));
-    const HWND box = WaitForDialogOf(m_app.Pid(), 15000);
+    ASSERT_TRUE(app.Process().Start(ExeDir() + "\\Tapestrix.exe"));
+    const HWND box = WaitForDialogOf(app.Pid(), 15000);
     ASSERT_NE(nullptr, box);
     EXPECT_EQ("Tapestrix", ReadDialog(box).caption);
     EXPECT_EQ("Unable to setup COM library or active desktop interface", ReadDialog(box).text);
-    EXPECT_EQ(std::vector<HWND>{box}, WindowsOfProcess(m_app.Pid(), "#32770"));   // no main dialog
+    EXPECT_EQ(std::vector<HWND>{box}, WindowsOfProcess(app.Pid(), "#32770"));   // no main dialog
     PressButton(box, IDOK);
-    EXPECT_TRUE(m_app.Process().WaitExit(10000));
+    EXPECT_TRUE(app.Process().WaitExit(10000));
 }
