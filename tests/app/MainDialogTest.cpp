@@ -233,8 +233,19 @@ TEST_F(MainDialog, TheMenuShowsAtEveryOpeningWhatIsStoredAndWhatTheCommandsDidOr
     EXPECT_EQ("Popup menu not available due to error occured during loading", m_seen[0].text);
 }
 
-TEST_F(MainDialog, TaskbarRestartBringsTheIconBackOnlyWhileItIsShownAndExitTakesItFirst)
+// What the program does with the dialog at start, and what the taskbar and
+// Exit do with its icon.
+TEST_F(MainDialog, AutoChangeOnlyWhenOnTheIconBackAfterATaskbarRestartOnlyWhileShownAndGoneBeforeExit)
 {
+    // (The period, from the stored seconds: tests/sheet.)
+    const std::pair<DWORD, bool> flags[] = {{~0u, false}, {0, false}, {1, true}, {2, true}};   // ~0u: not stored
+    for (const auto& [flag, runs] : flags) {
+        if (flag != ~0u)
+            m_registry.Set("EnableAutoChange", flag);
+        m_dlg.StartAutoChangeTimer();
+        EXPECT_EQ(runs, KillTimer(m_dlg.GetSafeHwnd(), IDT_AUTO_CHANGE) != FALSE) << flag;
+    }
+
     const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
     const HWND hwnd = m_dlg.GetSafeHwnd();
     ASSERT_TRUE(m_dlg.LoseTrayIcon());
@@ -291,18 +302,6 @@ TEST_F(MainDialog, IconsHiddenByAChangeComeBackAtTheTimerOrHoweverTheDialogEnds)
     Send(WM_COMMAND, ID_EXIT);
     EXPECT_FALSE(IsWindowVisible(desktop));
     DestroyWindow(desktop);
-}
-
-TEST_F(MainDialog, TheAutoChangeTimerStartsOnlyWhenSwitchedOn)
-{
-    // (Its period, from the stored seconds: tests/sheet.)
-    const std::pair<DWORD, bool> flags[] = {{~0u, false}, {0, false}, {1, true}, {2, true}};   // ~0u: not stored
-    for (const auto& [flag, runs] : flags) {
-        if (flag != ~0u)
-            m_registry.Set("EnableAutoChange", flag);
-        m_dlg.StartAutoChangeTimer();
-        EXPECT_EQ(runs, KillTimer(m_dlg.GetSafeHwnd(), IDT_AUTO_CHANGE) != FALSE) << flag;
-    }
 }
 
 TEST_F(MainDialog, WallpaperFolderStoresOnlyAChosenFileSystemFolder)

@@ -251,30 +251,6 @@ TEST_F(GradientMenu, OnlyTypedCharactersAreMnemonicsAndEveryWayOutClosesEveryLev
     EXPECT_FALSE(menusAtTheBox);
 }
 
-TEST_F(GradientMenu, OneRunAtATimeAndAnOwnerThatGoesEndsTheRun)
-{
-    COwner none;
-    EXPECT_FALSE(m_menu.TrackMenu(0, 10, 10, &none, nullptr));   // no window
-    EXPECT_FALSE(m_menu.TrackMenu(0, 10, 10, nullptr, nullptr));
-
-    BOOL again = TRUE;
-    ASSERT_TRUE(Track({Key(VK_DOWN), Key(VK_DOWN), Key(VK_RIGHT),
-                       [&] { again = m_menu.TrackMenu(0, 10, 10, &m_owner, nullptr); },
-                       [&] { m_owner.DestroyWindow(); }}));
-    EXPECT_FALSE(again);
-    EXPECT_TRUE(!m_menu.GetSafeHwnd() && !m_menu.GetItemBar() && !m_menu.GetOpenSubmenu());
-
-    // The same object opens again for a new owner; its kept window goes
-    // with that owner, and everything it held.
-    const int gdi = CountGdiObjects(), windows = CountUserObjects();
-    ASSERT_TRUE(m_owner.Create());
-    ASSERT_TRUE(Track({Key(VK_DOWN), Key(VK_RETURN)}));
-    EXPECT_EQ("init, enter, exit, returned, command 1", m_owner.log);
-    m_owner.DestroyWindow();
-    EXPECT_TRUE(!m_menu.GetSafeHwnd() && !m_menu.GetItemBar() && gdi == CountGdiObjects() &&
-                windows == CountUserObjects());
-}
-
 TEST_F(GradientMenu, BandHotGreyedAndRadioCheckedItemsAsPaintedAtEachDpi)
 {
     const COLORREF menuColour = GetSysColor(COLOR_MENU), highlight = GetSysColor(COLOR_HIGHLIGHT);
@@ -358,7 +334,7 @@ TEST_F(GradientMenu, BandHotGreyedAndRadioCheckedItemsAsPaintedAtEachDpi)
 }
 
 // Last: the real mouse left resting on an item would take a later test's clicks.
-TEST_F(GradientMenu, KeysAndTheMouseWalkTheLevelsAndTheOwnerHearsTheCommandOnlyAfterTheMenuClosed)
+TEST_F(GradientMenu, KeysAndTheMouseWalkTheLevelsTheOwnerHearsTheCommandOnceTheMenuClosedAndGoingEndsTheRun)
 {
     std::vector<int> hot;
     auto noteHot = [&] { hot.push_back(Hot(m_menu)); };
@@ -395,4 +371,26 @@ TEST_F(GradientMenu, KeysAndTheMouseWalkTheLevelsAndTheOwnerHearsTheCommandOnlyA
     EnableMenuItem(m_menu.GetSafeHmenu(), ID_GREYED, MF_BYCOMMAND | MF_ENABLED);   // shown again as it is now
     ASSERT_TRUE(Track({Key(VK_DOWN), Key(VK_DOWN), [&] { EXPECT_EQ(kept, m_owner.topMenu); }, Key(VK_RETURN)}));
     EXPECT_EQ("init, enter, exit, returned, command 2", m_owner.log);
+
+    // One run at a time, and an owner that goes ends the run.
+    COwner none;
+    EXPECT_FALSE(m_menu.TrackMenu(0, 10, 10, &none, nullptr));   // no window
+    EXPECT_FALSE(m_menu.TrackMenu(0, 10, 10, nullptr, nullptr));
+
+    BOOL again = TRUE;
+    ASSERT_TRUE(Track({Key(VK_DOWN), Key(VK_DOWN), Key(VK_DOWN), Key(VK_RIGHT),   // Greyed is enabled now
+                       [&] { again = m_menu.TrackMenu(0, 10, 10, &m_owner, nullptr); },
+                       [&] { m_owner.DestroyWindow(); }}));
+    EXPECT_FALSE(again);
+    EXPECT_TRUE(!m_menu.GetSafeHwnd() && !m_menu.GetItemBar() && !m_menu.GetOpenSubmenu());
+
+    // The same object opens again for a new owner; its kept window goes
+    // with that owner, and everything it held.
+    const int gdi = CountGdiObjects(), windows = CountUserObjects();
+    ASSERT_TRUE(m_owner.Create());
+    ASSERT_TRUE(Track({Key(VK_DOWN), Key(VK_RETURN)}));
+    EXPECT_EQ("init, enter, exit, returned, command 1", m_owner.log);
+    m_owner.DestroyWindow();
+    EXPECT_TRUE(!m_menu.GetSafeHwnd() && !m_menu.GetItemBar() && gdi == CountGdiObjects() &&
+                windows == CountUserObjects());
 }
