@@ -120,9 +120,7 @@ TEST_F(MainDialog, OnlyTheIconsDoubleClickChangesOneAtATimeAndEveryFailureIsTold
                     {WM_COMMAND, ID_HELP_TOPICS, "Unable to launch help file"}};
     for (const auto& f : failures) {
         Send(f.message, f.wParam);
-        // The shell may say first what it could not open.
-        EXPECT_EQ("Tapestrix", m_seen.back().caption);
-        EXPECT_EQ(f.text, m_seen.back().text);
+        EXPECT_EQ(f.text, m_seen.back().text);   // the shell may say first what it could not open
     }
 
     // While a change waits in its file dialog every way in is refused, and

@@ -38,7 +38,6 @@ TEST(Tapestrix, StartsThroughTheSettingsIntoTheTrayWhoseClicksChangeAndOpenTheMe
     // "Sequential" the tray program reads on its next change: no file dialog.
     // The periodic change is switched off there, so only a double-click changes.
     sheet = app.OpenSettings();
-    ASSERT_NE(nullptr, sheet);
     const HWND options = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
     ASSERT_NE(nullptr, options);
     SendMessageA(GetDlgItem(options, 1002), BM_CLICK, 0, 0);
