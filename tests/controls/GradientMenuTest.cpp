@@ -20,12 +20,14 @@ namespace {
 enum : UINT { ID_OPEN = 1, ID_GREYED = 2, ID_EXIT = 3, ID_TILE = 101, ID_CENTER = 102 };
 enum { POS_OPEN, POS_SEPARATOR, POS_GREYED, POS_STYLES, POS_EXIT };
 
+using Steps = std::vector<std::function<void()>>;
+
 // The owner: records the menu's notifications and runs a script, one step
 // per timer tick once the menu is open, so each step sees the menu painted.
 class COwner : public CWnd {
 public:
     std::string log;   // what the owner heard, in order
-    std::vector<std::function<void()>> steps;
+    Steps steps;
     size_t next = 0;   // past the last step: idle ticks
     LRESULT menuCharAnswer = 0;
     HWND topMenu = nullptr;
@@ -50,7 +52,7 @@ protected:
         case WM_COMMAND: Note("command " + std::to_string(LOWORD(wParam))); return TRUE;
         case WM_MENUCHAR:
             Note("menuchar " + std::string(1, static_cast<char>(LOWORD(wParam))) +
-                          (HIWORD(wParam) == MF_POPUP ? " popup" : ""));
+                 (HIWORD(wParam) == MF_POPUP ? " popup" : ""));
             *result = menuCharAnswer;
             return TRUE;
         case WM_TIMER:
@@ -109,7 +111,7 @@ protected:
 
     // Opens the menu in the middle of the screen with the keys of `steps`,
     // and then lets the owner's own loop dispatch what was posted to it.
-    BOOL Track(std::vector<std::function<void()>> steps)
+    BOOL Track(Steps steps)
     {
         m_owner.log.clear();
         m_owner.steps = std::move(steps);
@@ -147,7 +149,7 @@ protected:
         MouseAt(r.left + 30, (r.top + r.bottom) / 2, click);
     }
     // `ticks` idle steps, then `then`.
-    static void Wait(std::vector<std::function<void()>>& steps, int ticks, std::function<void()> then)
+    static void Wait(Steps& steps, int ticks, std::function<void()> then)
     {
         steps.insert(steps.end(), ticks, std::function<void()>([] {}));
         steps.push_back(std::move(then));
@@ -206,7 +208,6 @@ TEST_F(GradientMenu, OnlyTypedCharactersAreMnemonicsAndEveryWayOutClosesEveryLev
     COwner otherWindow;
     ASSERT_TRUE(otherWindow.Create());
     SetWindowPos(otherWindow.GetSafeHwnd(), nullptr, 600, 500, 120, 80, SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-    using Steps = std::vector<std::function<void()>>;
     auto inSubmenu = [this](auto close) { return Steps{Key(VK_DOWN), Key(VK_DOWN), Key(VK_RIGHT), close}; };
     // Keys typed at the top level; the owner's answer to WM_MENUCHAR
     // (MNC_IGNORE, or MNC_CLOSE) keeps the menu open or closes it.
@@ -357,7 +358,7 @@ TEST_F(GradientMenu, KeysAndTheMouseWalkTheLevelsTheOwnerHearsTheCommandOnceTheM
 
     // The real mouse: a click on a greyed item chooses nothing, resting on a
     // submenu's item opens it, and a click there chooses.
-    std::vector<std::function<void()>> steps = {[&] { Mouse(&m_menu, POS_GREYED, true); }};
+    Steps steps = {[&] { Mouse(&m_menu, POS_GREYED, true); }};
     Wait(steps, 10, [&] { Mouse(&m_menu, POS_STYLES, false); });
     Wait(steps, 30, [&] {
         ASSERT_NE(nullptr, m_menu.GetOpenSubmenu());
