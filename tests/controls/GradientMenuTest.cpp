@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "../sheet/SheetDriver.h"
-#include "GuiCounts.h"
 #include "TestSupport.h"
 
 #include <functional>
@@ -16,59 +15,52 @@
 
 using namespace tpx::test;
 
-#ifndef WM_DPICHANGED
-#define WM_DPICHANGED 0x02E0
-#endif
-
 namespace {
 
 enum : UINT { ID_OPEN = 1, ID_GREYED = 2, ID_EXIT = 3, ID_TILE = 101, ID_CENTER = 102 };
 enum { POS_OPEN, POS_SEPARATOR, POS_GREYED, POS_STYLES, POS_EXIT };
 
+using Steps = std::vector<std::function<void()>>;
+
 // The owner: records the menu's notifications and runs a script, one step
 // per timer tick once the menu is open, so each step sees the menu painted.
 class COwner : public CWnd {
 public:
-    std::vector<std::string> log;
-    std::vector<std::function<void()>> steps;
+    std::string log;   // what the owner heard, in order
+    Steps steps;
+    size_t next = 0;   // past the last step: idle ticks
     LRESULT menuCharAnswer = 0;
     HWND topMenu = nullptr;
 
-    void Reset()
-    {
-        log.clear();
-        steps.clear();
-        topMenu = nullptr;
-        m_next = m_idle = 0;
-    }
     BOOL Create() { return CreateEx(0, nullptr, "owner", WS_POPUP, RECT{}, nullptr, 0); }
+    void Note(const std::string& what) { log += (log.empty() ? "" : ", ") + what; }
 
 protected:
     BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override
     {
         switch (message) {
-        case WM_INITMENU: log.push_back("init"); break;
-        case WM_INITMENUPOPUP: log.push_back("initpopup"); break;
+        case WM_INITMENU: Note("init"); break;
+        case WM_INITMENUPOPUP: Note("initpopup"); break;
         case WM_ENTERMENULOOP:
-            log.push_back("enter");
+            Note("enter");
             if (!topMenu) {
                 topMenu = reinterpret_cast<HWND>(lParam);
                 SetTimer(1, 30);
             }
             break;
-        case WM_EXITMENULOOP: log.push_back("exit"); break;
-        case WM_COMMAND: log.push_back("command " + std::to_string(LOWORD(wParam))); return TRUE;
+        case WM_EXITMENULOOP: Note("exit"); break;
+        case WM_COMMAND: Note("command " + std::to_string(LOWORD(wParam))); return TRUE;
         case WM_MENUCHAR:
-            log.push_back("menuchar " + std::string(1, static_cast<char>(LOWORD(wParam))) +
-                          (HIWORD(wParam) == MF_POPUP ? " popup" : ""));
+            Note("menuchar " + std::string(1, static_cast<char>(LOWORD(wParam))) +
+                 (HIWORD(wParam) == MF_POPUP ? " popup" : ""));
             *result = menuCharAnswer;
             return TRUE;
         case WM_TIMER:
-            if (m_next < steps.size()) {
-                steps[m_next++]();
-            } else if (++m_idle > 100) {
+            if (next < steps.size()) {
+                steps[next++]();
+            } else if (++next > steps.size() + 100) {
                 KillTimer(1);
-                log.push_back("script timed out");
+                Note("script timed out");
                 // Whatever the menu does with keys, a window that goes ends its loops.
                 if (IsWindow(topMenu))
                     ::DestroyWindow(topMenu);
@@ -78,10 +70,24 @@ protected:
         }
         return CWnd::OnWndMsg(message, wParam, lParam, result);
     }
-
-private:
-    size_t m_next = 0, m_idle = 0;
 };
+
+// What the owner hears of a run that opened the submenu and closed every level.
+const std::string kThroughSubmenu = "init, enter, initpopup, enter, exit, exit, returned";
+
+// Real key presses, so the loop's translation makes the characters: down in
+// order, up in reverse.
+std::function<void()> Press(std::vector<WORD> vks)
+{
+    return [vks] {
+        std::vector<INPUT> input(2 * vks.size(), INPUT{INPUT_KEYBOARD, {}});
+        for (size_t i = 0; i < vks.size(); ++i) {
+            input[i].ki.wVk = input[input.size() - 1 - i].ki.wVk = vks[i];
+            input[input.size() - 1 - i].ki.dwFlags = KEYEVENTF_KEYUP;
+        }
+        SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
+    };
+}
 
 class GradientMenu : public ::testing::Test {
 protected:
@@ -105,20 +111,22 @@ protected:
 
     // Opens the menu in the middle of the screen with the keys of `steps`,
     // and then lets the owner's own loop dispatch what was posted to it.
-    BOOL Track(std::vector<std::function<void()>> steps)
+    BOOL Track(Steps steps)
     {
-        m_owner.Reset();
+        m_owner.log.clear();
         m_owner.steps = std::move(steps);
+        m_owner.next = 0;
+        m_owner.topMenu = nullptr;
         SetForegroundWindow(m_owner.GetSafeHwnd());
         const BOOL shown = m_menu.TrackMenu(0, 300, 200, &m_owner, nullptr);
-        m_owner.log.push_back("returned");
+        m_owner.Note("returned");
         m_owner.KillTimer(1);
         PumpMessages(50);
         return shown;
     }
-    std::function<void()> Key(UINT vk)
+    std::function<void()> Key(UINT vk, UINT message = WM_KEYDOWN)
     {
-        return [this, vk] { PostMessageA(m_owner.topMenu, WM_KEYDOWN, vk, 0); };
+        return [this, vk, message] { PostMessageA(m_owner.topMenu, message, vk, 0); };
     }
     // The real mouse to (x, y), a little movement there (so that an item
     // bar sees one) and a click when asked.
@@ -141,7 +149,7 @@ protected:
         MouseAt(r.left + 30, (r.top + r.bottom) / 2, click);
     }
     // `ticks` idle steps, then `then`.
-    static void Wait(std::vector<std::function<void()>>& steps, int ticks, std::function<void()> then)
+    static void Wait(Steps& steps, int ticks, std::function<void()> then)
     {
         steps.insert(steps.end(), ticks, std::function<void()>([] {}));
         steps.push_back(std::move(then));
@@ -157,70 +165,36 @@ protected:
 TEST(GradientMenuPlacement, FourStrictTestsThenTheFallback)
 {
     const RECT d{0, 0, 1000, 800}, small{0, 0, 150, 300};
-    const RECT items[] = {{400, 300, 500, 320}, {400, 700, 500, 720}, {700, 300, 900, 320}, {700, 700, 900, 720},
-                          {40, 90, 110, 110},   {40, 250, 110, 270}};
     const struct {
         RECT area;
         POINT anchor;   // a top level's
-        int item;       // a submenu's item, -1 for a top level
+        RECT item;      // a submenu's item, empty for a top level
         POINT at;
         BOOL fits;
     } cases[] = {
-        {d, {500, 300}, -1, {500, 300}, TRUE},      // right and down
-        {d, {900, 300}, -1, {800, 300}, TRUE},      // x + W equal to the edge: not right
-        {d, {500, 600}, -1, {500, 400}, TRUE},      // y + H equal to the edge: up
-        {d, {900, 600}, -1, {800, 400}, TRUE},      // left and up
-        {d, {100, 600}, -1, {100, 400}, TRUE},      // x - W equal to the edge: not left
-        {small, {60, 120}, -1, {60, 120}, FALSE},   // no room anywhere: at the anchor
-        {d, {}, 0, {500, 300}, TRUE},               // right, top level with the item
-        {d, {}, 1, {500, 520}, TRUE},               // right, bottom level with the item
-        {d, {}, 2, {600, 300}, TRUE},               // left of the item
-        {d, {}, 3, {600, 520}, TRUE},               // left and up
-        {small, {}, 4, {50, 90}, FALSE},            // nowhere: pushed inside the screen
-        {small, {}, 5, {50, 100}, FALSE},
+        {d, {500, 300}, {}, {500, 300}, TRUE},      // right and down
+        {d, {900, 300}, {}, {800, 300}, TRUE},      // x + W equal to the edge: not right
+        {d, {500, 600}, {}, {500, 400}, TRUE},      // y + H equal to the edge: up
+        {d, {900, 600}, {}, {800, 400}, TRUE},      // left and up
+        {d, {100, 600}, {}, {100, 400}, TRUE},      // x - W equal to the edge: not left
+        {small, {60, 120}, {}, {60, 120}, FALSE},   // no room anywhere: at the anchor
+        {d, {}, {400, 300, 500, 320}, {500, 300}, TRUE},   // right, top level with the item
+        {d, {}, {400, 700, 500, 720}, {500, 520}, TRUE},   // right, bottom level with the item
+        {d, {}, {700, 300, 900, 320}, {600, 300}, TRUE},   // left of the item
+        {d, {}, {700, 700, 900, 720}, {600, 520}, TRUE},   // left and up
+        {small, {}, {40, 90, 110, 110}, {50, 90}, FALSE},  // nowhere: pushed inside the screen
+        {small, {}, {40, 250, 110, 270}, {50, 100}, FALSE},
     };
     for (const auto& c : cases) {
         BOOL fits = -1;
-        const POINT at =
-            CGradientMenu::PlaceWindow(c.area, SIZE{100, 200}, c.anchor, c.item < 0 ? nullptr : &items[c.item], &fits);
+        const RECT* item = IsRectEmpty(&c.item) ? nullptr : &c.item;
+        const POINT at = CGradientMenu::PlaceWindow(c.area, SIZE{100, 200}, c.anchor, item, &fits);
         EXPECT_TRUE(at.x == c.at.x && at.y == c.at.y && fits == c.fits)
             << "case " << &c - cases << ": " << at.x << "," << at.y << " fits " << fits;
     }
 }
 
-TEST_F(GradientMenu, KeysWalkTheLevelsAndTheOwnerHearsTheCommandOnlyAfterTheMenuClosed)
-{
-    RECT window{};
-    std::vector<int> hot;
-    auto noteHot = [&] { hot.push_back(Hot(m_menu)); };
-    ASSERT_TRUE(Track({Key(VK_DOWN), noteHot, Key(VK_DOWN), noteHot, Key(VK_DOWN), noteHot, Key(VK_DOWN), noteHot,
-                       Key(VK_UP), noteHot, Key(VK_UP), Key(VK_RIGHT),
-                       [&] {
-                           GetWindowRect(m_owner.topMenu, &window);
-                           const CGradientMenu* sub = m_menu.GetOpenSubmenu();
-                           ASSERT_NE(nullptr, sub);
-                           EXPECT_EQ(0, Hot(*sub));   // opened by a key: first item hot
-                           EXPECT_EQ(m_owner.topMenu, GetParent(sub->GetSafeHwnd()));
-                           EXPECT_EQ(sub->GetSafeHwnd(), GetFocus());
-                       },
-                       Key(VK_DOWN), Key(VK_RETURN)}));
-    // Open, over the separator and the greyed item to Styles, Exit, back
-    // round to Open, and up round to Exit.
-    EXPECT_EQ((std::vector<int>{POS_OPEN, POS_STYLES, POS_EXIT, POS_OPEN, POS_EXIT}), hot);
-    EXPECT_EQ((std::vector<std::string>{"init", "enter", "initpopup", "enter", "exit", "exit", "returned",
-                                         "command 102"}),
-              m_owner.log);
-    // Top level beside the anchor, kept hidden and inert, the submenu's handle still the menu's.
-    EXPECT_TRUE(window.left == 300 && window.top == 200) << window.left << "," << window.top;
-    const HWND kept = m_menu.GetSafeHwnd();
-    EXPECT_TRUE(IsWindow(kept) && !IsWindowVisible(kept) && GetFocus() != kept && Hot(m_menu) == -1);
-    EXPECT_TRUE(IsMenu(GetSubMenu(m_menu.GetSafeHmenu(), POS_STYLES)));
-    EnableMenuItem(m_menu.GetSafeHmenu(), ID_GREYED, MF_BYCOMMAND | MF_ENABLED);   // shown again as it is now
-    ASSERT_TRUE(Track({Key(VK_DOWN), Key(VK_DOWN), [&] { EXPECT_EQ(kept, m_owner.topMenu); }, Key(VK_RETURN)}));
-    EXPECT_EQ("command 2", m_owner.log.back());
-}
-
-TEST_F(GradientMenu, EscapeAClickElsewhereACancelAndAModalLoopCloseEveryLevelWithoutACommand)
+TEST_F(GradientMenu, OnlyTypedCharactersAreMnemonicsAndEveryWayOutClosesEveryLevelWithoutACommand)
 {
     // A message box the owner starts while a submenu is open (an automatic
     // change's failure) finds every menu window gone.
@@ -228,111 +202,54 @@ TEST_F(GradientMenu, EscapeAClickElsewhereACancelAndAModalLoopCloseEveryLevelWit
     DialogAnswerer answerer;
     answerer.SetHandler([&](HWND, const DialogSeen&) {
         menusAtTheBox = IsWindow(m_owner.topMenu) || FindWindowA("BitmapMenu", nullptr);
-        m_owner.log.push_back("box");
+        m_owner.Note("box");
         return IDOK;
     });
     COwner otherWindow;
     ASSERT_TRUE(otherWindow.Create());
     SetWindowPos(otherWindow.GetSafeHwnd(), nullptr, 600, 500, 120, 80, SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-    auto clickAt = [](int x, int y) { MouseAt(x, y, true); };
+    auto inSubmenu = [this](auto close) { return Steps{Key(VK_DOWN), Key(VK_DOWN), Key(VK_RIGHT), close}; };
+    // Keys typed at the top level; the owner's answer to WM_MENUCHAR
+    // (MNC_IGNORE, or MNC_CLOSE) keeps the menu open or closes it.
+    auto typed = [this](std::vector<WORD> vks) {
+        return Steps{Press(std::move(vks)), [this] { m_owner.Note("still open"); }, Key(VK_ESCAPE)};
+    };
+    const std::string open = "init, enter, ", stays = "still open, exit, returned";
     const struct {
         const char* how;
-        std::function<void()> close;
-    } ways[] = {
-        {"escape", [this] { PostMessageA(m_owner.topMenu, WM_KEYDOWN, VK_ESCAPE, 0); }},
-        {"click on the taskbar", [&] {
-             RECT bar{};
-             ASSERT_TRUE(GetWindowRect(FindWindowA("Shell_TrayWnd", nullptr), &bar));
-             clickAt((bar.left + bar.right) / 2, (bar.top + bar.bottom) / 2);
-         }},
-        {"click on the desktop", [&] { clickAt(900, 100); }},
-        {"click into another window", [&] { clickAt(620, 520); }},
-        {"system key", [this] { PostMessageA(m_owner.topMenu, WM_SYSKEYDOWN, VK_MENU, 0); }},
-        {"cancel mode", [this] { SendMessageA(m_owner.topMenu, WM_CANCELMODE, 0, 0); }},
+        Steps steps;
+        std::string heard;
+        WORD menuChar = MNC_IGNORE;
+    } rows[] = {
+        {"escape", inSubmenu(Key(VK_ESCAPE)), kThroughSubmenu},
+        // Clicks on another program's window (Wine's desktop) and on one of
+        // this program: the mouse hook, or the activation leaving, closes.
+        {"click on the desktop", inSubmenu([] { MouseAt(900, 100, true); }), kThroughSubmenu},
+        {"click into another window", inSubmenu([] { MouseAt(620, 520, true); }), kThroughSubmenu},
+        {"system key", inSubmenu(Key(VK_MENU, WM_SYSKEYDOWN)), kThroughSubmenu},
+        {"cancel mode", inSubmenu(Key(0, WM_CANCELMODE)), kThroughSubmenu},
         // A command sent to the menu window meanwhile reaches the owner never.
-        {"message box", [this] {
+        {"message box", inSubmenu([this] {
              SendMessageA(m_owner.topMenu, WM_COMMAND, ID_EXIT, 0);
              MessageBoxA(m_owner.GetSafeHwnd(), "change failed", "Tapestrix", MB_OK);
-         }},
-    };
-    for (const auto& way : ways) {
-        ASSERT_TRUE(Track({Key(VK_DOWN), Key(VK_DOWN), Key(VK_RIGHT), way.close}));
-        std::vector<std::string> expected{"init", "enter", "initpopup", "enter", "exit", "exit", "returned"};
-        if (way.how == std::string("message box"))
-            expected.insert(expected.end() - 1, "box");
-        EXPECT_EQ(expected, m_owner.log) << way.how;
-    }
-    EXPECT_FALSE(menusAtTheBox);
-}
-
-TEST_F(GradientMenu, OnlyTypedCharactersAreMnemonics)
-{
-    // Real key presses, so the loop's translation makes the characters;
-    // each row's keys go down in order and up in reverse, then Escape.
-    // The owner's answer to WM_MENUCHAR (MNC_IGNORE, or MNC_CLOSE) keeps
-    // the menu open or closes it.
-    const struct {
-        const char* keys;
-        std::vector<WORD> vks;
-        std::vector<std::string> heard;   // between "enter" and "exit"
-        const char* command;
-    } rows[] = {
-        {"x", {'X'}, {}, "command 3"},
-        {"Shift+x", {VK_SHIFT, 'X'}, {}, "command 3"},
-        {"q (no item's)", {'Q'}, {"menuchar q popup", "still open"}, nullptr},
-        {"q, the owner closing", {'Q'}, {"menuchar q popup"}, nullptr},
-        {"g (a greyed item's)", {'G'}, {"still open"}, nullptr},
-        {"space (the control's own press of no item)", {VK_SPACE}, {"menuchar   popup", "still open"}, nullptr},
-        {"F9 (the code of x)", {VK_F9}, {"still open"}, nullptr},
-        {"number pad / (the code of o)", {VK_DIVIDE}, {"still open"}, nullptr},
-        {"Ctrl+o", {VK_CONTROL, 'O'}, {"still open"}, nullptr},
+         }),
+         "init, enter, initpopup, enter, exit, exit, box, returned"},
+        {"x", typed({'X'}), open + "exit, returned, command 3"},
+        {"Shift+x", typed({VK_SHIFT, 'X'}), open + "exit, returned, command 3"},
+        {"q (no item's)", typed({'Q'}), open + "menuchar q popup, " + stays},
+        {"q, the owner closing", typed({'Q'}), open + "menuchar q popup, exit, returned", MNC_CLOSE},
+        {"g (a greyed item's)", typed({'G'}), open + stays},
+        {"space (the control's own press of no item)", typed({VK_SPACE}), open + "menuchar   popup, " + stays},
+        {"F9 (the code of x)", typed({VK_F9}), open + stays},
+        {"number pad / (the code of o)", typed({VK_DIVIDE}), open + stays},
+        {"Ctrl+o", typed({VK_CONTROL, 'O'}), open + stays},
     };
     for (const auto& row : rows) {
-        auto press = [&row] {
-            std::vector<INPUT> input(2 * row.vks.size(), INPUT{INPUT_KEYBOARD, {}});
-            for (size_t i = 0; i < row.vks.size(); ++i) {
-                input[i].ki.wVk = input[input.size() - 1 - i].ki.wVk = row.vks[i];
-                input[input.size() - 1 - i].ki.dwFlags = KEYEVENTF_KEYUP;
-            }
-            SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
-        };
-        // A row whose menu neither chooses nor stays open has the owner closing it.
-        const bool closing = !row.command && (row.heard.empty() || row.heard.back() != "still open");
-        m_owner.menuCharAnswer = MAKELRESULT(0, closing ? MNC_CLOSE : MNC_IGNORE);
-        ASSERT_TRUE(Track({press, [this] { m_owner.log.push_back("still open"); }, Key(VK_ESCAPE)}));
-        std::vector<std::string> expected{"init", "enter"};
-        expected.insert(expected.end(), row.heard.begin(), row.heard.end());
-        expected.insert(expected.end(), {"exit", "returned"});
-        if (row.command)
-            expected.push_back(row.command);
-        EXPECT_EQ(expected, m_owner.log) << row.keys;
+        m_owner.menuCharAnswer = MAKELRESULT(0, row.menuChar);
+        ASSERT_TRUE(Track(row.steps));
+        EXPECT_EQ(row.heard, m_owner.log) << row.how;
     }
-}
-
-TEST_F(GradientMenu, OneRunAtATimeAndAnOwnerThatGoesEndsTheRun)
-{
-    COwner none;
-    EXPECT_FALSE(m_menu.TrackMenu(0, 10, 10, &none, nullptr));   // no window
-    EXPECT_FALSE(m_menu.TrackMenu(0, 10, 10, nullptr, nullptr));
-
-    BOOL again = TRUE;
-    const HWND owner = m_owner.GetSafeHwnd();
-    ASSERT_TRUE(Track({Key(VK_DOWN), Key(VK_DOWN), Key(VK_RIGHT),
-                       [&] { again = m_menu.TrackMenu(0, 10, 10, &m_owner, nullptr); },
-                       [&] { m_owner.DestroyWindow(); }}));
-    EXPECT_FALSE(again);
-    EXPECT_FALSE(IsWindow(owner));
-    EXPECT_TRUE(!m_menu.GetSafeHwnd() && !m_menu.GetItemBar() && !m_menu.GetOpenSubmenu());
-
-    // The same object opens again for a new owner; its kept window goes
-    // with that owner, and everything it held.
-    const int gdi = CountGdiObjects(), windows = CountUserObjects();
-    ASSERT_TRUE(m_owner.Create());
-    ASSERT_TRUE(Track({Key(VK_DOWN), Key(VK_RETURN)}));
-    EXPECT_EQ((std::vector<std::string>{"init", "enter", "exit", "returned", "command 1"}), m_owner.log);
-    m_owner.DestroyWindow();
-    EXPECT_TRUE(!m_menu.GetSafeHwnd() && !m_menu.GetItemBar() && gdi == CountGdiObjects() &&
-                windows == CountUserObjects());
+    EXPECT_FALSE(menusAtTheBox);
 }
 
 TEST_F(GradientMenu, BandHotGreyedAndRadioCheckedItemsAsPaintedAtEachDpi)
@@ -386,7 +303,6 @@ TEST_F(GradientMenu, BandHotGreyedAndRadioCheckedItemsAsPaintedAtEachDpi)
         // the rest of the row highlighted; "Tile" is plain.
         CGradientMenu* sub = m_menu.GetOpenSubmenu();
         ASSERT_NE(nullptr, sub);
-        EXPECT_EQ(1, Hot(*sub));
         CGradientMenuBar* bar = sub->GetItemBar();
         const PrintedClient items(bar->GetSafeHwnd(), RGB(0, 0, 0));
         const RECT center = bar->GetItemRect(1), tile = bar->GetItemRect(0);
@@ -418,14 +334,32 @@ TEST_F(GradientMenu, BandHotGreyedAndRadioCheckedItemsAsPaintedAtEachDpi)
     }, Key(VK_ESCAPE)}));
 }
 
-TEST_F(GradientMenu, TheMouseRestingOnASubmenuItemOpensItAndAClickChooses)
+// Last: the real mouse left resting on an item would take a later test's clicks.
+TEST_F(GradientMenu, KeysAndTheMouseWalkTheLevelsTheOwnerHearsTheCommandOnceTheMenuClosedAndGoingEndsTheRun)
 {
-    std::vector<std::function<void()>> steps = {[&] { Mouse(&m_menu, POS_GREYED, true); }};
-    Wait(steps, 10, [&] {
-        EXPECT_TRUE(m_menu.IsOpen());   // a greyed item is never chosen
-        EXPECT_EQ(nullptr, m_menu.GetOpenSubmenu());
-        Mouse(&m_menu, POS_STYLES, false);
-    });
+    std::vector<int> hot;
+    auto noteHot = [&] { hot.push_back(Hot(m_menu)); };
+    ASSERT_TRUE(Track({Key(VK_DOWN), noteHot, Key(VK_DOWN), noteHot, Key(VK_DOWN), noteHot, Key(VK_DOWN), noteHot,
+                       Key(VK_UP), noteHot, Key(VK_UP), Key(VK_RIGHT),
+                       [&] {
+                           const CGradientMenu* sub = m_menu.GetOpenSubmenu();
+                           ASSERT_NE(nullptr, sub);
+                           EXPECT_EQ(0, Hot(*sub));   // opened by a key: first item hot
+                           EXPECT_EQ(sub->GetSafeHwnd(), GetFocus());
+                       },
+                       Key(VK_DOWN), Key(VK_RETURN)}));
+    // Open, over the separator and the greyed item to Styles, Exit, back
+    // round to Open, and up round to Exit.
+    EXPECT_EQ((std::vector<int>{POS_OPEN, POS_STYLES, POS_EXIT, POS_OPEN, POS_EXIT}), hot);
+    EXPECT_EQ(kThroughSubmenu + ", command 102", m_owner.log);
+    // The top level kept hidden and inert.
+    const HWND kept = m_menu.GetSafeHwnd();
+    EXPECT_TRUE(IsWindow(kept) && !IsWindowVisible(kept) && GetFocus() != kept && Hot(m_menu) == -1);
+
+    // The real mouse: a click on a greyed item chooses nothing, resting on a
+    // submenu's item opens it, and a click there chooses.
+    Steps steps = {[&] { Mouse(&m_menu, POS_GREYED, true); }};
+    Wait(steps, 10, [&] { Mouse(&m_menu, POS_STYLES, false); });
     Wait(steps, 30, [&] {
         ASSERT_NE(nullptr, m_menu.GetOpenSubmenu());
         EXPECT_EQ(-1, Hot(*m_menu.GetOpenSubmenu()));   // opened by the mouse: nothing hot
@@ -433,7 +367,31 @@ TEST_F(GradientMenu, TheMouseRestingOnASubmenuItemOpensItAndAClickChooses)
     });
     Wait(steps, 5, [&] { Mouse(m_menu.GetOpenSubmenu(), 1, true); });
     ASSERT_TRUE(Track(steps));
-    EXPECT_EQ((std::vector<std::string>{"init", "enter", "initpopup", "enter", "exit", "exit", "returned",
-                                         "command 102"}),
-              m_owner.log);
+    EXPECT_EQ(kThroughSubmenu + ", command 102", m_owner.log);
+
+    EnableMenuItem(m_menu.GetSafeHmenu(), ID_GREYED, MF_BYCOMMAND | MF_ENABLED);   // shown again as it is now
+    ASSERT_TRUE(Track({Key(VK_DOWN), Key(VK_DOWN), [&] { EXPECT_EQ(kept, m_owner.topMenu); }, Key(VK_RETURN)}));
+    EXPECT_EQ("init, enter, exit, returned, command 2", m_owner.log);
+
+    // One run at a time, and an owner that goes ends the run.
+    COwner none;
+    EXPECT_FALSE(m_menu.TrackMenu(0, 10, 10, &none, nullptr));   // no window
+    EXPECT_FALSE(m_menu.TrackMenu(0, 10, 10, nullptr, nullptr));
+
+    BOOL again = TRUE;
+    ASSERT_TRUE(Track({Key(VK_DOWN), Key(VK_DOWN), Key(VK_DOWN), Key(VK_RIGHT),   // Greyed is enabled now
+                       [&] { again = m_menu.TrackMenu(0, 10, 10, &m_owner, nullptr); },
+                       [&] { m_owner.DestroyWindow(); }}));
+    EXPECT_FALSE(again);
+    EXPECT_TRUE(!m_menu.GetSafeHwnd() && !m_menu.GetItemBar());
+
+    // The same object opens again for a new owner; its kept window goes
+    // with that owner, and everything it held.
+    const int gdi = CountGdiObjects(), windows = CountUserObjects();
+    ASSERT_TRUE(m_owner.Create());
+    ASSERT_TRUE(Track({Key(VK_DOWN), Key(VK_RETURN)}));
+    EXPECT_EQ("init, enter, exit, returned, command 1", m_owner.log);
+    m_owner.DestroyWindow();
+    EXPECT_TRUE(!m_menu.GetSafeHwnd() && !m_menu.GetItemBar() && gdi == CountGdiObjects() &&
+                windows == CountUserObjects());
 }

@@ -10,88 +10,55 @@
 
 using namespace tpx::test;
 
-namespace {
-
-bool WaitForWallpaper(const std::string& path)
+TEST(Tapestrix, StartsThroughTheSettingsIntoTheTrayWhoseClicksChangeAndOpenTheMenu)
 {
-    return WaitFor([&] { return NormalWallpaper() == path; }, 8000);
-}
-
-// The shell's notification area, and the place of each icon in it from its
-// right end, where ours is one of the last few.
-struct TraySlots {
-    HWND tray = FindWindowA("Shell_TrayWnd", nullptr);
-    int place = GetSystemMetrics(SM_CXSMICON) + 4;
-    POINT At(int slot) const
-    {
-        RECT client{};
-        GetClientRect(tray, &client);
-        return {client.right - place / 2 - slot * place, client.bottom / 2};
-    }
-};
-
-// Each test starts into the tray over an empty wallpaper folder, without a
-// wallpaper; everything is restored afterwards.
-class Tapestrix : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        m_app.Settings().Set("WallpaperFolder", m_pictures.Path());
-        SetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper", "");
-    }
-
-    RunningTapestrix m_app;
-    TempDir m_pictures;
-};
-
-}  // namespace
-
-TEST_F(Tapestrix, StartsIntoTheTrayWhoseClicksChangeAndOpenTheMenu)
-{
+    RunningTapestrix app;
+    TempDir pictures;
+    app.Settings().Set("WallpaperFolder", pictures.Path());
     // Through the settings, which take the icon away while they are open,
-    // or straight into the tray: the icon is there either way.
-    // The periodic change already runs under the start-up sheet.
+    // into the tray.  The periodic change already runs under the start-up
+    // sheet.  (Straight into the tray: tests/hardening.)
     DeleteRegValue(HKEY_CURRENT_USER, kAppKey, "MinimizeOnStartup");
     // Named in Greek with an emoji: the program's UTF-8 code page keeps the
     // name (under another one it would come by its short name).
-    const std::string picture = m_pictures / "\xCE\xA9\xCE\xBC\xCE\xAD\xCE\xB3\xCE\xB1 \xF0\x9F\x8C\x85.bmp";
+    const std::string picture = pictures / "\xCE\xA9\xCE\xBC\xCE\xAD\xCE\xB3\xCE\xB1 \xF0\x9F\x8C\x85.bmp";
     ASSERT_TRUE(WritePicture(picture, 8, 8, RGB(200, 0, 0)));
-    m_app.Settings().Set("EnableAutoChange", 1);
-    m_app.Settings().Set("AutoChangeTimer", 1);
-    ASSERT_TRUE(m_app.Start());
+    app.Settings().Set("EnableAutoChange", 1);
+    app.Settings().Set("AutoChangeTimer", 1);
+    app.Settings().Set("CurrentActivePage", 3);
+    ASSERT_TRUE(app.Start());
     HWND sheet = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (sheet = SettingsSheetOf(m_app.Pid())) != nullptr; }, 15000));
-    EXPECT_FALSE(TrayHasIcon(m_app.Dialog(), 300));
-    EXPECT_TRUE(WaitForWallpaper(picture)) << NormalWallpaper();
+    ASSERT_TRUE(WaitFor([&] { return (sheet = SettingsSheetOf(app.Pid())) != nullptr; }, 15000));
+    EXPECT_TRUE(WaitFor([&] { return NormalWallpaper() == picture; }, 8000)) << NormalWallpaper();
     EXPECT_TRUE(IsWindowVisible(sheet));
     PostMessageA(sheet, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(TrayHasIcon(m_app.Dialog()));
-    EXPECT_TRUE(m_app.Exit());
-    m_app.Settings().Set("EnableAutoChange", 0);
-    SetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper", "");
-    m_app.Settings().Set("MinimizeOnStartup", 1);
-    m_app.Settings().Set("CurrentActivePage", 3);
-    ASSERT_TRUE(m_app.Start());
-    EXPECT_TRUE(TrayHasIcon(m_app.Dialog()));
-    EXPECT_TRUE(WindowsOfProcess(m_app.Pid(), nullptr, nullptr, true).empty());
+    EXPECT_TRUE(TrayHasIcon(app.Dialog()));
 
     // The menu's first command opens the sheet on the page left last, whose
     // "Sequential" the tray program reads on its next change: no file dialog.
-    sheet = m_app.OpenSettings();
-    ASSERT_NE(nullptr, sheet);
+    // The periodic change is switched off there, so only a double-click changes.
+    sheet = app.OpenSettings();
     const HWND options = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
     ASSERT_NE(nullptr, options);
     SendMessageA(GetDlgItem(options, 1002), BM_CLICK, 0, 0);
+    SendMessageA(GetDlgItem(options, 1006), BM_CLICK, 0, 0);
     PostMessageA(sheet, WM_CLOSE, 0, 0);
-    ASSERT_TRUE(TrayHasIcon(m_app.Dialog()));   // back once the sheet is gone
+    ASSERT_TRUE(TrayHasIcon(app.Dialog()));   // back once the sheet is gone
+    SetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper", "");
 
     // The shell relays a double-click on the icon with its id and callback
-    // message.  (What each selection does with it: tests/engine.)
-    const TraySlots slots;
+    // message.  (What each selection does with it: tests/engine.)  Our icon
+    // is one of the last few of the notification area, counted from its right end.
+    const HWND tray = FindWindowA("Shell_TrayWnd", nullptr);
+    auto slot = [tray, place = GetSystemMetrics(SM_CXSMICON) + 4](int index) {
+        RECT client{};
+        GetClientRect(tray, &client);
+        return POINT{client.right - place / 2 - index * place, client.bottom / 2};
+    };
     bool changed = false;
-    for (int slot = 0; slot < 3 && !changed; ++slot) {
-        const POINT at = slots.At(slot);
-        PostMessageA(slots.tray, WM_LBUTTONDBLCLK, 0, MAKELPARAM(at.x, at.y));
+    for (int i = 0; i < 3 && !changed; ++i) {
+        const POINT at = slot(i);
+        PostMessageA(tray, WM_LBUTTONDBLCLK, 0, MAKELPARAM(at.x, at.y));
         changed = WaitFor([&] { return NormalWallpaper() == picture; }, 1500);
     }
     EXPECT_TRUE(changed) << NormalWallpaper();
@@ -101,13 +68,13 @@ TEST_F(Tapestrix, StartsIntoTheTrayWhoseClicksChangeAndOpenTheMenu)
     // (A second right-click and Escape while it is open: tests/app.)
     std::vector<HWND> menus;
     for (int i = 0; i < 9 && menus.empty(); ++i) {
-        POINT at = slots.At(i % 3);
+        POINT at = slot(i % 3);
         const LPARAM where = MAKELPARAM(at.x, at.y);
-        ClientToScreen(slots.tray, &at);
+        ClientToScreen(tray, &at);
         SetCursorPos(at.x, at.y);
-        PostMessageA(slots.tray, WM_RBUTTONDOWN, MK_RBUTTON, where);
-        PostMessageA(slots.tray, WM_RBUTTONUP, 0, where);
-        WaitFor([&] { return !(menus = WindowsOfProcess(m_app.Pid(), "BitmapMenu", nullptr, true)).empty(); }, 700);
+        PostMessageA(tray, WM_RBUTTONDOWN, MK_RBUTTON, where);
+        PostMessageA(tray, WM_RBUTTONUP, 0, where);
+        WaitFor([&] { return !(menus = WindowsOfProcess(app.Pid(), "BitmapMenu", nullptr, true)).empty(); }, 700);
     }
     ASSERT_EQ(1u, menus.size());
     POINT cursor{};
@@ -120,25 +87,24 @@ TEST_F(Tapestrix, StartsIntoTheTrayWhoseClicksChangeAndOpenTheMenu)
     PostMessageA(menus[0], WM_KEYDOWN, VK_UP, 0);
     PumpMessages(200);
     PostMessageA(menus[0], WM_KEYDOWN, VK_RETURN, 0);
-    DWORD code = 1;
-    EXPECT_TRUE(m_app.Process().WaitExit(10000, &code));
-    EXPECT_EQ(0u, code);
+    EXPECT_TRUE(app.Process().WaitExit(10000));
 }
 
-TEST_F(Tapestrix, NoActiveDesktopObjectShowsOneMessageAndEnds)
+TEST(Tapestrix, NoActiveDesktopObjectShowsOneMessageAndEnds)
 {
+    RunningTapestrix app;
     const std::string key = "Software\\Classes\\CLSID\\{75048700-EF1F-11D0-9888-006097DEACF9}";
     RegistrySnapshot machine(HKEY_LOCAL_MACHINE, key);
     RegistrySnapshot user(HKEY_CURRENT_USER, key);
     DeleteKeyTree(HKEY_CURRENT_USER, key);
     ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, key + "\\InprocServer32", "", "C:\\windows\\missing-provider.dll"));
 
-    ASSERT_TRUE(m_app.Process().Start(ExeDir() + "\\Tapestrix.exe"));
-    const HWND box = WaitForDialogOf(m_app.Pid(), 15000);
+    ASSERT_TRUE(app.Process().Start(ExeDir() + "\\Tapestrix.exe"));
+    const HWND box = WaitForDialogOf(app.Pid(), 15000);
     ASSERT_NE(nullptr, box);
     EXPECT_EQ("Tapestrix", ReadDialog(box).caption);
     EXPECT_EQ("Unable to setup COM library or active desktop interface", ReadDialog(box).text);
-    EXPECT_EQ(std::vector<HWND>{box}, WindowsOfProcess(m_app.Pid(), "#32770"));   // no main dialog
+    EXPECT_EQ(std::vector<HWND>{box}, WindowsOfProcess(app.Pid(), "#32770"));   // no main dialog
     PressButton(box, IDOK);
-    EXPECT_TRUE(m_app.Process().WaitExit(10000));
+    EXPECT_TRUE(app.Process().WaitExit(10000));
 }

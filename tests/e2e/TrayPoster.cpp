@@ -11,39 +11,22 @@
 #include <cstdlib>
 #include <cstring>
 
-// The hidden main dialog; the program's message boxes have its title too.
-static HWND FindMainDialog()
+int main(int argc, char** argv)
 {
+    // The hidden main dialog; the program's message boxes have its title too.
     HWND dialog = nullptr;
     while ((dialog = FindWindowExA(nullptr, dialog, "#32770", "Tapestrix")) != nullptr && IsWindowVisible(dialog)) {
     }
-    return dialog;
-}
-
-// Where the shell's notification area is: the right end of its taskbar, or
-// the bottom right of the screen when there is none.
-static POINT NotificationArea()
-{
-    RECT area{};
-    HWND tray = FindWindowA("Shell_TrayWnd", nullptr);
-    HWND notify = tray ? FindWindowExA(tray, nullptr, "TrayNotifyWnd", nullptr) : nullptr;
-    if (notify && GetWindowRect(notify, &area))
-        return {(area.left + area.right) / 2, (area.top + area.bottom) / 2};
-    if (tray && IsWindowVisible(tray) && GetWindowRect(tray, &area))
-        return {area.right - 12, (area.top + area.bottom) / 2};
-    return {GetSystemMetrics(SM_CXSCREEN) - 12, GetSystemMetrics(SM_CYSCREEN) - 12};
-}
-
-int main(int argc, char** argv)
-{
-    const HWND dialog = FindMainDialog();
     if (!dialog) {
         std::fprintf(stderr, "tpx_post: Tapestrix is not running\n");
         return 1;
     }
     if (argc > 1 && std::strcmp(argv[1], "menu") == 0) {
-        const POINT at = NotificationArea();
-        SetCursorPos(at.x, at.y);
+        // The notification area: the right end of the taskbar (the screen's
+        // bottom right corner when there is none).
+        RECT area{0, GetSystemMetrics(SM_CYSCREEN) - 24, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+        GetWindowRect(FindWindowA("Shell_TrayWnd", nullptr), &area);
+        SetCursorPos(area.right - 12, (area.top + area.bottom) / 2);
         // The shell lets the icon's program take the foreground.
         DWORD pid = 0;
         GetWindowThreadProcessId(dialog, &pid);

@@ -4,18 +4,8 @@
   check_help.py pages HELP_DIR        the HTML project as written
   check_help.py chm CHM_FILE HELP_DIR the compiled file built from it
 
-pages: every page is plain ASCII, well-formed HTML with a title, unique ids
-and pictures with alt text; every link, anchor and picture resolves; the
-project names its compiled file, title, contents, index and a default topic
-that is a topic, and lists exactly the files of the folder; the table of
-contents names every topic once and nothing else; the index points at
-existing topics and anchors; a picture still to come is only marked, never
-linked; every message text of the program's sources is quoted on the
-troubleshooting page.
-
-chm: the file exists, is newer than every source, starts with a valid ITSF
-header, and unpacked (7z) holds every listed file and a #SYSTEM stream.  (Its
-table of contents is the one written, shown by the viewer: help_window.)
+pages: the topics, project, contents and index agree and every link
+resolves; chm: the compiled file is current and holds every listed file.
 """
 import configparser
 import html.parser
@@ -40,12 +30,14 @@ class Page(html.parser.HTMLParser):
     def __init__(self, path, strict=True):
         super().__init__(convert_charrefs=True)
         self.name, self.strict = os.path.basename(path), strict
-        self.stack, self.ids, self.links, self.sitemap, self.figures = [], set(), [], [], []
-        self.title, self.in_title = "", False
+        self.stack, self.ids, self.links, self.sitemap = [], set(), [], []
         raw = open(path, "rb").read()
         if not raw.isascii():
             fail(f"{self.name}: not plain ASCII (write entities)")
-        self.feed(raw.decode("latin-1"))
+        text = raw.decode("latin-1")
+        self.title = re.search(r"<title>\s*[^\s<]", text, re.I)
+        self.figures = re.findall(r"<!--\s*FIGURE\s+([^\s:]+)", text)
+        self.feed(text)
         self.close()
         left = [t for t, _ in self.stack if t not in OPTIONAL_END]
         if left and strict:
@@ -63,7 +55,6 @@ class Page(html.parser.HTMLParser):
             self.sitemap.append({})
         if tag == "param" and self.sitemap and "name" in attrs:
             self.sitemap[-1][attrs["name"]] = attrs.get("value", "")
-        self.in_title |= tag == "title"
         if tag not in VOID:
             self.stack.append((tag, self.getpos()[0]))
 
@@ -73,7 +64,6 @@ class Page(html.parser.HTMLParser):
             self.stack.pop()
 
     def handle_endtag(self, tag):
-        self.in_title &= tag != "title"
         if tag in VOID:
             return
         while self.stack and self.stack[-1][0] != tag and (self.stack[-1][0] in OPTIONAL_END or not self.strict):
@@ -83,14 +73,6 @@ class Page(html.parser.HTMLParser):
                  + (f" (open: <{self.stack[-1][0]}> of line {self.stack[-1][1]})" if self.stack else ""))
             return
         self.stack.pop()
-
-    def handle_data(self, data):
-        self.title += data if self.in_title else ""
-
-    def handle_comment(self, data):
-        match = re.match(r"\s*FIGURE\s+([^\s:]+)", data)
-        if match:
-            self.figures.append(match.group(1))
 
 
 def read_project(help_dir):
@@ -121,7 +103,7 @@ def check_pages(help_dir):
     if options.get("Default topic") not in topics:
         fail("Tapestrix.hhp: the default topic is not a topic")
     for name, page in pages.items():
-        if not page.title.strip():
+        if not page.title:
             fail(f"{name}: no title")
         for attr, value in (link for link in page.links if not LOCAL.match(link[1])):
             target, _, anchor = value.partition("#")
