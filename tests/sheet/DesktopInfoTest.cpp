@@ -4,14 +4,11 @@
 // test prefix: the shell's values read on every activation, the style list,
 // the two Browse buttons through the real open-file dialog, and the colour
 // dialog with the stored "Background" text and the swatch's pixels.
-#include <gtest/gtest.h>
 
 #include "MainDialogSheet.h"
 #include <wininet.h>  // before shlobj.h, which hides IActiveDesktop otherwise
 #include <shlobj.h>
 #include <commctrl.h>
-
-#include <string>
 
 #include "engine/WallpaperChanger.h"
 #include "flow/ChangeFlow.h"
@@ -37,11 +34,6 @@ std::string Field(HWND sheet, int id)
     return TextOf(GetDlgItem(Page(sheet), id));
 }
 
-int ListedStyle(HWND sheet)
-{
-    return static_cast<int>(SendDlgItemMessageA(Page(sheet), IDC_DISPLAY_STYLE, CB_GETCURSEL, 0, 0));
-}
-
 // Away to the About page and back: the page is activated again.
 void Reactivate(HWND sheet)
 {
@@ -54,8 +46,7 @@ void PickStyle(HWND sheet, int index)
 {
     const HWND list = GetDlgItem(Page(sheet), IDC_DISPLAY_STYLE);
     SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    SendMessageA(Page(sheet), WM_COMMAND, MAKEWPARAM(IDC_DISPLAY_STYLE, CBN_SELCHANGE),
-                 reinterpret_cast<LPARAM>(list));
+    SendMessageA(Page(sheet), WM_COMMAND, MAKEWPARAM(IDC_DISPLAY_STYLE, CBN_SELCHANGE), LPARAM(list));
 }
 
 // What the dialogs the page opens are answered with.
@@ -137,15 +128,33 @@ protected:
 
 }  // namespace
 
-TEST_F(DesktopInformation, ShowsWhatTheShellHoldsWhenItBecomesActiveAndAppliesTheStyleAtOnce)
+TEST_F(DesktopInformation, ShowsWhatTheShellHoldsAndAppliesStyleBrowseAndColourAtOnce)
 {
     SetRegString(HKEY_CURRENT_USER, kGeneralKey, "Wallpaper", "C:\\pages\\active.htm");
     SetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper", "C:\\old\\normal.bmp");
-    const std::string tile = m_dir / "tile.bmp";
+    TempDir folder;
+    const std::string tile = folder / "tile.bmp";
     ASSERT_TRUE(WritePicture(tile, 8, 8, RGB(200, 30, 30)));
-    m_registry.Set("WallpaperFolder", m_dir.Path());
+    m_registry.Set("WallpaperFolder", folder.Path());
+    const std::string sea = m_dir / "sea.jpg", converted = m_dir / "converted.bmp", page = m_dir / "page.htm";
+    ASSERT_TRUE(WritePicture(sea, 16, 16, RGB(0, 0, 0)));
+    ASSERT_TRUE(WriteFileText(page, "<html></html>"));
+    m_registry.Set("ConvertToBmp", 1);
+    m_registry.Set("ConvertedBmpPath", converted);
+    // A JPEG is shown by the bitmap it became.
+    const struct {
+        int button;
+        std::string file;
+        int field;
+        std::string shown;
+    } browses[] = {{IDC_BROWSE_NORMAL, sea, IDC_NORMAL_WALLPAPER, converted},
+                   {IDC_BROWSE_ACTIVE, page, IDC_ACTIVE_WALLPAPER, page}};
+    // Stored red first.
+    const std::pair<COLORREF, const char*> colours[] = {{RGB(255, 0, 0), "255 0 0"}, {RGB(0, 0, 255), "0 0 255"}};
+    const INT element = COLOR_BACKGROUND;
+    COLORREF previous = RGB(0, 128, 128);
+    SetSysColors(1, &element, &previous);
     Run({[&](HWND sheet) {
-             EXPECT_EQ(1, ActivePageIndex(sheet));
              EXPECT_EQ("C:\\pages\\active.htm", Field(sheet, IDC_ACTIVE_WALLPAPER));
              EXPECT_EQ("C:\\old\\normal.bmp", Field(sheet, IDC_NORMAL_WALLPAPER));
              // The list follows the engine's style, and the user's pick is
@@ -153,7 +162,7 @@ TEST_F(DesktopInformation, ShowsWhatTheShellHoldsWhenItBecomesActiveAndAppliesTh
              for (int style : {DISPLAY_STYLE_STRETCH, DISPLAY_STYLE_CENTER, DISPLAY_STYLE_TILE}) {
                  ASSERT_TRUE(theWallpaperChanger.SetDisplayStyle(style));
                  Reactivate(sheet);
-                 EXPECT_EQ(style, ListedStyle(sheet));
+                 EXPECT_EQ(style, SendDlgItemMessageA(Page(sheet), IDC_DISPLAY_STYLE, CB_GETCURSEL, 0, 0));
                  PickStyle(sheet, (style + 1) % 3);
                  EXPECT_EQ((style + 1) % 3, theWallpaperChanger.GetDisplayStyle());
              }
@@ -164,7 +173,7 @@ TEST_F(DesktopInformation, ShowsWhatTheShellHoldsWhenItBecomesActiveAndAppliesTh
              ASSERT_EQ(1u, m_seen.size());
              EXPECT_EQ("Unable to change display style", m_seen[0].text);
              EXPECT_EQ(sheet, m_owners[0]);
-             EXPECT_EQ(-1, ListedStyle(sheet));
+             EXPECT_EQ(-1, SendDlgItemMessageA(Page(sheet), IDC_DISPLAY_STYLE, CB_GETCURSEL, 0, 0));
              theWallpaperChanger.Attach(m_shell);
          },
          [&](HWND sheet) {
@@ -176,96 +185,57 @@ TEST_F(DesktopInformation, ShowsWhatTheShellHoldsWhenItBecomesActiveAndAppliesTh
              DeleteRegValue(HKEY_CURRENT_USER, kGeneralKey, "Wallpaper");
              Reactivate(sheet);
              EXPECT_EQ("", Field(sheet, IDC_ACTIVE_WALLPAPER));
+         },
+         [&](HWND sheet) {
+             for (const auto& b : browses) {
+                 g_file = b.file;
+                 Click(sheet, b.button);
+                 EXPECT_EQ(b.shown, Field(sheet, b.field));
+                 // A failure: the message over the sheet, the field as it was.
+                 theWallpaperChanger.Attach(nullptr);
+                 SetDlgItemTextA(Page(sheet), b.field, "as it was");
+                 Click(sheet, b.button);
+                 EXPECT_EQ(sheet, m_owners.back());
+                 EXPECT_EQ("as it was", Field(sheet, b.field));
+                 theWallpaperChanger.Attach(m_shell);
+             }
+             EXPECT_EQ(converted, GetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper").value_or(""));
+             EXPECT_TRUE(theWallpaperChanger.IsActiveDesktopEnabled());
+             EXPECT_EQ(UINT(BST_CHECKED), IsDlgButtonChecked(PageOf(sheet, 3), IDC_ACTIVE_DESKTOP))
+                 << "the Options page follows the change";
+             // Cancel changes nothing; neither does a click while another
+             // change holds the engine (no dialog at all).
+             g_file.clear();
+             Click(sheet, IDC_BROWSE_NORMAL);
+             {
+                 const CChangeGuard other;
+                 Click(sheet, IDC_BROWSE_ACTIVE);
+             }
+             EXPECT_EQ(8u, m_seen.size());
+             EXPECT_EQ(converted, Field(sheet, IDC_NORMAL_WALLPAPER));
+         },
+         [&](HWND sheet) {
+             // The swatch's middle and its black frame.
+             RECT swatch{};
+             GetWindowRect(GetDlgItem(Page(sheet), IDC_COLOR_SWATCH), &swatch);
+             MapWindowPoints(nullptr, Page(sheet), reinterpret_cast<POINT*>(&swatch), 2);
+             for (const auto& [colour, stored] : colours) {
+                 g_colour = colour;
+                 Click(sheet, IDC_CHANGE_COLOR);
+                 EXPECT_EQ(previous, g_preselected) << stored;
+                 EXPECT_EQ(colour, GetSysColor(COLOR_BACKGROUND)) << stored;
+                 EXPECT_EQ(stored, GetRegString(HKEY_CURRENT_USER, kColorsKey, "Background").value_or(""));
+                 const PrintedClient printed(Page(sheet), RGB(1, 2, 3));
+                 EXPECT_EQ(colour, printed.At((swatch.left + swatch.right) / 2, (swatch.top + swatch.bottom) / 2));
+                 EXPECT_EQ(RGB(1, 2, 3), printed.At(swatch.left, swatch.top)) << "painted over the frame";
+                 previous = colour;
+             }
+             // A colour the system refuses is not stored.
+             ASSERT_TRUE(PatchImport("SetSysColors", reinterpret_cast<void*>(RefuseSysColors), &g_setSysColors));
+             g_colour = RGB(10, 20, 30);
+             Click(sheet, IDC_CHANGE_COLOR);
+             PatchImport("SetSysColors", reinterpret_cast<void*>(g_setSysColors), &g_setSysColors);
+             EXPECT_EQ("0 0 255", GetRegString(HKEY_CURRENT_USER, kColorsKey, "Background").value_or(""));
          }});
-    EXPECT_EQ(1u, m_seen.size());
-}
-
-TEST_F(DesktopInformation, BrowseAppliesTheChosenFileAtOnce)
-{
-    const std::string sea = m_dir / "sea.jpg", converted = m_dir / "converted.bmp", page = m_dir / "page.htm";
-    ASSERT_TRUE(WritePicture(sea, 16, 16, RGB(0, 0, 0)));
-    ASSERT_TRUE(WriteFileText(page, "<html></html>"));
-    m_registry.Set("ConvertToBmp", 1);
-    m_registry.Set("ConvertedBmpPath", converted);
-    // A JPEG is shown by the bitmap it became.
-    const struct {
-        int button;
-        std::string file;
-        const char* title;
-        int field;
-        std::string shown;
-        const char* failure;
-    } browses[] = {{IDC_BROWSE_NORMAL, sea, "Select normal desktop wallpaper", IDC_NORMAL_WALLPAPER, converted,
-                    "Unable to set normal desktop wallpaper"},
-                   {IDC_BROWSE_ACTIVE, page, "Select active desktop wallpaper", IDC_ACTIVE_WALLPAPER, page,
-                    "Unable to set active desktop wallpaper"}};
-    Run({[&](HWND sheet) {
-        for (const auto& b : browses) {
-            g_file = b.file;
-            Click(sheet, b.button);
-            EXPECT_EQ(b.title, m_seen.back().caption);
-            EXPECT_EQ(sheet, m_owners.back());
-            EXPECT_EQ(b.shown, Field(sheet, b.field));
-            // A failure: the message over the sheet, the field as it was.
-            theWallpaperChanger.Attach(nullptr);
-            SetDlgItemTextA(Page(sheet), b.field, "as it was");
-            Click(sheet, b.button);
-            EXPECT_EQ(b.failure, m_seen.back().text);
-            EXPECT_EQ(sheet, m_owners.back());
-            EXPECT_EQ("as it was", Field(sheet, b.field));
-            theWallpaperChanger.Attach(m_shell);
-        }
-        EXPECT_EQ(converted, GetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper").value_or(""));
-        EXPECT_TRUE(theWallpaperChanger.IsActiveDesktopEnabled());
-        EXPECT_EQ(UINT(BST_CHECKED), IsDlgButtonChecked(PageOf(sheet, 3), IDC_ACTIVE_DESKTOP))
-            << "the Options page follows the change";
-
-        // Cancel changes nothing; neither does a click while another change
-        // holds the engine (no dialog at all).
-        g_file.clear();
-        Click(sheet, IDC_BROWSE_NORMAL);
-        {
-            const CChangeGuard other;
-            Click(sheet, IDC_BROWSE_ACTIVE);
-        }
-        EXPECT_EQ(7u, m_seen.size());
-        EXPECT_EQ(converted, Field(sheet, IDC_NORMAL_WALLPAPER));
-    }});
-}
-
-TEST_F(DesktopInformation, ColourIsAppliedStoredRedFirstAndShownInTheSwatch)
-{
-    const struct {
-        COLORREF colour;
-        const char* stored;
-    } colours[] = {{RGB(255, 255, 255), "255 255 255"}, {RGB(255, 0, 0), "255 0 0"}, {RGB(0, 0, 255), "0 0 255"}};
-    const INT element = COLOR_BACKGROUND;
-    COLORREF previous = RGB(0, 128, 128);
-    SetSysColors(1, &element, &previous);
-    Run({[&](HWND sheet) {
-        // The swatch's middle and its black frame.
-        const HWND page = Page(sheet);
-        RECT swatch{};
-        GetWindowRect(GetDlgItem(page, IDC_COLOR_SWATCH), &swatch);
-        MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&swatch), 2);
-        const POINT middle{(swatch.left + swatch.right) / 2, (swatch.top + swatch.bottom) / 2};
-        for (const auto& c : colours) {
-            g_colour = c.colour;
-            Click(sheet, IDC_CHANGE_COLOR);
-            EXPECT_EQ(previous, g_preselected) << c.stored;
-            EXPECT_EQ(c.colour, GetSysColor(COLOR_BACKGROUND)) << c.stored;
-            EXPECT_EQ(c.stored, GetRegString(HKEY_CURRENT_USER, kColorsKey, "Background").value_or("")) << c.stored;
-            const PrintedClient printed(page, RGB(1, 2, 3));
-            EXPECT_EQ(c.colour, printed.At(middle.x, middle.y)) << c.stored;
-            EXPECT_EQ(RGB(1, 2, 3), printed.At(swatch.left, swatch.top)) << "the page paints inside the frame only";
-            previous = c.colour;
-        }
-        // A colour the system refuses is not stored.
-        ASSERT_TRUE(PatchImport("SetSysColors", reinterpret_cast<void*>(RefuseSysColors), &g_setSysColors));
-        g_colour = RGB(10, 20, 30);
-        Click(sheet, IDC_CHANGE_COLOR);
-        PatchImport("SetSysColors", reinterpret_cast<void*>(g_setSysColors), &g_setSysColors);
-        EXPECT_EQ("0 0 255", GetRegString(HKEY_CURRENT_USER, kColorsKey, "Background").value_or(""));
-        EXPECT_EQ(4u, m_seen.size());
-    }});
+    EXPECT_EQ(11u, m_seen.size());
 }
