@@ -23,6 +23,7 @@ namespace {
 class BrowserPage : public MainDialogSheet {
 protected:
     static void SetUpTestSuite() { theWallpaperChanger.Initialize(); }
+    // The sheet opens on the page shown last.
     void SetUp() override
     {
         m_registry.Set("CurrentActivePage", DWORD{2});
@@ -73,6 +74,47 @@ protected:
     std::function<void(HWND)> m_onDialog;
     int m_answer = IDOK;
 };
+
+// The walk held inside its first listing call until the page is being
+// destroyed, then 200 ms more: a walk left to run outlives the window.
+struct HeldWalk {
+    HANDLE released, thread;
+    HWND page;
+    volatile DWORD threadId;
+    bool endedBeforePageGone;
+    int callsAfterRelease, postsAfterRelease;
+    BOOL(WINAPI* list)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
+    BOOL(WINAPI* post)(HWND, UINT, WPARAM, LPARAM);
+} g_held;
+
+BOOL WINAPI HeldListing(HANDLE folder, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID buffer, DWORD size)
+{
+    if (WaitForSingleObject(g_held.released, 0) == WAIT_OBJECT_0) {
+        ++g_held.callsAfterRelease;
+    } else if (!g_held.threadId) {
+        g_held.threadId = GetCurrentThreadId();
+        WaitForSingleObject(g_held.released, 10000);
+        Sleep(200);
+    }
+    return g_held.list(folder, kind, buffer, size);
+}
+
+BOOL WINAPI WatchedPost(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    g_held.postsAfterRelease +=
+        GetCurrentThreadId() == g_held.threadId && WaitForSingleObject(g_held.released, 0) == WAIT_OBJECT_0;
+    return g_held.post(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK WatchPage(int code, WPARAM wParam, LPARAM lParam)
+{
+    const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && message->hwnd == g_held.page && message->message == WM_DESTROY)
+        SetEvent(g_held.released);
+    if (code == HC_ACTION && message->hwnd == g_held.page && message->message == WM_NCDESTROY)
+        g_held.endedBeforePageGone = WaitForSingleObject(g_held.thread, 0) == WAIT_OBJECT_0;
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
 
 }  // namespace
 
@@ -191,49 +233,6 @@ TEST_F(BrowserPage, TheSelectedFileDecidesButtonsSizeAndThumbnailAndIsSetAsNorma
     EXPECT_EQ(3u, m_seen.size()) << m_seen.back().text;
     theWallpaperChanger.EnableActiveDesktop(active);
 }
-
-namespace {
-// The walk held inside its first listing call until the page is being
-// destroyed, then 200 ms more: a walk left to run outlives the window.
-struct HeldWalk {
-    HANDLE released, thread;
-    HWND page;
-    volatile DWORD threadId;
-    bool endedBeforePageGone;
-    int callsAfterRelease, postsAfterRelease;
-    BOOL(WINAPI* list)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
-    BOOL(WINAPI* post)(HWND, UINT, WPARAM, LPARAM);
-} g_held;
-
-BOOL WINAPI HeldListing(HANDLE folder, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID buffer, DWORD size)
-{
-    if (WaitForSingleObject(g_held.released, 0) == WAIT_OBJECT_0) {
-        ++g_held.callsAfterRelease;
-    } else if (!g_held.threadId) {
-        g_held.threadId = GetCurrentThreadId();
-        WaitForSingleObject(g_held.released, 10000);
-        Sleep(200);
-    }
-    return g_held.list(folder, kind, buffer, size);
-}
-
-BOOL WINAPI WatchedPost(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    g_held.postsAfterRelease +=
-        GetCurrentThreadId() == g_held.threadId && WaitForSingleObject(g_held.released, 0) == WAIT_OBJECT_0;
-    return g_held.post(window, message, wParam, lParam);
-}
-
-LRESULT CALLBACK WatchPage(int code, WPARAM wParam, LPARAM lParam)
-{
-    const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
-    if (code == HC_ACTION && message->hwnd == g_held.page && message->message == WM_DESTROY)
-        SetEvent(g_held.released);
-    if (code == HC_ACTION && message->hwnd == g_held.page && message->message == WM_NCDESTROY)
-        g_held.endedBeforePageGone = WaitForSingleObject(g_held.thread, 0) == WAIT_OBJECT_0;
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-}  // namespace
 
 TEST_F(BrowserPage, ClosingMidWalkStopsAndJoinsTheWalkBeforeThePageGoes)
 {

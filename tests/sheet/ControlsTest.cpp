@@ -72,7 +72,10 @@ TEST_F(Controls, ReadOnlyEditRefusesEveryEditButTakesTheProgramsText)
     ASSERT_TRUE(edit.SubclassWindow(field));
     const std::string path = "C:\\Wallpapers\\a very long folder name\\that scrolls\\picture.bmp";
     SetWindowTextA(field, path.c_str());   // the program's own text goes in
-    ASSERT_TRUE(CopyToClipboard(m_parent, "x"));
+    // Something on the clipboard to paste, as another field's copy puts it.
+    const HWND source = Child("EDIT", 0, 50, 20);
+    SendMessageA(source, EM_SETSEL, 0, -1);
+    SendMessageA(source, WM_COPY, 0, 0);
 
     SetFocus(field);
     const struct {
@@ -92,10 +95,7 @@ TEST_F(Controls, ReadOnlyEditRefusesEveryEditButTakesTheProgramsText)
     MSG escape;
     EXPECT_TRUE(PeekMessageA(&escape, field, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE)) << "a context menu opened";
 
-    // The field holds the focus, yet has no caret.
+    // The field holds the focus, yet has no caret to hide.
     EXPECT_EQ(field, GetFocus());
-    GUITHREADINFO gui{};
-    gui.cbSize = sizeof gui;
-    GetGUIThreadInfo(GetCurrentThreadId(), &gui);
-    EXPECT_NE(field, gui.hwndCaret);
+    EXPECT_FALSE(HideCaret(field));
 }

@@ -22,31 +22,20 @@ namespace {
 const char kColorsKey[] = "Control Panel\\Colors";
 // The colour dialog's red, green and blue fields.
 const int kRedField = 706, kGreenField = 707, kBlueField = 708;
-const int kFileTypeList = 0x470;  // cmb1: only the open-file dialog has it
-
-HWND Page(HWND sheet)
-{
-    return PageOf(sheet, 1);
-}
-
-std::string Field(HWND sheet, int id)
-{
-    return TextOf(GetDlgItem(Page(sheet), id));
-}
 
 // Away to the About page and back: the page is activated again.
 void Reactivate(HWND sheet)
 {
-    ASSERT_TRUE(SendMessageA(sheet, PSM_SETCURSEL, 0, 0));
-    ASSERT_TRUE(SendMessageA(sheet, PSM_SETCURSEL, 1, 0));
+    SendMessageA(sheet, PSM_SETCURSEL, 0, 0);
+    SendMessageA(sheet, PSM_SETCURSEL, 1, 0);
 }
 
 // The user picks entry `index` of the style list.
 void PickStyle(HWND sheet, int index)
 {
-    const HWND list = GetDlgItem(Page(sheet), IDC_DISPLAY_STYLE);
+    const HWND list = GetDlgItem(PageOf(sheet, 1), IDC_DISPLAY_STYLE);
     SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    SendMessageA(Page(sheet), WM_COMMAND, MAKEWPARAM(IDC_DISPLAY_STYLE, CBN_SELCHANGE), LPARAM(list));
+    SendMessageA(PageOf(sheet, 1), WM_COMMAND, MAKEWPARAM(IDC_DISPLAY_STYLE, CBN_SELCHANGE), LPARAM(list));
 }
 
 // What the dialogs the page opens are answered with.
@@ -58,7 +47,7 @@ HWND g_dialog;
 void CALLBACK AnswerLater(HWND, UINT, UINT_PTR id, DWORD)
 {
     KillTimer(nullptr, id);
-    if (GetDlgItem(g_dialog, kFileTypeList)) {
+    if (GetDlgItem(g_dialog, 0x470)) {   // cmb1: only the open-file dialog has it
         SetDlgItemTextA(g_dialog, GetDlgItem(g_dialog, 0x47C) ? 0x47C : 0x480, g_file.c_str());  // cmb13 or edt1
         PressButton(g_dialog, g_file.empty() ? IDCANCEL : IDOK);
         return;
@@ -115,7 +104,7 @@ protected:
     }
 
     // A button of the page; its dialog is answered from the globals above.
-    static void Click(HWND sheet, int id) { SendDlgItemMessageA(Page(sheet), id, BM_CLICK, 0, 0); }
+    static void Click(HWND sheet, int id) { SendDlgItemMessageA(PageOf(sheet, 1), id, BM_CLICK, 0, 0); }
 
     RegistrySnapshot m_colors{HKEY_CURRENT_USER, kColorsKey};
     RegistrySnapshot m_components{HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer\\Desktop\\Components"};
@@ -123,7 +112,6 @@ protected:
     IActiveDesktop* m_shell = nullptr;
     BOOL m_wasActive = FALSE;
     int m_style = DISPLAY_STYLE_TILE;
-    TempDir m_dir;
 };
 
 }  // namespace
@@ -132,11 +120,11 @@ TEST_F(DesktopInformation, ShowsWhatTheShellHoldsAndAppliesStyleBrowseAndColourA
 {
     SetRegString(HKEY_CURRENT_USER, kGeneralKey, "Wallpaper", "C:\\pages\\active.htm");
     SetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper", "C:\\old\\normal.bmp");
-    TempDir folder;
+    TempDir folder, files;
     const std::string tile = folder / "tile.bmp";
     ASSERT_TRUE(WritePicture(tile, 8, 8, RGB(200, 30, 30)));
     m_registry.Set("WallpaperFolder", folder.Path());
-    const std::string sea = m_dir / "sea.jpg", converted = m_dir / "converted.bmp", page = m_dir / "page.htm";
+    const std::string sea = files / "sea.jpg", converted = files / "converted.bmp", page = files / "page.htm";
     ASSERT_TRUE(WritePicture(sea, 16, 16, RGB(0, 0, 0)));
     ASSERT_TRUE(WriteFileText(page, "<html></html>"));
     m_registry.Set("ConvertToBmp", 1);
@@ -155,14 +143,14 @@ TEST_F(DesktopInformation, ShowsWhatTheShellHoldsAndAppliesStyleBrowseAndColourA
     COLORREF previous = RGB(0, 128, 128);
     SetSysColors(1, &element, &previous);
     Run({[&](HWND sheet) {
-             EXPECT_EQ("C:\\pages\\active.htm", Field(sheet, IDC_ACTIVE_WALLPAPER));
-             EXPECT_EQ("C:\\old\\normal.bmp", Field(sheet, IDC_NORMAL_WALLPAPER));
+             EXPECT_EQ("C:\\pages\\active.htm", TextOf(GetDlgItem(PageOf(sheet, 1), IDC_ACTIVE_WALLPAPER)));
+             EXPECT_EQ("C:\\old\\normal.bmp", TextOf(GetDlgItem(PageOf(sheet, 1), IDC_NORMAL_WALLPAPER)));
              // The list follows the engine's style, and the user's pick is
              // the engine's style at once.
              for (int style : {DISPLAY_STYLE_STRETCH, DISPLAY_STYLE_CENTER, DISPLAY_STYLE_TILE}) {
                  ASSERT_TRUE(theWallpaperChanger.SetDisplayStyle(style));
                  Reactivate(sheet);
-                 EXPECT_EQ(style, SendDlgItemMessageA(Page(sheet), IDC_DISPLAY_STYLE, CB_GETCURSEL, 0, 0));
+                 EXPECT_EQ(style, SendDlgItemMessageA(PageOf(sheet, 1), IDC_DISPLAY_STYLE, CB_GETCURSEL, 0, 0));
                  PickStyle(sheet, (style + 1) % 3);
                  EXPECT_EQ((style + 1) % 3, theWallpaperChanger.GetDisplayStyle());
              }
@@ -173,30 +161,31 @@ TEST_F(DesktopInformation, ShowsWhatTheShellHoldsAndAppliesStyleBrowseAndColourA
              ASSERT_EQ(1u, m_seen.size());
              EXPECT_EQ("Unable to change display style", m_seen[0].text);
              EXPECT_EQ(sheet, m_owners[0]);
-             EXPECT_EQ(-1, SendDlgItemMessageA(Page(sheet), IDC_DISPLAY_STYLE, CB_GETCURSEL, 0, 0));
+             EXPECT_EQ(-1, SendDlgItemMessageA(PageOf(sheet, 1), IDC_DISPLAY_STYLE, CB_GETCURSEL, 0, 0));
              theWallpaperChanger.Attach(m_shell);
          },
          [&](HWND sheet) {
-             // A periodic change under the open sheet shows at once; then
-             // the Active Desktop wallpaper gone from the shell's key.
+             // A periodic change under the open sheet shows at once (the page
+             // follows it); then the Active Desktop wallpaper gone from the
+             // shell's key.
              SendMessageA(m_dlg.GetSafeHwnd(), WM_TIMER, IDT_AUTO_CHANGE, 0);
              ASSERT_EQ(tile, GetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper").value_or(""));
-             EXPECT_EQ(tile, Field(sheet, IDC_NORMAL_WALLPAPER)) << "the page follows the change";
+             EXPECT_EQ(tile, TextOf(GetDlgItem(PageOf(sheet, 1), IDC_NORMAL_WALLPAPER)));
              DeleteRegValue(HKEY_CURRENT_USER, kGeneralKey, "Wallpaper");
              Reactivate(sheet);
-             EXPECT_EQ("", Field(sheet, IDC_ACTIVE_WALLPAPER));
+             EXPECT_EQ("", TextOf(GetDlgItem(PageOf(sheet, 1), IDC_ACTIVE_WALLPAPER)));
          },
          [&](HWND sheet) {
              for (const auto& b : browses) {
                  g_file = b.file;
                  Click(sheet, b.button);
-                 EXPECT_EQ(b.shown, Field(sheet, b.field));
+                 EXPECT_EQ(b.shown, TextOf(GetDlgItem(PageOf(sheet, 1), b.field)));
                  // A failure: the message over the sheet, the field as it was.
                  theWallpaperChanger.Attach(nullptr);
-                 SetDlgItemTextA(Page(sheet), b.field, "as it was");
+                 SetDlgItemTextA(PageOf(sheet, 1), b.field, "as it was");
                  Click(sheet, b.button);
                  EXPECT_EQ(sheet, m_owners.back());
-                 EXPECT_EQ("as it was", Field(sheet, b.field));
+                 EXPECT_EQ("as it was", TextOf(GetDlgItem(PageOf(sheet, 1), b.field)));
                  theWallpaperChanger.Attach(m_shell);
              }
              EXPECT_EQ(converted, GetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper").value_or(""));
@@ -212,20 +201,20 @@ TEST_F(DesktopInformation, ShowsWhatTheShellHoldsAndAppliesStyleBrowseAndColourA
                  Click(sheet, IDC_BROWSE_ACTIVE);
              }
              EXPECT_EQ(8u, m_seen.size());
-             EXPECT_EQ(converted, Field(sheet, IDC_NORMAL_WALLPAPER));
+             EXPECT_EQ(converted, TextOf(GetDlgItem(PageOf(sheet, 1), IDC_NORMAL_WALLPAPER)));
          },
          [&](HWND sheet) {
              // The swatch's middle and its black frame.
              RECT swatch{};
-             GetWindowRect(GetDlgItem(Page(sheet), IDC_COLOR_SWATCH), &swatch);
-             MapWindowPoints(nullptr, Page(sheet), reinterpret_cast<POINT*>(&swatch), 2);
+             GetWindowRect(GetDlgItem(PageOf(sheet, 1), IDC_COLOR_SWATCH), &swatch);
+             MapWindowPoints(nullptr, PageOf(sheet, 1), reinterpret_cast<POINT*>(&swatch), 2);
              for (const auto& [colour, stored] : colours) {
                  g_colour = colour;
                  Click(sheet, IDC_CHANGE_COLOR);
                  EXPECT_EQ(previous, g_preselected) << stored;
                  EXPECT_EQ(colour, GetSysColor(COLOR_BACKGROUND)) << stored;
                  EXPECT_EQ(stored, GetRegString(HKEY_CURRENT_USER, kColorsKey, "Background").value_or(""));
-                 const PrintedClient printed(Page(sheet), RGB(1, 2, 3));
+                 const PrintedClient printed(PageOf(sheet, 1), RGB(1, 2, 3));
                  EXPECT_EQ(colour, printed.At((swatch.left + swatch.right) / 2, (swatch.top + swatch.bottom) / 2));
                  EXPECT_EQ(RGB(1, 2, 3), printed.At(swatch.left, swatch.top)) << "painted over the frame";
                  previous = colour;

@@ -21,10 +21,6 @@ CWallpaperChanger theWallpaperChanger;
 
 namespace {
 
-#ifndef WM_DPICHANGED
-#define WM_DPICHANGED 0x02E0
-#endif
-
 const char kReplacementsKey[] = "Software\\Wine\\Fonts\\Replacements";
 
 int TextWidth(HWND window, HFONT font, const std::string& text)
@@ -162,8 +158,6 @@ TEST_F(SheetLayout, InThisProcess)
 
 TEST(SheetLayoutSetups, EveryTextWholeAtEachDpiAndFace)
 {
-    char exe[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, exe, sizeof exe);
     // Both values put back however the test ends.
     const RegistrySnapshot desktop(HKEY_CURRENT_USER, kDesktopKey), fonts(HKEY_CURRENT_USER, kReplacementsKey);
     // Arial's metrics, and the face Wine falls back to without them.
@@ -175,7 +169,7 @@ TEST(SheetLayoutSetups, EveryTextWholeAtEachDpiAndFace)
         ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kReplacementsKey, "Arial", face));
         ChildProcess child;
         DWORD code = 1;
-        ASSERT_TRUE(child.Start(exe, "--gtest_filter=SheetLayout.InThisProcess"));
+        ASSERT_TRUE(child.Start(ExeDir() + "\\sheet_layout.exe", "--gtest_filter=SheetLayout.InThisProcess"));
         EXPECT_TRUE(child.WaitExit(120000, &code));
         // The child's failures, in its output above, name what does not fit.
         EXPECT_EQ(0u, code) << dpi << " DPI, " << face;

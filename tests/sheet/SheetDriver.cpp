@@ -6,8 +6,6 @@
 
 #include "TestSupport.h"
 
-#include <cstring>
-
 namespace tpx::test {
 
 namespace {
@@ -21,17 +19,16 @@ Driver* g_driver;
 
 void CALLBACK DriverTick(HWND, UINT, UINT_PTR, DWORD)
 {
-    Driver* d = g_driver;
     const HWND sheet = SettingsSheetOf(GetCurrentProcessId());
-    if (!d || d->busy || !sheet || d->next > d->steps.size())
+    if (!g_driver || g_driver->busy || !sheet || g_driver->next > g_driver->steps.size())
         return;
-    d->busy = true;
-    if (d->next < d->steps.size())
-        d->steps[d->next](sheet);
+    g_driver->busy = true;
+    if (g_driver->next < g_driver->steps.size())
+        g_driver->steps[g_driver->next](sheet);
     else   // once
         PostMessageA(sheet, WM_CLOSE, 0, 0);
-    ++d->next;
-    d->busy = false;
+    ++g_driver->next;
+    g_driver->busy = false;
 }
 
 }  // namespace
@@ -41,19 +38,6 @@ std::string TextOf(HWND hwnd)
     char text[MAX_PATH + 64] = "";
     GetWindowTextA(hwnd, text, sizeof text);
     return text;
-}
-
-bool CopyToClipboard(HWND owner, const std::string& text)
-{
-    if (!OpenClipboard(owner))
-        return false;
-    EmptyClipboard();
-    HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
-    memcpy(GlobalLock(copy), text.c_str(), text.size() + 1);
-    GlobalUnlock(copy);
-    const bool put = SetClipboardData(CF_TEXT, copy) != nullptr;
-    CloseClipboard();
-    return put;
 }
 
 HWND PageOf(HWND sheet, int index)

@@ -17,8 +17,6 @@ namespace tpx::test {
 using SheetStep = std::function<void(HWND sheet)>;
 
 std::string TextOf(HWND hwnd);
-// Puts `text` on the clipboard, as another program's copy would.
-bool CopyToClipboard(HWND owner, const std::string& text);
 
 HWND PageOf(HWND sheet, int index);
 
