@@ -6,7 +6,6 @@
 #include "MainDialogSheet.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstdlib>
 
 #include "controls/HyperlinkLabel.h"
@@ -24,7 +23,7 @@ namespace {
 void ExpectBlueUnderlinedInkAndNoFontLeft(HWND label)
 {
     const PrintedClient shown(label, RGB(255, 255, 255));
-    int left = INT_MAX, right = -1, blue = 0, other = 0, widestRow = 0;
+    int left = shown.width, right = -1, blue = 0, other = 0, widestRow = 0;
     for (int y = 0; y < shown.height; ++y) {
         int row = 0;
         for (int x = 0; x < shown.width; ++x) {

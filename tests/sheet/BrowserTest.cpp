@@ -7,7 +7,6 @@
 // goes and gives back every GDI and USER object.
 
 #include "MainDialogSheet.h"
-#include <commctrl.h>
 #include <shlobj.h>
 
 #include <map>

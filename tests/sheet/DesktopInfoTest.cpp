@@ -8,7 +8,6 @@
 #include "MainDialogSheet.h"
 #include <wininet.h>  // before shlobj.h, which hides IActiveDesktop otherwise
 #include <shlobj.h>
-#include <commctrl.h>
 
 #include "engine/WallpaperChanger.h"
 #include "flow/ChangeFlow.h"
@@ -20,8 +19,6 @@ CWallpaperChanger theWallpaperChanger;
 namespace {
 
 const char kColorsKey[] = "Control Panel\\Colors";
-// The colour dialog's red, green and blue fields.
-const int kRedField = 706, kGreenField = 707, kBlueField = 708;
 
 // Away to the About page and back: the page is activated again.
 void Reactivate(HWND sheet)
@@ -52,12 +49,12 @@ void CALLBACK AnswerLater(HWND, UINT, UINT_PTR id, DWORD)
         PressButton(g_dialog, g_file.empty() ? IDCANCEL : IDOK);
         return;
     }
-    g_preselected = RGB(GetDlgItemInt(g_dialog, kRedField, nullptr, FALSE),
-                        GetDlgItemInt(g_dialog, kGreenField, nullptr, FALSE),
-                        GetDlgItemInt(g_dialog, kBlueField, nullptr, FALSE));
-    SetDlgItemInt(g_dialog, kRedField, GetRValue(g_colour), FALSE);
-    SetDlgItemInt(g_dialog, kGreenField, GetGValue(g_colour), FALSE);
-    SetDlgItemInt(g_dialog, kBlueField, GetBValue(g_colour), FALSE);
+    // Its red, green and blue fields: what it offered, then the colour entered.
+    g_preselected = 0;
+    for (int i = 0; i < 3; ++i) {
+        g_preselected |= GetDlgItemInt(g_dialog, 706 + i, nullptr, FALSE) << (8 * i);
+        SetDlgItemInt(g_dialog, 706 + i, (g_colour >> (8 * i)) & 0xFF, FALSE);
+    }
     PressButton(g_dialog, IDOK);
 }
 
@@ -130,13 +127,9 @@ TEST_F(DesktopInformation, ShowsWhatTheShellHoldsAndAppliesStyleBrowseAndColourA
     m_registry.Set("ConvertToBmp", 1);
     m_registry.Set("ConvertedBmpPath", converted);
     // A JPEG is shown by the bitmap it became.
-    const struct {
-        int button;
-        std::string file;
-        int field;
-        std::string shown;
-    } browses[] = {{IDC_BROWSE_NORMAL, sea, IDC_NORMAL_WALLPAPER, converted},
-                   {IDC_BROWSE_ACTIVE, page, IDC_ACTIVE_WALLPAPER, page}};
+    const std::tuple<int, std::string, int, std::string> browses[] = {
+        {IDC_BROWSE_NORMAL, sea, IDC_NORMAL_WALLPAPER, converted},
+        {IDC_BROWSE_ACTIVE, page, IDC_ACTIVE_WALLPAPER, page}};
     // Stored red first.
     const std::pair<COLORREF, const char*> colours[] = {{RGB(255, 0, 0), "255 0 0"}, {RGB(0, 0, 255), "0 0 255"}};
     const INT element = COLOR_BACKGROUND;
@@ -176,16 +169,16 @@ TEST_F(DesktopInformation, ShowsWhatTheShellHoldsAndAppliesStyleBrowseAndColourA
              EXPECT_EQ("", TextOf(GetDlgItem(PageOf(sheet, 1), IDC_ACTIVE_WALLPAPER)));
          },
          [&](HWND sheet) {
-             for (const auto& b : browses) {
-                 g_file = b.file;
-                 Click(sheet, b.button);
-                 EXPECT_EQ(b.shown, TextOf(GetDlgItem(PageOf(sheet, 1), b.field)));
+             for (const auto& [button, file, field, shown] : browses) {
+                 g_file = file;
+                 Click(sheet, button);
+                 EXPECT_EQ(shown, TextOf(GetDlgItem(PageOf(sheet, 1), field)));
                  // A failure: the message over the sheet, the field as it was.
                  theWallpaperChanger.Attach(nullptr);
-                 SetDlgItemTextA(PageOf(sheet, 1), b.field, "as it was");
-                 Click(sheet, b.button);
+                 SetDlgItemTextA(PageOf(sheet, 1), field, "as it was");
+                 Click(sheet, button);
                  EXPECT_EQ(sheet, m_owners.back());
-                 EXPECT_EQ("as it was", TextOf(GetDlgItem(PageOf(sheet, 1), b.field)));
+                 EXPECT_EQ("as it was", TextOf(GetDlgItem(PageOf(sheet, 1), field)));
                  theWallpaperChanger.Attach(m_shell);
              }
              EXPECT_EQ(converted, GetRegString(HKEY_CURRENT_USER, kGeneralKey, "BackupWallpaper").value_or(""));

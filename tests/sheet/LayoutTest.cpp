@@ -8,8 +8,6 @@
 // the same for the sheet told it moved to a monitor of another DPI.
 #include "MainDialogSheet.h"
 
-#include <commctrl.h>
-
 #include "controls/CaptionFrame.h"
 #include "engine/WallpaperChanger.h"
 #include "framework/Gdi.h"
@@ -26,11 +24,10 @@ const char kReplacementsKey[] = "Software\\Wine\\Fonts\\Replacements";
 int TextWidth(HWND window, HFONT font, const std::string& text)
 {
     HDC dc = GetDC(window);
+    const HGDIOBJ previous = SelectObject(dc, font);
     RECT extent{};
-    {
-        const CSelectObjectGuard select(dc, font);
-        DrawTextA(dc, text.c_str(), -1, &extent, DT_SINGLELINE | DT_CALCRECT);
-    }
+    DrawTextA(dc, text.c_str(), -1, &extent, DT_SINGLELINE | DT_CALCRECT);
+    SelectObject(dc, previous);
     ReleaseDC(window, dc);
     return extent.right - extent.left;
 }

@@ -2,7 +2,6 @@
 #include "SheetDriver.h"
 
 #include <gtest/gtest.h>
-#include <commctrl.h>
 
 #include "TestSupport.h"
 

@@ -6,7 +6,6 @@
 #include "MainDialogSheet.h"
 #include <wininet.h>  // before shlobj.h, which hides IActiveDesktop otherwise
 #include <shlobj.h>
-#include <commctrl.h>
 
 #include <cstdlib>
 
@@ -84,18 +83,14 @@ TEST_F(SettingsSheet, EachOptionShowsWhatTheProgramDoesAndIsStoredAtOnce)
     m_registry.Set("CurrentActivePage", 3);
     // A flag shows what the engine makes of it: only 1 hides the desktop
     // items, any other non-zero flag is on.  A click stores the other state.
-    const struct {
-        const char* name;
-        int id;
-        DWORD stored;
-        bool shown;
-    } boxes[] = {{"HideDesktopItems", IDC_HIDE_DESKTOP_ITEMS, 2, false},
-                 {"MinimizeOnStartup", IDC_MINIMIZE_ON_STARTUP, 7, true},
-                 {"TurnOnSoundEffects", IDC_SOUND_EFFECTS, 0xFFFFFFFF, true},
-                 {"MinimizeAllWindows", IDC_MINIMIZE_ALL_WINDOWS, 3, true},
-                 {"ConvertToBmp", IDC_CONVERT_TO_BMP, 1, true}};
-    for (const auto& b : boxes)
-        m_registry.Set(b.name, b.stored);
+    const std::tuple<const char*, int, DWORD, bool> boxes[] = {
+        {"HideDesktopItems", IDC_HIDE_DESKTOP_ITEMS, 2, false},
+        {"MinimizeOnStartup", IDC_MINIMIZE_ON_STARTUP, 7, true},
+        {"TurnOnSoundEffects", IDC_SOUND_EFFECTS, 0xFFFFFFFF, true},
+        {"MinimizeAllWindows", IDC_MINIMIZE_ALL_WINDOWS, 3, true},
+        {"ConvertToBmp", IDC_CONVERT_TO_BMP, 1, true}};
+    for (const auto& [name, id, stored, shown] : boxes)
+        m_registry.Set(name, stored);
     m_registry.Set("HideItemTimer", 50);   // out of range, yet shown without a word
     m_registry.Set("Selection", 1);
     m_registry.Set("AutoChangeSelection", 1);
@@ -105,10 +100,10 @@ TEST_F(SettingsSheet, EachOptionShowsWhatTheProgramDoesAndIsStoredAtOnce)
     Run({[&](HWND sheet) {
         const HWND page = PageOf(sheet, 3);
         auto checked = [page](int id) { return IsDlgButtonChecked(page, id) == BST_CHECKED; };
-        for (const auto& b : boxes) {
-            EXPECT_EQ(b.shown, checked(b.id)) << b.name;
-            SendDlgItemMessageA(page, b.id, BM_CLICK, 0, 0);
-            EXPECT_EQ(DWORD{!b.shown}, GetRegDword(HKEY_CURRENT_USER, kAppKey, b.name)) << b.name;
+        for (const auto& [name, id, stored, shown] : boxes) {
+            EXPECT_EQ(shown, checked(id)) << name;
+            SendDlgItemMessageA(page, id, BM_CLICK, 0, 0);
+            EXPECT_EQ(DWORD{!shown}, GetRegDword(HKEY_CURRENT_USER, kAppKey, name)) << name;
         }
         EXPECT_EQ("50", TextOf(GetDlgItem(page, IDC_HIDE_ITEM_TIMER)));
         EXPECT_EQ("30", TextOf(GetDlgItem(page, IDC_AUTO_CHANGE_TIMER)));   // nothing stored
@@ -147,30 +142,23 @@ TEST_F(SettingsSheet, TypedSecondsAreStoredAtOnceRunTheAutoChangeAndOutOfRangeKe
     m_registry.Set("CurrentActivePage", 3);
     // Typed key by key, cut to the field's six digits; set by the program:
     // a minus sign is no number of seconds, and past the limit it saturates.
-    const struct {
-        bool typed;
-        const char* text;
-        DWORD stored;
-    } inputs[] = {{true, "120", 120}, {true, "1234567", 123456}, {false, "-5", 0}, {false, "99999999999", 2147483}};
-    const struct {
-        int id;
-        const char* text;
-        const char* message;   // null: the page may be left
-    } ranges[] = {{IDC_HIDE_ITEM_TIMER, "0", "Please enter a whole number from 1 to 10."},
-                  {IDC_HIDE_ITEM_TIMER, "11", "Please enter a whole number from 1 to 10."},
-                  {IDC_AUTO_CHANGE_TIMER, "0", "Please enter a whole number from 1 to 999999."},
-                  {IDC_AUTO_CHANGE_TIMER, "", "Please enter a whole number."},
-                  {IDC_HIDE_ITEM_TIMER, "5", nullptr}};
+    const std::tuple<bool, const char*, DWORD> inputs[] = {
+        {true, "120", 120}, {true, "1234567", 123456}, {false, "-5", 0}, {false, "99999999999", 2147483}};
+    const std::tuple<int, const char*, const char*> ranges[] = {
+        {IDC_HIDE_ITEM_TIMER, "0", "Please enter a whole number from 1 to 10."},
+        {IDC_HIDE_ITEM_TIMER, "11", "Please enter a whole number from 1 to 10."},
+        {IDC_AUTO_CHANGE_TIMER, "0", "Please enter a whole number from 1 to 999999."},
+        {IDC_AUTO_CHANGE_TIMER, "", "Please enter a whole number."}};
     Run({[&](HWND sheet) {
         const HWND page = PageOf(sheet, 3);
         const HWND field = GetDlgItem(page, IDC_AUTO_CHANGE_TIMER), box = GetDlgItem(page, IDC_AUTO_CHANGE);
-        for (const auto& input : inputs) {
+        for (const auto& [typed, text, stored] : inputs) {
             SendMessageA(field, EM_SETSEL, 0, -1);
-            for (const char* key = input.text; input.typed && *key; ++key)
+            for (const char* key = text; typed && *key; ++key)
                 SendMessageA(field, WM_CHAR, static_cast<WPARAM>(*key), 0);
-            if (!input.typed)
-                SetWindowTextA(field, input.text);
-            EXPECT_EQ(input.stored, GetRegDword(HKEY_CURRENT_USER, kAppKey, "AutoChangeTimer")) << input.text;
+            if (!typed)
+                SetWindowTextA(field, text);
+            EXPECT_EQ(stored, GetRegDword(HKEY_CURRENT_USER, kAppKey, "AutoChangeTimer")) << text;
         }
         // Checking the box starts the periodic change (its period from what
         // is stored: tests/engine) and locks the period and the mode;
@@ -187,17 +175,16 @@ TEST_F(SettingsSheet, TypedSecondsAreStoredAtOnceRunTheAutoChangeAndOutOfRangeKe
         SendMessageA(box, BM_CLICK, 0, 0);
         // Stored as typed, yet the page is not left with a number out of range.
         SetWindowTextA(field, "7");
-        for (const auto& c : ranges) {
-            SetWindowTextA(GetDlgItem(page, c.id), c.text);
-            const char* name = c.id == IDC_HIDE_ITEM_TIMER ? "HideItemTimer" : "AutoChangeTimer";
-            EXPECT_EQ(DWORD(atoi(c.text)), GetRegDword(HKEY_CURRENT_USER, kAppKey, name)) << c.text;
-            EXPECT_EQ(!c.message, SendMessageA(sheet, PSM_SETCURSEL, 0, 0) != 0) << c.text;
-            if (!c.message)
-                break;
-            EXPECT_EQ(c.message, m_seen.empty() ? std::string() : m_seen.back().text);
-            EXPECT_EQ(GetDlgItem(page, c.id), GetFocus());
-            SetWindowTextA(GetDlgItem(page, c.id), "5");
+        for (const auto& [id, text, message] : ranges) {
+            SetWindowTextA(GetDlgItem(page, id), text);
+            const char* name = id == IDC_HIDE_ITEM_TIMER ? "HideItemTimer" : "AutoChangeTimer";
+            EXPECT_EQ(DWORD(atoi(text)), GetRegDword(HKEY_CURRENT_USER, kAppKey, name)) << text;
+            EXPECT_FALSE(SendMessageA(sheet, PSM_SETCURSEL, 0, 0)) << text;
+            EXPECT_EQ(message, m_seen.empty() ? std::string() : m_seen.back().text);
+            EXPECT_EQ(GetDlgItem(page, id), GetFocus());
+            SetWindowTextA(GetDlgItem(page, id), "5");
         }
+        EXPECT_TRUE(SendMessageA(sheet, PSM_SETCURSEL, 0, 0)) << "every number in range again";
     }});
     EXPECT_EQ(4u, m_seen.size()) << "one message for each number out of range";
 }
