@@ -1,6 +1,6 @@
 // The settings sheet opened by the main dialog in this process, driven from
 // inside its own modal loop (a thread timer plays one step per tick): its
-// window and buttons, Enter, and the Options
+// window and buttons, the tray icon while it is open, Enter, and the Options
 // page's controls, writes, timer and range check.
 
 #include "MainDialogSheet.h"
@@ -58,6 +58,7 @@ TEST_F(SettingsSheet, OpensAloneWithItsTabsAndOnlyHelpTopicsAndTakesNoEnter)
              const RECT beside{h.left - 42, h.top, h.right - 14, h.bottom};
              EXPECT_TRUE(EqualRect(&beside, &t));
 
+             EXPECT_FALSE(TrayHasIcon(m_dlg.GetSafeHwnd(), 0)) << "the icon is away while the sheet is open";
              Send(WM_COMMAND, ID_OPEN_SETTINGS);
              EXPECT_EQ(1u, WindowsOfProcess(GetCurrentProcessId(), "#32770", nullptr, true).size()) << "a second";
              SendMessageA(topics, BM_CLICK, 0, 0);
@@ -73,6 +74,7 @@ TEST_F(SettingsSheet, OpensAloneWithItsTabsAndOnlyHelpTopicsAndTakesNoEnter)
          },
          [](HWND) {}});
     EXPECT_EQ(1u, m_seen.size());
+    EXPECT_TRUE(TrayHasIcon(m_dlg.GetSafeHwnd(), 0));
     // Filling the fields stored nothing.
     for (const char* name : {"AutoChangeTimer", "HideItemTimer"})
         EXPECT_EQ(std::nullopt, GetRegDword(HKEY_CURRENT_USER, kAppKey, name)) << name;
