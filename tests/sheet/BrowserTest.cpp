@@ -5,17 +5,13 @@
 // two Set buttons against the real Active Desktop provider, and that closing
 // the sheet in the middle of a walk stops and joins the walk before the page
 // goes and gives back every GDI and USER object.
-#include <gtest/gtest.h>
 
-#include "GuiCounts.h"
 #include "MainDialogSheet.h"
-#include <commctrl.h>
 #include <shlobj.h>
 
 #include <map>
 
 #include "engine/WallpaperChanger.h"
-#include "flow/ChangeFlow.h"
 
 using namespace tpx::test;
 
@@ -23,14 +19,10 @@ CWallpaperChanger theWallpaperChanger;
 
 namespace {
 
-HWND Browser(HWND sheet)
-{
-    return PageOf(sheet, 2);
-}
-
 class BrowserPage : public MainDialogSheet {
 protected:
     static void SetUpTestSuite() { theWallpaperChanger.Initialize(); }
+    // The sheet opens on the page shown last.
     void SetUp() override
     {
         m_registry.Set("CurrentActivePage", DWORD{2});
@@ -50,28 +42,24 @@ protected:
         WaitFor([&] { return !TextOf(count).empty() && TextOf(count).rfind("Counting", 0) != 0; }, 20000);
         return TextOf(count);
     }
-    static int ItemOf(HWND page, const std::string& name)
-    {
-        const HWND list = GetDlgItem(page, IDC_FILE_LIST);
-        for (int i = 0; i < ListView_GetItemCount(list); ++i)
-            if (Cell(page, i, 0) == name)
-                return i;
-        return -1;
-    }
     static std::string Cell(HWND page, int item, int column)
     {
         char text[MAX_PATH + 1] = "";
         ListView_GetItemText(GetDlgItem(page, IDC_FILE_LIST), item, column, text, sizeof text);
         return text;
     }
-    // Selects an item the way Ctrl+arrows and Space do: focus first, then
-    // the selection.
-    static void Select(HWND page, int item)
+    // Selects the file of that name the way Ctrl+arrows and Space do: focus
+    // first, then the selection.  False when it is not listed.
+    static bool Select(HWND page, const std::string& name)
     {
         const HWND list = GetDlgItem(page, IDC_FILE_LIST);
+        int item = ListView_GetItemCount(list) - 1;
+        while (item >= 0 && Cell(page, item, 0) != name)
+            --item;
         ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
         ListView_SetItemState(list, item, LVIS_FOCUSED, LVIS_FOCUSED);
         ListView_SetItemState(list, item, LVIS_SELECTED, LVIS_SELECTED);
+        return item >= 0;
     }
     // The thumbnail's middle as the page paints it.
     static COLORREF ThumbnailPixel(HWND page)
@@ -86,171 +74,6 @@ protected:
     int m_answer = IDOK;
 };
 
-}  // namespace
-
-TEST_F(BrowserPage, ListsEveryFileBelowTheFolderDepthFirstWithItsCountAndTypeIcon)
-{
-    TempDir dir, empty;
-    // In the walk's order: a folder's own files may follow its sub-folder's.
-    const char* names[] = {"a.bmp", "b.jpg", "c.gif", "notes.txt", "sub\\d.bmp", "sub\\e.jpg", "x.bmp"};
-    for (const std::string name : names)
-        ASSERT_TRUE(MakeDirs(dir / "sub") && WritePicture(dir / name, 4, 4, RGB(0, 0, 255)));
-    const struct {
-        const std::string* folder;
-        const char* count;
-    } cases[] = {{&dir.Path(), "7"}, {&empty.Path(), "0"}};
-    for (const auto& c : cases) {
-        m_registry.Set("WallpaperFolder", *c.folder);
-        Run({[&](HWND sheet) {
-            const HWND page = Browser(sheet);
-            EXPECT_EQ(c.count, CountWhenFilled(page));
-            EXPECT_EQ(*c.folder, TextOf(GetDlgItem(page, IDC_FOLDER_PATH)));
-            const HWND list = GetDlgItem(page, IDC_FILE_LIST);
-            ASSERT_EQ(std::stoi(c.count), ListView_GetItemCount(list));
-            // The columns leave room for the vertical scroll bar: no horizontal one.
-            EXPECT_FALSE(GetWindowLongA(list, GWL_STYLE) & WS_HSCROLL);
-            std::map<std::string, int> imageOf;   // one shell question, one image, per file type
-            for (int i = 0; i < ListView_GetItemCount(list); ++i) {
-                const std::string path = names[i];
-                EXPECT_EQ(path.substr(path.rfind('\\') + 1), Cell(page, i, 0)) << i;
-                EXPECT_EQ(i == 4 || i == 5 ? dir / "sub" : dir.Path(), Cell(page, i, 1)) << i;
-                LVITEMA item{};
-                item.mask = LVIF_IMAGE, item.iItem = i;
-                ASSERT_TRUE(ListView_GetItem(list, &item));
-                EXPECT_EQ(imageOf.emplace(path.substr(path.rfind('.')), item.iImage).first->second, item.iImage) << i;
-            }
-            EXPECT_EQ(static_cast<int>(imageOf.size()), ImageList_GetImageCount(ListView_GetImageList(list, LVSIL_SMALL)));
-            if (imageOf.empty())
-                return;
-            // A click on "File Name" sorts by name; typing jumps to a name.
-            const HWND header = ListView_GetHeader(list);
-            SendMessageA(header, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 5));
-            SendMessageA(header, WM_LBUTTONUP, 0, MAKELPARAM(10, 5));
-            const char* sorted[] = {"a.bmp", "b.jpg", "c.gif", "d.bmp", "e.jpg", "notes.txt", "x.bmp"};
-            for (int i = 0; i < 7; ++i)
-                EXPECT_EQ(sorted[i], Cell(page, i, 0)) << i;
-            SetFocus(list);
-            SendMessageA(list, WM_CHAR, 'N', 1);   // a repeat count of one
-            EXPECT_EQ(5, ListView_GetNextItem(list, -1, LVNI_SELECTED));
-        }});
-        EXPECT_EQ(*c.folder, GetRegString(HKEY_CURRENT_USER, kAppKey, "WallpaperFolder").value_or(""));
-    }
-}
-
-TEST_F(BrowserPage, SelectionAndBrowseSetTheButtonsTheSizeAndTheThumbnail)
-{
-    TempDir dir, other;
-    ASSERT_TRUE(WriteFileText(other / "only.txt", "x"));
-    ASSERT_TRUE(WritePicture(dir / "Photo.JPG", 1024, 768, RGB(255, 0, 0)));
-    for (const char* name : {"page.html", "Readme.TXT", "bmp"})
-        ASSERT_TRUE(WriteFileText(dir / name, "x"));
-    // A JPEG's signature over bytes no decoder reads.
-    ASSERT_TRUE(WriteFileText(dir / "broken.jpg", std::string("\xFF\xD8\xFF\xE0\x00\x10JFIF", 10) + "cut short"));
-    m_registry.Set("WallpaperFolder", dir.Path());
-    const COLORREF face = GetSysColor(COLOR_BTNFACE);
-    // Browse: an empty name cancels it, which changes nothing; a null name
-    // picks another folder, which leaves nothing selected.
-    const struct {
-        const char* name;
-        bool normal, active;
-        const char* size;
-        COLORREF thumbnail;
-    } cases[] = {{"Photo.JPG", true, true, "1024 x  768", RGB(255, 0, 0)},
-                 {"page.html", false, true, "1024 x  768", RGB(255, 0, 0)},
-                 {"broken.jpg", false, false, "??? x ???", face},
-                 {"Photo.JPG", true, true, "1024 x  768", RGB(255, 0, 0)},
-                 {"Readme.TXT", false, false, "??? x ???", face},
-                 {"Photo.JPG", true, true, "1024 x  768", RGB(255, 0, 0)},
-                 {"bmp", false, false, "??? x ???", face},
-                 {"Photo.JPG", true, true, "1024 x  768", RGB(255, 0, 0)},
-                 {"", true, true, "1024 x  768", RGB(255, 0, 0)},
-                 {nullptr, false, false, "??? x ???", face}};
-    Run({[&](HWND sheet) {
-        const HWND page = Browser(sheet);
-        ASSERT_EQ("5", CountWhenFilled(page));
-        const HWND size = GetDlgItem(page, IDC_PREVIEW_SIZE);
-        for (const auto& c : cases) {
-            const std::string name = c.name ? c.name : "(another folder)";
-            if (c.name && *c.name) {
-                const int item = ItemOf(page, c.name);
-                ASSERT_GE(item, 0) << c.name;
-                Select(page, item);
-            } else {
-                // Wine's folder tree takes a selection once the path's
-                // parents have been expanded: asked twice.
-                m_answer = c.name ? IDCANCEL : IDOK;
-                m_onDialog = [&](HWND dialog) {
-                    for (int i = 0; i < 2; ++i)
-                        SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(other.Path().c_str()));
-                };
-                SendDlgItemMessageA(page, IDC_BROWSE_FOLDER, BM_CLICK, 0, 0);
-                const std::string& shown = c.name ? dir.Path() : other.Path();
-                EXPECT_EQ(c.name ? "5" : "1", CountWhenFilled(page)) << name;
-                EXPECT_EQ(shown, TextOf(GetDlgItem(page, IDC_FOLDER_PATH))) << name;
-                EXPECT_EQ(shown, GetRegString(HKEY_CURRENT_USER, kAppKey, "WallpaperFolder").value_or("")) << name;
-            }
-            EXPECT_TRUE(WaitFor([&] { return TextOf(size) == c.size; })) << name << ": " << TextOf(size);
-            PumpMessages(300);   // nothing else arrives once the selection has settled
-            EXPECT_EQ(c.normal, IsWindowEnabled(GetDlgItem(page, IDC_SET_AS_NORMAL)) != FALSE) << name;
-            EXPECT_EQ(c.active, IsWindowEnabled(GetDlgItem(page, IDC_SET_AS_ACTIVE)) != FALSE) << name;
-            EXPECT_EQ(c.size, TextOf(size)) << name;
-            EXPECT_TRUE(ColourNear(c.thumbnail, ThumbnailPixel(page), 8))
-                << name << ": " << std::hex << ThumbnailPixel(page);
-        }
-    }});
-    ASSERT_EQ(2u, m_seen.size()) << m_seen.back().text;  // the folder browser twice, and no message
-}
-
-TEST_F(BrowserPage, SetAsNormalConvertsAndSetAsActiveDoesNot)
-{
-    TempDir dir, out;
-    ASSERT_TRUE(WritePicture(dir / "sea.jpg", 1024, 768, RGB(0, 160, 0)));
-    ASSERT_TRUE(WritePicture(dir / "a.bmp", 8, 8, RGB(0, 0, 255)));
-    const std::string converted = out / "converted.bmp";
-    m_registry.Set("WallpaperFolder", dir.Path());
-    m_registry.Set("ConvertedBmpPath", converted);
-    m_registry.Set("ConvertToBmp", DWORD{0});
-    m_registry.Set("EnableAutoChange", DWORD{1});
-    const bool active = theWallpaperChanger.IsActiveDesktopEnabled() != FALSE;
-    ASSERT_TRUE(theWallpaperChanger.EnableActiveDesktop(FALSE));
-    std::string wallpaperDuringQuestion;
-    Run({[&](HWND sheet) {
-        const HWND page = Browser(sheet);
-        CountWhenFilled(page);
-        Select(page, ItemOf(page, "sea.jpg"));
-        // The question comes while this change holds the engine: a timer
-        // tick meanwhile is skipped, it does not set a.bmp under it.
-        m_onDialog = [&](HWND) {
-            SendMessageA(m_dlg.GetSafeHwnd(), WM_TIMER, IDT_AUTO_CHANGE, 0);
-            wallpaperDuringQuestion = GetRegString(HKEY_CURRENT_USER, kDesktopKey, "Wallpaper").value_or("");
-        };
-        m_answer = IDYES;
-        SendDlgItemMessageA(page, IDC_SET_AS_NORMAL, BM_CLICK, 0, 0);
-        m_onDialog = nullptr;
-        ASSERT_EQ(1u, m_seen.size());
-        EXPECT_EQ("This is not a windows bitmap. Convert it so that you can display on your normal desktop?",
-                  m_seen[0].text);
-        EXPECT_NE(dir / "a.bmp", wallpaperDuringQuestion);
-        EXPECT_EQ(converted, GetRegString(HKEY_CURRENT_USER, kDesktopKey, "Wallpaper").value_or(""));
-        EXPECT_EQ(dir / "sea.jpg", GetRegString(HKEY_CURRENT_USER, kAppKey, "BmpConvertedFrom").value_or(""));
-        EXPECT_TRUE(ColourNear(RGB(0, 160, 0), ReadBmpPixel(converted, 10, 10), 8));
-        HDC screen = GetDC(nullptr);
-        EXPECT_TRUE(WaitFor([&] { return ColourNear(RGB(0, 160, 0), GetPixel(screen, 1015, 8), 12); }, 10000))
-            << std::hex << GetPixel(screen, 1015, 8);
-        ReleaseDC(nullptr, screen);
-
-        // The Active Desktop takes the picture itself.
-        DeleteFileA(converted.c_str());
-        SendDlgItemMessageA(page, IDC_SET_AS_ACTIVE, BM_CLICK, 0, 0);
-        EXPECT_EQ(dir / "sea.jpg", GetRegString(HKEY_CURRENT_USER, kGeneralKey, "Wallpaper").value_or(""));
-        EXPECT_FALSE(FileExists(converted));
-        EXPECT_EQ(1u, m_seen.size());
-    }});
-    KillTimer(m_dlg.GetSafeHwnd(), IDT_AUTO_CHANGE);
-    theWallpaperChanger.EnableActiveDesktop(active);
-}
-
-namespace {
 // The walk held inside its first listing call until the page is being
 // destroyed, then 200 ms more: a walk left to run outlives the window.
 struct HeldWalk {
@@ -291,7 +114,124 @@ LRESULT CALLBACK WatchPage(int code, WPARAM wParam, LPARAM lParam)
         g_held.endedBeforePageGone = WaitForSingleObject(g_held.thread, 0) == WAIT_OBJECT_0;
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
+
 }  // namespace
+
+TEST_F(BrowserPage, ListsEveryFileBelowTheFolderDepthFirstWithItsCountAndTypeIcon)
+{
+    TempDir dir;
+    // In the walk's order: a folder's own files may follow its sub-folder's.
+    const char* names[] = {"a.bmp", "b.jpg", "c.gif", "notes.txt", "sub\\d.bmp", "sub\\e.jpg", "x.bmp"};
+    for (const std::string name : names)
+        ASSERT_TRUE(MakeDirs(dir / "sub") && WritePicture(dir / name, 4, 4, RGB(0, 0, 255)));
+    m_registry.Set("WallpaperFolder", dir.Path());
+    Run({[&](HWND sheet) {
+        const HWND page = PageOf(sheet, 2);
+        EXPECT_EQ("7", CountWhenFilled(page));
+        const HWND list = GetDlgItem(page, IDC_FILE_LIST);
+        ASSERT_EQ(7, ListView_GetItemCount(list));
+        // The columns leave room for the vertical scroll bar: no horizontal one.
+        EXPECT_FALSE(GetWindowLongA(list, GWL_STYLE) & WS_HSCROLL);
+        std::map<std::string, int> imageOf;   // one shell question, one image, per file type
+        for (int i = 0; i < 7; ++i) {
+            const std::string path = names[i];
+            EXPECT_EQ(path.substr(path.rfind('\\') + 1), Cell(page, i, 0)) << i;
+            EXPECT_EQ(i == 4 || i == 5 ? dir / "sub" : dir.Path(), Cell(page, i, 1)) << i;
+            LVITEMA item{};
+            item.mask = LVIF_IMAGE, item.iItem = i;
+            ASSERT_TRUE(ListView_GetItem(list, &item));
+            EXPECT_EQ(imageOf.emplace(path.substr(path.rfind('.')), item.iImage).first->second, item.iImage) << i;
+        }
+        EXPECT_EQ(int(imageOf.size()), ImageList_GetImageCount(ListView_GetImageList(list, LVSIL_SMALL)));
+        // A click on "File Name" sorts by name; typing jumps to a name.
+        const HWND header = ListView_GetHeader(list);
+        SendMessageA(header, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 5));
+        SendMessageA(header, WM_LBUTTONUP, 0, MAKELPARAM(10, 5));
+        const char* sorted[] = {"a.bmp", "b.jpg", "c.gif", "d.bmp", "e.jpg", "notes.txt", "x.bmp"};
+        for (int i = 0; i < 7; ++i)
+            EXPECT_EQ(sorted[i], Cell(page, i, 0)) << i;
+        SetFocus(list);
+        SendMessageA(list, WM_CHAR, 'N', 1);   // a repeat count of one
+        EXPECT_EQ(5, ListView_GetNextItem(list, -1, LVNI_SELECTED));
+    }});
+}
+
+TEST_F(BrowserPage, TheSelectedFileDecidesButtonsSizeAndThumbnailAndIsSetAsNormalOrActive)
+{
+    TempDir dir, other, out;
+    ASSERT_TRUE(WriteFileText(other / "only.txt", "x"));
+    ASSERT_TRUE(WritePicture(dir / "Photo.JPG", 1024, 768, RGB(255, 0, 0)));
+    for (const char* name : {"page.html", "bmp"})
+        ASSERT_TRUE(WriteFileText(dir / name, "x"));
+    // A JPEG's signature over bytes no decoder reads.
+    ASSERT_TRUE(WriteFileText(dir / "broken.jpg", std::string("\xFF\xD8\xFF\xE0\x00\x10JFIF", 10) + "cut short"));
+    m_registry.Set("WallpaperFolder", dir.Path());
+    const std::string converted = out / "converted.bmp";
+    m_registry.Set("ConvertedBmpPath", converted);
+    m_registry.Set("ConvertToBmp", DWORD{0});
+    const bool active = theWallpaperChanger.IsActiveDesktopEnabled() != FALSE;
+    ASSERT_TRUE(theWallpaperChanger.EnableActiveDesktop(FALSE));
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    // Browse: an empty name cancels it, which changes nothing; a null name
+    // picks another folder, which leaves nothing selected.
+    const struct {
+        const char* name;
+        bool normal, active;
+        const char* size;
+        COLORREF thumbnail;
+    } cases[] = {{"Photo.JPG", true, true, "1024 x  768", RGB(255, 0, 0)},
+                 {"page.html", false, true, "1024 x  768", RGB(255, 0, 0)},
+                 {"broken.jpg", false, false, "??? x ???", face},
+                 {"Photo.JPG", true, true, "1024 x  768", RGB(255, 0, 0)},
+                 {"bmp", false, false, "??? x ???", face},
+                 {"Photo.JPG", true, true, "1024 x  768", RGB(255, 0, 0)},
+                 {"", true, true, "1024 x  768", RGB(255, 0, 0)},
+                 {nullptr, false, false, "??? x ???", face}};
+    Run({[&](HWND sheet) {
+        const HWND page = PageOf(sheet, 2);
+        ASSERT_EQ("4", CountWhenFilled(page));
+        ASSERT_TRUE(Select(page, "Photo.JPG"));
+        m_answer = IDYES;   // to the question whether to convert
+        SendDlgItemMessageA(page, IDC_SET_AS_NORMAL, BM_CLICK, 0, 0);
+        EXPECT_EQ(1u, m_seen.size());
+        EXPECT_EQ(converted, GetRegString(HKEY_CURRENT_USER, kDesktopKey, "Wallpaper").value_or(""));
+        // The Active Desktop takes the picture itself.
+        DeleteFileA(converted.c_str());
+        SendDlgItemMessageA(page, IDC_SET_AS_ACTIVE, BM_CLICK, 0, 0);
+        EXPECT_EQ(dir / "Photo.JPG", GetRegString(HKEY_CURRENT_USER, kGeneralKey, "Wallpaper").value_or(""));
+        EXPECT_FALSE(FileExists(converted));
+
+        const HWND size = GetDlgItem(page, IDC_PREVIEW_SIZE);
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.name ? c.name : "(another folder)");
+            if (c.name && *c.name) {
+                ASSERT_TRUE(Select(page, c.name));
+            } else {
+                // Wine's folder tree takes a selection once the path's
+                // parents have been expanded: asked twice.
+                m_answer = c.name ? IDCANCEL : IDOK;
+                m_onDialog = [&](HWND dialog) {
+                    for (int i = 0; i < 2; ++i)
+                        SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, LPARAM(other.Path().c_str()));
+                };
+                SendDlgItemMessageA(page, IDC_BROWSE_FOLDER, BM_CLICK, 0, 0);
+                const std::string& shown = c.name ? dir.Path() : other.Path();
+                EXPECT_EQ(c.name ? "4" : "1", CountWhenFilled(page));
+                EXPECT_EQ(shown, TextOf(GetDlgItem(page, IDC_FOLDER_PATH)));
+                EXPECT_EQ(shown, GetRegString(HKEY_CURRENT_USER, kAppKey, "WallpaperFolder").value_or(""));
+            }
+            EXPECT_TRUE(WaitFor([&] { return TextOf(size) == c.size; })) << TextOf(size);
+            PumpMessages(300);   // nothing else arrives once the selection has settled
+            EXPECT_EQ(c.normal, IsWindowEnabled(GetDlgItem(page, IDC_SET_AS_NORMAL)) != FALSE);
+            EXPECT_EQ(c.active, IsWindowEnabled(GetDlgItem(page, IDC_SET_AS_ACTIVE)) != FALSE);
+            EXPECT_EQ(c.size, TextOf(size));
+            EXPECT_TRUE(ColourNear(c.thumbnail, ThumbnailPixel(page), 8)) << std::hex << ThumbnailPixel(page);
+        }
+    }});
+    // The question, the folder browser twice, and no message.
+    EXPECT_EQ(3u, m_seen.size()) << m_seen.back().text;
+    theWallpaperChanger.EnableActiveDesktop(active);
+}
 
 TEST_F(BrowserPage, ClosingMidWalkStopsAndJoinsTheWalkBeforeThePageGoes)
 {
@@ -306,7 +246,7 @@ TEST_F(BrowserPage, ClosingMidWalkStopsAndJoinsTheWalkBeforeThePageGoes)
     ASSERT_TRUE(PatchImport("PostMessageA", reinterpret_cast<const void*>(WatchedPost), &g_held.post));
     const HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, WatchPage, nullptr, GetCurrentThreadId());
     Run({[&](HWND sheet) {
-        g_held.page = Browser(sheet);
+        g_held.page = PageOf(sheet, 2);
         ASSERT_TRUE(WaitFor([] { return g_held.threadId != 0; }));
         g_held.thread = OpenThread(SYNCHRONIZE, FALSE, g_held.threadId);
     }});

@@ -3,11 +3,8 @@
 // edit against every way of editing.
 #include <gtest/gtest.h>
 
-#include "GuiCounts.h"
 #include "SheetDriver.h"
 #include "TestSupport.h"
-
-#include <string>
 
 #include "controls/CaptionFrame.h"
 #include "controls/ReadOnlyEdit.h"
@@ -18,23 +15,23 @@ namespace {
 
 class Controls : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        m_parent = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 400, 200, nullptr, nullptr,
-                                   nullptr, nullptr);
-        ASSERT_NE(nullptr, m_parent);
-    }
     void TearDown() override { DestroyWindow(m_parent); }
+    // A shown child of the test's plain window.
+    HWND Child(const char* kind, DWORD style, int width, int height) const
+    {
+        return CreateWindowExA(0, kind, "Caption", WS_CHILD | WS_VISIBLE | style, 10, 10, width, height, m_parent,
+                               nullptr, nullptr, nullptr);
+    }
 
-    HWND m_parent = nullptr;
+    const HWND m_parent =
+        CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 400, 200, nullptr, nullptr, nullptr, nullptr);
 };
 
 }  // namespace
 
 TEST_F(Controls, CaptionFrameDrawsAnEtchedFrameBrokenByItsCaptionAndLeavesNoFontBehind)
 {
-    HWND box = CreateWindowExA(0, "BUTTON", "Caption", WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 10, 10, 300, 120,
-                               m_parent, reinterpret_cast<HMENU>(1029), nullptr, nullptr);
+    const HWND box = Child("BUTTON", BS_GROUPBOX, 300, 120);
     CCaptionFrame frame;
     ASSERT_TRUE(frame.SubclassWindow(box));
     // Distinct colours, so every line can be told apart.
@@ -58,7 +55,7 @@ TEST_F(Controls, CaptionFrameDrawsAnEtchedFrameBrokenByItsCaptionAndLeavesNoFont
         int y = 0;
         while (y < r.height && r.At(r.width - 20, y) != look.dark)
             ++y;
-        EXPECT_EQ(0, r.CountInRow(y, 9, 40, look.dark)) << look.enabled;
+        EXPECT_EQ(0, r.Count(RECT{9, y, 40, y + 1}, look.dark)) << look.enabled;
         EXPECT_EQ(look.enabled != FALSE, r.Count(RECT{8, 0, r.width / 2, y + 4}, RGB(0, 0, 0)) > 0) << look.enabled;
     }
     PumpMessages(100);
@@ -70,43 +67,35 @@ TEST_F(Controls, CaptionFrameDrawsAnEtchedFrameBrokenByItsCaptionAndLeavesNoFont
 
 TEST_F(Controls, ReadOnlyEditRefusesEveryEditButTakesTheProgramsText)
 {
-    HWND field = CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL, 10, 10, 200, 20,
-                                 m_parent, reinterpret_cast<HMENU>(1019), nullptr, nullptr);
+    const HWND field = Child("EDIT", WS_BORDER | ES_AUTOHSCROLL, 200, 20);
     CReadOnlyEdit edit;
     ASSERT_TRUE(edit.SubclassWindow(field));
     const std::string path = "C:\\Wallpapers\\a very long folder name\\that scrolls\\picture.bmp";
     SetWindowTextA(field, path.c_str());   // the program's own text goes in
-    ASSERT_TRUE(CopyToClipboard(m_parent, "x"));
+    // Something on the clipboard to paste, as another field's copy puts it.
+    const HWND source = Child("EDIT", 0, 50, 20);
+    SendMessageA(source, EM_SETSEL, 0, -1);
+    SendMessageA(source, WM_COPY, 0, 0);
 
-    // A context menu that opened would be recorded and closed.
-    static bool menuShown;
-    menuShown = false;
-    const UINT_PTR watch = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
-        if (HWND menu = FindWindowA("#32768", nullptr); menu && IsWindowVisible(menu)) {
-            menuShown = true;
-            EndMenu();
-        }
-    });
     SetFocus(field);
     const struct {
         UINT message;
         WPARAM wParam;
     } edits[] = {{WM_CHAR, 'a'}, {WM_KEYDOWN, VK_DELETE}, {WM_CUT, 0},  {WM_PASTE, 0},
-                 {WM_CLEAR, 0},  {WM_UNDO, 0},             {EM_UNDO, 0}, {WM_CONTEXTMENU, 0}};
+                 {WM_CLEAR, 0},  {WM_UNDO, 0},             {EM_UNDO, 0}};
     for (const auto& e : edits) {
         SendMessageA(field, EM_SETSEL, 0, -1);
-        const LPARAM where = e.message == WM_CONTEXTMENU ? -1 : 0;   // -1: from the keyboard
-        SendMessageA(field, e.message, e.wParam, where);
-        PumpMessages(e.message == WM_CONTEXTMENU ? 300 : 0);
+        SendMessageA(field, e.message, e.wParam, 0);
         EXPECT_EQ(path, TextOf(field)) << std::hex << e.message << " " << e.wParam;
     }
-    KillTimer(nullptr, watch);
-    EXPECT_FALSE(menuShown);
+    // A context menu (asked for from the keyboard) would take the Escape
+    // posted before it.
+    PostMessageA(field, WM_KEYDOWN, VK_ESCAPE, 0);
+    SendMessageA(field, WM_CONTEXTMENU, 0, -1);
+    MSG escape;
+    EXPECT_TRUE(PeekMessageA(&escape, field, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE)) << "a context menu opened";
 
-    // The field holds the focus, yet has no caret.
+    // The field holds the focus, yet has no caret to hide.
     EXPECT_EQ(field, GetFocus());
-    GUITHREADINFO gui{};
-    gui.cbSize = sizeof gui;
-    GetGUIThreadInfo(GetCurrentThreadId(), &gui);
-    EXPECT_NE(field, gui.hwndCaret);
+    EXPECT_FALSE(HideCaret(field));
 }

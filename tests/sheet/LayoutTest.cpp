@@ -8,8 +8,6 @@
 // the same for the sheet told it moved to a monitor of another DPI.
 #include "MainDialogSheet.h"
 
-#include <commctrl.h>
-
 #include "controls/CaptionFrame.h"
 #include "engine/WallpaperChanger.h"
 #include "framework/Gdi.h"
@@ -21,20 +19,15 @@ CWallpaperChanger theWallpaperChanger;
 
 namespace {
 
-#ifndef WM_DPICHANGED
-#define WM_DPICHANGED 0x02E0
-#endif
-
 const char kReplacementsKey[] = "Software\\Wine\\Fonts\\Replacements";
 
 int TextWidth(HWND window, HFONT font, const std::string& text)
 {
     HDC dc = GetDC(window);
+    const HGDIOBJ previous = SelectObject(dc, font);
     RECT extent{};
-    {
-        const CSelectObjectGuard select(dc, font);
-        DrawTextA(dc, text.c_str(), -1, &extent, DT_SINGLELINE | DT_CALCRECT);
-    }
+    DrawTextA(dc, text.c_str(), -1, &extent, DT_SINGLELINE | DT_CALCRECT);
+    SelectObject(dc, previous);
     ReleaseDC(window, dc);
     return extent.right - extent.left;
 }
@@ -50,88 +43,72 @@ void CheckPage(HWND page, UINT dpi)
     const std::string name = TextOf(page);
     RECT shown{}, tab{};
     GetWindowRect(page, &shown);
-    GetWindowRect(reinterpret_cast<HWND>(SendMessageA(GetParent(page), PSM_GETTABCONTROL, 0, 0)), &tab);
+    GetWindowRect(PropSheet_GetTabControl(GetParent(page)), &tab);
     IntersectRect(&shown, &shown, &tab);
     for (HWND control = GetWindow(page, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
         RECT where{}, inside{};
         GetWindowRect(control, &where);
         IntersectRect(&inside, &where, &shown);
-        if (!EqualRect(&inside, &where))
-            ADD_FAILURE() << name << ": control " << GetDlgCtrlID(control) << " is cut off by the page's edge";
+        EXPECT_TRUE(EqualRect(&inside, &where)) << name << ": control " << GetDlgCtrlID(control) << " is cut off";
         const std::string text = TextOf(control);
-        char kindName[64] = "";
-        GetClassNameA(control, kindName, sizeof kindName);
-        const std::string kind = kindName;
+        char kind[64] = "";
+        GetClassNameA(control, kind, sizeof kind);
+        const LONG style = GetWindowLongA(control, GWL_STYLE);
         // A picture's static holds a resource's number, not a text (under
         // UTF-8 it reads back as one).
-        const LONG type = GetWindowLongA(control, GWL_STYLE) & SS_TYPEMASK;
-        if (text.empty() || (kind != "Button" && kind != "Static") ||
-            (kind == "Static" && (type == SS_ICON || type == SS_BITMAP)))
+        const bool picture = (style & SS_TYPEMASK) == SS_ICON || (style & SS_TYPEMASK) == SS_BITMAP;
+        const bool button = std::string(kind) == "Button";
+        if (text.empty() || !(button || (std::string(kind) == "Static" && !picture)))
             continue;
         RECT client{};
         GetClientRect(control, &client);
         int room = client.right;
         HFONT font = reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0));
         std::string measured = text;
-        const LONG style = GetWindowLongA(control, GWL_STYLE);
-        if (kind == "Button") {
-            switch (style & BS_TYPEMASK) {
-            case BS_GROUPBOX:
-                if (const auto* frame = dynamic_cast<CCaptionFrame*>(CWnd::FromHandlePermanent(control))) {
-                    font = captionFont.GetSafeHandle();
-                    measured = " " + text + " ";
-                    room -= 2 * frame->m_nIndent;
-                }
-                break;
-            case BS_CHECKBOX: case BS_AUTOCHECKBOX: case BS_RADIOBUTTON: case BS_AUTORADIOBUTTON:
-                room -= ScaleForDpi(22, dpi);   // the box, the gap and the focus frame
-                break;
-            default:
-                room -= ScaleForDpi(6, dpi);
-                break;
-            }
+        const auto* frame = dynamic_cast<CCaptionFrame*>(CWnd::FromHandlePermanent(control));
+        const LONG type = style & BS_TYPEMASK;
+        if (button && type == BS_GROUPBOX && frame) {
+            font = captionFont.GetSafeHandle();
+            measured = " " + text + " ";
+            room -= 2 * frame->m_nIndent;
+        } else if (button && (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_RADIOBUTTON ||
+                              type == BS_AUTORADIOBUTTON)) {
+            room -= ScaleForDpi(22, dpi);   // the box, the gap and the focus frame
+        } else if (button && type != BS_GROUPBOX) {
+            room -= ScaleForDpi(6, dpi);
         }
         const int need = TextWidth(control, font, measured);
-        if (need > room)
-            ADD_FAILURE() << name << ": \"" << text << "\" needs " << need << " of " << room << " pixels";
+        EXPECT_LE(need, room) << name << ": \"" << text << "\" needs more pixels than it has";
     }
 }
 
 void CheckTabsAndSheet(HWND sheet, UINT dpi)
 {
-    const HWND tab = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETTABCONTROL, 0, 0));
-    const LRESULT rows = SendMessageA(tab, TCM_GETROWCOUNT, 0, 0);
-    if (rows != 1)
-        ADD_FAILURE() << "the tabs take " << rows << " rows";
+    const HWND tab = PropSheet_GetTabControl(sheet);
+    EXPECT_EQ(1, TabCtrl_GetRowCount(tab)) << "rows of tabs";
     int iconWidth = 0, iconHeight = 0;
-    if (auto images = reinterpret_cast<HIMAGELIST>(SendMessageA(tab, TCM_GETIMAGELIST, 0, 0)))
+    if (HIMAGELIST images = TabCtrl_GetImageList(tab))
         ImageList_GetIconSize(images, &iconWidth, &iconHeight);
     const auto font = reinterpret_cast<HFONT>(SendMessageA(tab, WM_GETFONT, 0, 0));
     LOGFONTA shown{};
     GetObjectA(font, sizeof shown, &shown);
-    if (shown.lfHeight != ScaleForDpi(14, dpi) || iconWidth != ScaleForDpi(16, dpi))   // 14 and 16 at 96 DPI
-        ADD_FAILURE() << "the sheet's font is " << shown.lfHeight << " pixels high, the tab icons " << iconWidth;
-    for (int i = 0; i < SendMessageA(tab, TCM_GETITEMCOUNT, 0, 0); ++i) {
-        char title[128] = "";
-        TCITEMA item{};
-        item.mask = TCIF_TEXT;
-        item.pszText = title;
-        item.cchTextMax = sizeof title;
+    EXPECT_EQ(ScaleForDpi(14, dpi), shown.lfHeight) << "the sheet's font";   // 14 and 16 at 96 DPI
+    EXPECT_EQ(ScaleForDpi(16, dpi), iconWidth) << "the tab icons";
+    for (int i = 0; i < TabCtrl_GetItemCount(tab); ++i) {
         RECT rect{};
-        SendMessageA(tab, TCM_GETITEMA, i, reinterpret_cast<LPARAM>(&item));
-        SendMessageA(tab, TCM_GETITEMRECT, i, reinterpret_cast<LPARAM>(&rect));
-        // The control's padding before, between and after icon and title.
-        const int need = TextWidth(tab, font, title) + iconWidth + 18;
-        if (need > rect.right - rect.left)
-            ADD_FAILURE() << "tab \"" << title << "\" needs " << need << " of " << rect.right - rect.left << " pixels";
+        TabCtrl_GetItemRect(tab, i, &rect);
+        // The page's title is its tab's; the control pads before, between
+        // and after icon and title.
+        const std::string title = TextOf(PageOf(sheet, i));
+        EXPECT_LE(TextWidth(tab, font, title) + iconWidth + 18, rect.right - rect.left) << "tab " << title;
     }
     // The work area of 1366 x 768 at 96 DPI, of 1920 x 1080 at 144 and of
     // 2560 x 1440 at 192, each less a taskbar.
     const SIZE area = dpi >= 192 ? SIZE{2560, 1360} : dpi >= 144 ? SIZE{1920, 1020} : SIZE{1366, 728};
     RECT window{};
     GetWindowRect(sheet, &window);
-    if (window.right - window.left > area.cx || window.bottom - window.top > area.cy)
-        ADD_FAILURE() << "the sheet is " << window.right - window.left << " x " << window.bottom - window.top;
+    EXPECT_LE(window.right - window.left, area.cx) << "the sheet's width";
+    EXPECT_LE(window.bottom - window.top, area.cy) << "the sheet's height";
 }
 
 class SheetLayout : public MainDialogSheet {};
@@ -166,7 +143,8 @@ TEST_F(SheetLayout, InThisProcess)
         const UINT dpi = GetWindowDpi(sheet), to = dpi == 96 ? 144 : 96;
         RECT window{};
         GetWindowRect(sheet, &window);
-        const RECT suggested{0, 0, MulDiv(window.right - window.left, to, dpi), MulDiv(window.bottom - window.top, to, dpi)};
+        const RECT suggested{0, 0, MulDiv(window.right - window.left, to, dpi),
+                             MulDiv(window.bottom - window.top, to, dpi)};
         SendMessageA(sheet, WM_DPICHANGED, MAKEWPARAM(to, to), reinterpret_cast<LPARAM>(&suggested));
         GetWindowRect(sheet, &window);
         EXPECT_TRUE(EqualRect(&suggested, &window));
@@ -177,24 +155,20 @@ TEST_F(SheetLayout, InThisProcess)
 
 TEST(SheetLayoutSetups, EveryTextWholeAtEachDpiAndFace)
 {
-    char exe[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, exe, sizeof exe);
     // Both values put back however the test ends.
     const RegistrySnapshot desktop(HKEY_CURRENT_USER, kDesktopKey), fonts(HKEY_CURRENT_USER, kReplacementsKey);
-    const struct {
-        DWORD dpi;
-        const char* face;   // Arial's metrics, and the face Wine falls back to without them
-    } setups[] = {{96, "Liberation Sans"}, {120, "Liberation Sans"}, {144, "Liberation Sans"},
-                  {192, "Liberation Sans"},
-                  {96, "DejaVu Sans"},     {144, "DejaVu Sans"}};
-    for (const auto& setup : setups) {
-        ASSERT_TRUE(SetRegDword(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", setup.dpi));
-        ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kReplacementsKey, "Arial", setup.face));
+    // Arial's metrics, and the face Wine falls back to without them.
+    const std::pair<DWORD, const char*> setups[] = {{96, "Liberation Sans"},  {120, "Liberation Sans"},
+                                                    {144, "Liberation Sans"}, {192, "Liberation Sans"},
+                                                    {96, "DejaVu Sans"},      {144, "DejaVu Sans"}};
+    for (const auto& [dpi, face] : setups) {
+        ASSERT_TRUE(SetRegDword(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", dpi));
+        ASSERT_TRUE(SetRegString(HKEY_CURRENT_USER, kReplacementsKey, "Arial", face));
         ChildProcess child;
         DWORD code = 1;
-        ASSERT_TRUE(child.Start(exe, "--gtest_filter=SheetLayout.InThisProcess"));
+        ASSERT_TRUE(child.Start(ExeDir() + "\\sheet_layout.exe", "--gtest_filter=SheetLayout.InThisProcess"));
         EXPECT_TRUE(child.WaitExit(120000, &code));
         // The child's failures, in its output above, name what does not fit.
-        EXPECT_EQ(0u, code) << setup.dpi << " DPI, " << setup.face;
+        EXPECT_EQ(0u, code) << dpi << " DPI, " << face;
     }
 }

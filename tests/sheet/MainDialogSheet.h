@@ -9,9 +9,6 @@
 #include "SheetDriver.h"
 #include "TestSupport.h"
 
-#include <string>
-#include <vector>
-
 #include "app/TapestrixDlg.h"
 #include "framework/App.h"
 #include "res/resource.h"

@@ -2,11 +2,8 @@
 #include "SheetDriver.h"
 
 #include <gtest/gtest.h>
-#include <commctrl.h>
 
 #include "TestSupport.h"
-
-#include <cstring>
 
 namespace tpx::test {
 
@@ -21,17 +18,16 @@ Driver* g_driver;
 
 void CALLBACK DriverTick(HWND, UINT, UINT_PTR, DWORD)
 {
-    Driver* d = g_driver;
-    const std::vector<HWND> sheets = OpenSheets();
-    if (!d || d->busy || sheets.empty() || d->next > d->steps.size())
+    const HWND sheet = SettingsSheetOf(GetCurrentProcessId());
+    if (!g_driver || g_driver->busy || !sheet || g_driver->next > g_driver->steps.size())
         return;
-    d->busy = true;
-    if (d->next < d->steps.size())
-        d->steps[d->next](sheets.front());
+    g_driver->busy = true;
+    if (g_driver->next < g_driver->steps.size())
+        g_driver->steps[g_driver->next](sheet);
     else   // once
-        PostMessageA(sheets.front(), WM_CLOSE, 0, 0);
-    ++d->next;
-    d->busy = false;
+        PostMessageA(sheet, WM_CLOSE, 0, 0);
+    ++g_driver->next;
+    g_driver->busy = false;
 }
 
 }  // namespace
@@ -43,39 +39,12 @@ std::string TextOf(HWND hwnd)
     return text;
 }
 
-bool CopyToClipboard(HWND owner, const std::string& text)
-{
-    if (!OpenClipboard(owner))
-        return false;
-    EmptyClipboard();
-    HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
-    memcpy(GlobalLock(copy), text.c_str(), text.size() + 1);
-    GlobalUnlock(copy);
-    const bool put = SetClipboardData(CF_TEXT, copy) != nullptr;
-    CloseClipboard();
-    return put;
-}
-
-std::vector<HWND> OpenSheets(DWORD pid)
-{
-    std::vector<HWND> sheets;
-    for (HWND hwnd : WindowsOfProcess(pid, "#32770", nullptr, true))
-        if (TextOf(hwnd).rfind("Tapestrix - ", 0) == 0)
-            sheets.push_back(hwnd);
-    return sheets;
-}
-
 HWND PageOf(HWND sheet, int index)
 {
     return reinterpret_cast<HWND>(SendMessageA(sheet, PSM_INDEXTOHWND, static_cast<WPARAM>(index), 0));
 }
 
-int ActivePageIndex(HWND sheet)
-{
-    return static_cast<int>(SendMessageA(PropSheet_GetTabControl(sheet), TCM_GETCURSEL, 0, 0));
-}
-
-bool PlayInSheet(std::vector<SheetStep> steps, const std::function<void()>& open)
+void PlayInSheet(std::vector<SheetStep> steps, const std::function<void()>& open)
 {
     Driver driver{std::move(steps)};
     g_driver = &driver;
@@ -84,7 +53,6 @@ bool PlayInSheet(std::vector<SheetStep> steps, const std::function<void()>& open
     KillTimer(nullptr, timer);
     g_driver = nullptr;
     EXPECT_LE(driver.steps.size(), driver.next) << "the sheet closed before its steps ran";
-    return driver.steps.size() <= driver.next;
 }
 
 PrintedClient::PrintedClient(HWND window, COLORREF background)
@@ -94,21 +62,13 @@ PrintedClient::PrintedClient(HWND window, COLORREF background)
     width = client.right;
     height = client.bottom;
     HDC screen = GetDC(nullptr);
-    m_dc = CreateCompatibleDC(screen);
-    m_bitmap = CreateCompatibleBitmap(screen, width, height);
+    m_bitmap.Reset(CreateCompatibleBitmap(screen, width, height));
+    m_dc.Reset(CreateCompatibleDC(screen));
     ReleaseDC(nullptr, screen);
-    m_old = SelectObject(m_dc, m_bitmap);
-    HBRUSH fill = CreateSolidBrush(background);
-    FillRect(m_dc, &client, fill);
-    DeleteObject(fill);
-    SendMessageA(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(m_dc), PRF_CLIENT);
-}
-
-PrintedClient::~PrintedClient()
-{
-    SelectObject(m_dc, m_old);
-    DeleteObject(m_bitmap);
-    DeleteDC(m_dc);
+    SelectObject(m_dc.Get(), m_bitmap.Get());
+    SetDCBrushColor(m_dc.Get(), background);
+    FillRect(m_dc.Get(), &client, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+    SendMessageA(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(m_dc.Get()), PRF_CLIENT);
 }
 
 int PrintedClient::Count(const RECT& r, COLORREF colour) const
