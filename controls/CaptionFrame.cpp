@@ -39,9 +39,23 @@ CCaptionFrame::CCaptionFrame()
 
 void CCaptionFrame::SetCaptionFont(const LOGFONTA& font)
 {
+    m_captionFont = font;
     auto created = std::make_unique<CFont>();
-    created->CreatePointFontIndirect(font);
+    if (m_nDpi)
+        created->CreatePointFontForDpi(font, m_nDpi);
+    else
+        created->CreatePointFontIndirect(font);
     m_pFont = std::move(created);
+}
+
+void CCaptionFrame::SetDpi(UINT dpi)
+{
+    if (dpi == m_nDpi)
+        return;
+    m_nDpi = dpi;
+    SetCaptionFont(m_captionFont);
+    if (m_hWnd)
+        ::InvalidateRect(m_hWnd, nullptr, TRUE);
 }
 
 void CCaptionFrame::SetCaption(CString caption, BOOL redraw)

@@ -22,6 +22,9 @@ public:
     // `font.lfHeight` in tenths of a point.  Does not repaint.
     void SetCaptionFont(const LOGFONTA& font);
     void SetCaption(CString caption, BOOL redraw);
+    // The caption font made again for a monitor of `dpi` (until then, for
+    // the screen's).
+    void SetDpi(UINT dpi);
 
     COLORREF m_crShadow;
     COLORREF m_crHighlight;
@@ -46,4 +49,7 @@ private:
     // The button draws itself straight away on some state changes; the
     // parent's background and this frame are painted again over that.
     void RepaintOverDefault();
+
+    LOGFONTA m_captionFont{};
+    UINT m_nDpi = 0;
 };

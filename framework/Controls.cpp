@@ -104,12 +104,17 @@ BOOL CFont::CreateFontIndirect(const LOGFONTA& font)
 BOOL CFont::CreatePointFontIndirect(const LOGFONTA& font, HDC dc)
 {
     HDC screen = dc ? dc : ::GetDC(nullptr);
-    LOGFONTA scaled = font;
-    // Tenths of a point to device pixels: a negative height asks for the
-    // character height, as a point size means.
     const int dpi = screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : 96;
-    scaled.lfHeight = -::MulDiv(std::abs(font.lfHeight), dpi, 720);
     if (!dc && screen)
         ::ReleaseDC(nullptr, screen);
+    return CreatePointFontForDpi(font, static_cast<UINT>(dpi));
+}
+
+BOOL CFont::CreatePointFontForDpi(const LOGFONTA& font, UINT dpi)
+{
+    // Tenths of a point to device pixels: a negative height asks for the
+    // character height, as a point size means.
+    LOGFONTA scaled = font;
+    scaled.lfHeight = -::MulDiv(std::abs(font.lfHeight), static_cast<int>(dpi), 720);
     return CreateFontIndirect(scaled);
 }

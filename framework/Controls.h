@@ -77,6 +77,8 @@ public:
     // `font.lfHeight` in tenths of a point, turned into the height of the
     // screen (or of `dc`).
     BOOL CreatePointFontIndirect(const LOGFONTA& font, HDC dc = nullptr);
+    // The same for a monitor of `dpi` dots per inch.
+    BOOL CreatePointFontForDpi(const LOGFONTA& font, UINT dpi);
     void DeleteObject() { m_font.Reset(); }
 
     HFONT GetSafeHandle() const { return m_font.Get(); }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "controls/CaptionFrame.h"
 #include "framework/App.h"
 #include "framework/Gdi.h"
 #include "framework/ProgramPath.h"
@@ -53,6 +54,16 @@ void SetFontOnChildren(HWND parent, HFONT font)
 {
     for (HWND child = ::GetWindow(parent, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
         ::SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+}
+
+// A page's frames draw their captions for the sheet's monitor, which need not
+// be the one the screen's point sizes are made for.
+void SetCaptionDpi(HWND page, UINT dpi)
+{
+    for (HWND child = ::GetWindow(page, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (auto* frame = dynamic_cast<CCaptionFrame*>(CWnd::FromHandlePermanent(child)))
+            frame->SetDpi(dpi);
+    }
 }
 
 }  // namespace
@@ -292,8 +303,8 @@ void CTapestrixSheet::OnDpiChanged(UINT dpi, const RECT* suggested)
     SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     SetFontOnChildren(m_hWnd, font);
     for (int i = 0; i < GetPageCount(); ++i) {
-        if (CPropertyPage* page = GetPage(i))
-            SetFontOnChildren(page->GetSafeHwnd(), font);
+        SetFontOnChildren(GetPage(i)->GetSafeHwnd(), font);
+        SetCaptionDpi(GetPage(i)->GetSafeHwnd(), m_nDpi);
     }
     if (HWND tab = GetDlgItem(kTabControlId))
         ::SendMessageA(tab, TCM_SETITEMSIZE, 0, MAKELPARAM(ScaleForDpi(130, m_nDpi), ScaleForDpi(30, m_nDpi)));
@@ -328,6 +339,7 @@ void CTapestrixSheet::OnPageCreated(CPropertyPage* page)
     if (laidOut && laidOut != m_nDpi)
         ScaleChildren(hwnd, static_cast<int>(m_nDpi), static_cast<int>(laidOut));
     SetFontOnChildren(hwnd, m_fontSheet.GetSafeHandle());
+    SetCaptionDpi(hwnd, m_nDpi);
 }
 
 BOOL CTapestrixSheet::PreTranslateMessage(MSG* msg)

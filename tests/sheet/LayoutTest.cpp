@@ -38,13 +38,12 @@ int TextWidth(HWND window, HFONT font, const std::string& text)
 // both sides.
 void CheckPage(HWND page, UINT dpi)
 {
-    CFont captionFont;
-    captionFont.CreatePointFontIndirect(PageCaptionFont());
     const std::string name = TextOf(page);
     RECT shown{}, tab{};
     GetWindowRect(page, &shown);
     GetWindowRect(PropSheet_GetTabControl(GetParent(page)), &tab);
     IntersectRect(&shown, &shown, &tab);
+    const LRESULT sheetFont = SendMessageA(PropSheet_GetTabControl(GetParent(page)), WM_GETFONT, 0, 0);
     for (HWND control = GetWindow(page, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT)) {
         RECT where{}, inside{};
         GetWindowRect(control, &where);
@@ -64,11 +63,12 @@ void CheckPage(HWND page, UINT dpi)
         GetClientRect(control, &client);
         int room = client.right;
         HFONT font = reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0));
+        EXPECT_EQ(sheetFont, reinterpret_cast<LRESULT>(font)) << name << ": \"" << text << "\" in another font";
         std::string measured = text;
         const auto* frame = dynamic_cast<CCaptionFrame*>(CWnd::FromHandlePermanent(control));
         const LONG type = style & BS_TYPEMASK;
         if (button && type == BS_GROUPBOX && frame) {
-            font = captionFont.GetSafeHandle();
+            font = frame->m_pFont->GetSafeHandle();
             measured = " " + text + " ";
             room -= 2 * frame->m_nIndent;
         } else if (button && (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX || type == BS_RADIOBUTTON ||
@@ -119,7 +119,10 @@ class SheetLayout : public MainDialogSheet {};
 // each of the table's in a child.
 TEST_F(SheetLayout, InThisProcess)
 {
-    std::vector<SheetStep> steps;
+    // Only the page the sheet opens on is made before it is shown.
+    std::vector<SheetStep> steps{[](HWND sheet) {
+        EXPECT_TRUE(PageOf(sheet, 0) && !PageOf(sheet, 1) && !PageOf(sheet, 2) && !PageOf(sheet, 3));
+    }};
     for (int page = 0; page < 4; ++page) {
         steps.push_back([page](HWND sheet) { SendMessageA(sheet, PSM_SETCURSEL, page, 0); });
         steps.push_back([page](HWND sheet) {
@@ -149,6 +152,8 @@ TEST_F(SheetLayout, InThisProcess)
         GetWindowRect(sheet, &window);
         EXPECT_TRUE(EqualRect(&suggested, &window));
         CheckTabsAndSheet(sheet, to);
+        for (int page = 0; page < 4; ++page)
+            CheckPage(PageOf(sheet, page), to);
     });
     Run(steps);
 }
