@@ -4,7 +4,7 @@
 // selection and Browse do to the buttons, the size and the thumbnail, the
 // two Set buttons against the real Active Desktop provider, and that closing
 // the sheet in the middle of a walk stops and joins the walk before the page
-// goes and gives back every GDI and USER object.
+// goes and, every page made once, gives back every GDI and USER object.
 
 #include "MainDialogSheet.h"
 #include <shlobj.h>
@@ -238,6 +238,20 @@ TEST_F(BrowserPage, ClosingMidWalkStopsAndJoinsTheWalkBeforeThePageGoes)
     TempDir dir;
     for (const std::string name : {"a\\x.bmp", "b\\y.bmp"})
         ASSERT_TRUE(MakeDirs(dir / name.substr(0, 1)) && WriteFileText(dir / name, "x"));
+    // Once through every page first: what a first opening keeps for good
+    // (the system's caches) is not the sheet's to give back.
+    Run({[](HWND sheet) {
+        for (int page : {0, 1, 3, 2})
+            SendMessageA(sheet, PSM_SETCURSEL, page, 0);
+    }});
+    // Once through every page first, each painted: what Wine keeps for good
+    // after a first painting (its cached device contexts) is not the sheet's.
+    Run({[](HWND sheet) {
+        for (int page : {0, 1, 3, 2}) {
+            SendMessageA(sheet, PSM_SETCURSEL, page, 0);
+            PumpMessages(50);
+        }
+    }});
     m_registry.Set("WallpaperFolder", dir.Path());
     const int gdi = CountGdiObjects(), user = CountUserObjects();
     g_held = HeldWalk{};
@@ -249,6 +263,9 @@ TEST_F(BrowserPage, ClosingMidWalkStopsAndJoinsTheWalkBeforeThePageGoes)
         g_held.page = PageOf(sheet, 2);
         ASSERT_TRUE(WaitFor([] { return g_held.threadId != 0; }));
         g_held.thread = OpenThread(SYNCHRONIZE, FALSE, g_held.threadId);
+        // Every page made and shown once: all of it is given back too.
+        for (int page : {0, 1, 3})
+            SendMessageA(sheet, PSM_SETCURSEL, page, 0);
     }});
     UnhookWindowsHookEx(hook);
     PatchImport("GetFileInformationByHandleEx", reinterpret_cast<const void*>(g_held.list), &g_held.list);
