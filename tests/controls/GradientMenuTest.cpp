@@ -249,6 +249,7 @@ TEST_F(GradientMenu, BandHotGreyedAndRadioCheckedItemsAsPaintedAtEachDpi)
         ASSERT_GT(band.height, 60);
         EXPECT_EQ(RGB(255, 255, 255), band.At(0, 0));
         EXPECT_EQ(RGB(255, 255, 0), band.At(0, band.height - 1) & 0xFFFF);
+        EXPECT_LT(GetBValue(band.At(0, band.height - 1)), 8);
         RECT ink{};
         for (int y = 0; y < band.height; ++y) {
             for (int x = 0; x < 24; ++x) {
