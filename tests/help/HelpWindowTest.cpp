@@ -37,19 +37,9 @@ TEST(HelpTopics, OpenTheCompiledHelpBesideTheProgram)
     GetWindowTextA(help, title, sizeof title);
     EXPECT_STREQ("Tapestrix Help", title);
     EXPECT_TRUE(IsWindowVisible(help));
-    // The contents pane holds the file's table of contents.
-    HWND tree = nullptr;
-    EnumChildWindows(
-        help,
-        [](HWND child, LPARAM found) {
-            char name[32] = {};
-            GetClassNameA(child, name, sizeof name);
-            if (lstrcmpiA(name, "SysTreeView32"))
-                return TRUE;
-            *reinterpret_cast<HWND*>(found) = child;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&tree));
+    // The contents tree, in the viewer's navigation pane, holds the file's table of contents.
+    const HWND navigation = FindWindowExA(help, nullptr, "HH Child", nullptr);
+    const HWND tree = FindWindowExA(navigation, nullptr, "SysTreeView32", nullptr);
     EXPECT_EQ(entries, SendMessageA(tree, TVM_GETCOUNT, 0, 0));
     // The viewer is a process of its own: ended here, not left to the next test.
     DWORD pid = 0;
