@@ -180,6 +180,7 @@ TEST_F(MainDialog, TheMenuShowsAtEveryOpeningWhatIsStoredAndWhatTheCommandsDidOr
                  {"", 5, ID_TILE_WALLPAPER, false, 0, -1},
                  {"", 5, ID_SELECT_SEQUENTIAL, false, 0, 2},
                  {"", 5, ID_SELECT_MANUAL, false, 0, 0}};
+    int gdi = -1;   // once the first opening has filled Wine's caches
     for (const auto& c : cases) {
         m_registry.Set("WallpaperFolder", *c.folder ? folder / c.folder : folder.Path());
         m_registry.Set("Selection", c.selection);
@@ -203,7 +204,9 @@ TEST_F(MainDialog, TheMenuShowsAtEveryOpeningWhatIsStoredAndWhatTheCommandsDidOr
         PumpMessages(50);
         EXPECT_EQ(1, opened);
         EXPECT_EQ(nullptr, m_dlg.BitmapOf(TRAY_MENU_POS_SELECTION_OPTIONS, TRUE));
+        gdi = gdi < 0 ? CountGdiObjects() : gdi;
     }
+    EXPECT_EQ(gdi, CountGdiObjects()) << "the menu's openings keep GDI objects";
     EXPECT_TRUE(m_seen.empty());   // Escape ran nothing; a chosen item: tests/e2e
 
     // Resources from a module without the tray menu while a dialog loads it.
