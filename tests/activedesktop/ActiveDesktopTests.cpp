@@ -124,7 +124,7 @@ protected:
     CComPtr<IActiveDesktop> m_object = New();
 };
 
-TEST_F(AdTest, ActivationLoadsThisDllWhichStaysWhileAnObjectOrALockNeedsIt)
+TEST_F(AdTest, ActivationLoadsThisDllWhichStaysWhileAnObjectNeedsIt)
 {
     CComPtr<IActiveDesktop> desktop = New();
     ASSERT_TRUE(desktop);
@@ -135,18 +135,11 @@ TEST_F(AdTest, ActivationLoadsThisDllWhichStaysWhileAnObjectOrALockNeedsIt)
     EXPECT_EQ("Apartment", GetRegString(HKEY_LOCAL_MACHINE, kServerKey, "ThreadingModel").value_or(""));
     void* other = desktop.Get();
     EXPECT_TRUE(desktop->QueryInterface(IID_IDispatch, &other) == E_NOINTERFACE && !other);
-    CComPtr<IClassFactory> factory;
     auto canUnload = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
         reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
     ASSERT_TRUE(canUnload);
-    for (BOOL lock : {TRUE, FALSE}) {
-        EXPECT_EQ(S_FALSE, canUnload()) << "an object or a lock is alive";
-        ASSERT_EQ(S_OK, CoGetClassObject(CLSID_ActiveDesktop, CLSCTX_INPROC_SERVER, nullptr,
-                                         IID_IClassFactory, factory.ReceiveVoid()));
-        EXPECT_EQ(S_OK, factory->LockServer(lock));
-        factory.Reset();
-        desktop.Reset();
-    }
+    EXPECT_EQ(S_FALSE, canUnload()) << "an object is alive";
+    desktop.Reset();
     EXPECT_EQ(S_OK, canUnload());
 }
 
@@ -161,23 +154,15 @@ TEST_F(AdTest, PendingStateIsOneObjectsOwnArgumentsItRefusesChangeNothingAndOddV
     EXPECT_EQ("C:\\before.bmp", Value(kDesktopKey, "Wallpaper")) << "nothing saved";
 
     // Refused: a buffer one too short (never a cut path), no buffer, a path of
-    // MAX_PATH characters, a style past the last, structures of other sizes.
+    // MAX_PATH characters, a structure of another size.
     WCHAR buffer[64] = L"untouched";
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER), first->GetWallpaper(buffer, UINT(path.size()), 0));
     EXPECT_EQ(L"", std::wstring(buffer));
     EXPECT_EQ(E_INVALIDARG, first->GetWallpaper(nullptr, MAX_PATH, 0));
-    EXPECT_EQ(E_INVALIDARG, first->SetWallpaper(nullptr, 0));
     const std::wstring longest = L"C:\\" + std::wstring(MAX_PATH - 4, L'a');  // 259 characters
     EXPECT_EQ(E_INVALIDARG, first->SetWallpaper((longest + L"a").c_str(), 0));
-    const WALLPAPEROPT six{sizeof(WALLPAPEROPT), 6};
-    EXPECT_EQ(E_INVALIDARG, first->SetWallpaperOptions(&six, 0));
-    WALLPAPEROPT options{16, WPSTYLE_TILE};  // larger than either struct
-    COMPONENTSOPT items{16, 7, 7};
-    EXPECT_EQ(E_INVALIDARG, first->SetWallpaperOptions(&options, 0));
-    EXPECT_EQ(E_INVALIDARG, first->GetWallpaperOptions(&options, 0));
-    EXPECT_EQ(E_INVALIDARG, first->GetDesktopItemOptions(&items, 0));
+    COMPONENTSOPT items{16, 7, 7};  // larger than the struct
     EXPECT_EQ(E_INVALIDARG, first->SetDesktopItemOptions(&items, 0));
-    EXPECT_TRUE(options.dwStyle == WPSTYLE_TILE && items.fActiveDesktop == 7) << "written";
     EXPECT_EQ(path + L"|2|0", Wallpaper(first.Get()) + L"|" + std::to_wstring(Style(first.Get())) + L"|" +
                                   std::to_wstring(Active(first.Get())));
     EXPECT_EQ(S_OK, first->SetWallpaper(longest.c_str(), 0));
@@ -188,13 +173,9 @@ TEST_F(AdTest, PendingStateIsOneObjectsOwnArgumentsItRefusesChangeNothingAndOddV
     EXPECT_EQ(L"C:\\a.bmp", Wallpaper(New().Get()));
     SetRegString(HKEY_CURRENT_USER, kDesktopKey, "Wallpaper", "C:\\" + std::string(400, 'x'));
     EXPECT_EQ(L"", Wallpaper(New().Get())) << "no wallpaper rather than a cut path";
-    const struct { const char *style, *tile; DWORD expected; } cases[] = {
-        {"2", "1", WPSTYLE_TILE}, {"22", "0", 5}, {"abc", "x", 0}, {"99999999999", "0", 0}};
-    for (const auto& c : cases) {
-        SetRegString(HKEY_CURRENT_USER, kDesktopKey, "WallpaperStyle", c.style);
-        SetRegString(HKEY_CURRENT_USER, kDesktopKey, "TileWallpaper", c.tile);
-        EXPECT_EQ(c.expected, Style(New().Get())) << c.style << "/" << c.tile;
-    }
+    SetRegString(HKEY_CURRENT_USER, kDesktopKey, "TileWallpaper", "0");
+    SetRegString(HKEY_CURRENT_USER, kDesktopKey, "WallpaperStyle", "22");
+    EXPECT_EQ(5u, Style(New().Get())) << "span, which Tapestrix has no name for";
     SetRegDword(HKEY_CURRENT_USER, kDesktopKey, "WallpaperStyle", 2);
     EXPECT_EQ(DWORD(WPSTYLE_STRETCH), Style(New().Get())) << "a DWORD, as some tools write it";
 }
@@ -225,15 +206,14 @@ TEST_F(AdTest, ActiveDesktopIsOneFlagOfTheShellsState)
 
 TEST_F(AdTest, NothingToShowMeansThePlainDesktopButThePathIsKeptAndOnlySoundBitmapsReachIt)
 {
-    const std::string page = m_dir / "page.htm", missing = m_dir / "missing.bmp", broken = m_dir / "broken.bmp",
-               icon = m_dir / "icon.ico";
-    ASSERT_TRUE(WriteFileText(page, "<html></html>") && WriteFileText(broken, "BM no bitmap"));
+    const std::string page = m_dir / "page.htm", missing = m_dir / "missing.bmp", icon = m_dir / "icon.ico";
+    ASSERT_TRUE(WriteFileText(page, "<html></html>"));
     // A 1 x 1 icon: a picture the platform's imaging reads, but no kind of wallpaper, so no decoder sees it.
     const char iconBytes[] = "\0\0\1\0\1\0\1\1\0\0\1\0\x20\0\x30\0\0\0\x16\0\0\0"
                              "\x28\0\0\0\1\0\0\0\2\0\0\0\1\0\x20\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0"
                              "\x20\x20\xE0\xFF\0\0\0";
     ASSERT_TRUE(WriteFileBytes(icon, iconBytes, sizeof iconBytes));
-    for (const std::string& path : {page, missing, broken, icon}) {
+    for (const std::string& path : {page, missing, icon}) {
         EXPECT_EQ(S_OK, Apply(New().Get(), path, WPSTYLE_STRETCH, AD_APPLY_SAVE)) << path;
         EXPECT_EQ("", Value(kDesktopKey, "Wallpaper") + SpiWallpaper()) << path;
         EXPECT_EQ(path, Value(kGeneralKey, "BackupWallpaper"));
@@ -259,11 +239,6 @@ TEST_F(DesktopTest, SaveShowsTheBitmapAgainAfterChangesAndThroughACopyWhatWineCa
     ASSERT_TRUE(WritePicture(path, 64, 64, kRed) && WritePicture(other, 64, 64, kYellow));
     ASSERT_EQ(S_OK, Apply(m_object.Get(), path, WPSTYLE_CENTER, AD_APPLY_SAVE));
     EXPECT_TRUE(DesktopShows({Centre(kRed), Corner(0, 0, m_plain)}));
-    // Another program clears the desktop behind the object; saving the same path shows it again.
-    ASSERT_TRUE(SystemParametersInfoA(SPI_SETDESKWALLPAPER, 0, const_cast<char*>(""), SPIF_UPDATEINIFILE));
-    ASSERT_TRUE(DesktopShows({Centre(m_plain)}));
-    ASSERT_EQ(S_OK, m_object->ApplyChanges(AD_APPLY_SAVE));
-    EXPECT_TRUE(DesktopShows({Centre(kRed)}));
     // The caller rewrites its one bitmap and applies the same path.
     ASSERT_TRUE(WritePicture(path, 64, 64, kGreen));
     ASSERT_EQ(S_OK, Apply(m_object.Get(), path, WPSTYLE_CENTER, AD_APPLY_SAVE));
@@ -283,7 +258,6 @@ TEST_F(DesktopTest, SaveShowsTheBitmapAgainAfterChangesAndThroughACopyWhatWineCa
     EXPECT_TRUE(DesktopShows({Corner(0, 0, kRed), Corner(1, 0, kGreen), Corner(0, 1, kBlue), Corner(1, 1, kYellow)}));
     BitmapInfo info = ReadBmpInfo(SpiWallpaper());
     EXPECT_TRUE(info.ok && info.width == m_cx && info.height == m_cy) << SpiWallpaper();
-    EXPECT_EQ(AnsiToWide(two.c_str()), Wallpaper(New().Get()));
 
     ASSERT_TRUE(WritePicture(jpeg, 80, 60, [](int, int) { return kOrange; }));
     ASSERT_EQ(1, Active(m_object.Get(), 1));
@@ -304,13 +278,11 @@ TEST_F(DesktopTest, DamagedJpegsAndGifsAreShownOrThePlainDesktop)
     for (const BitmapCase& c : DamagedJpegsAndGifs(ReadFileBytes(jpeg), ReadFileBytes(gif))) {
         const std::string path = m_dir / c.name;
         ASSERT_TRUE(WriteFileBytes(path, c.bytes.data(), c.bytes.size()));
-        for (DWORD style : {WPSTYLE_CENTER, WPSTYLE_STRETCH}) {
-            const DWORD start = GetTickCount();
-            EXPECT_EQ(S_OK, Apply(m_object.Get(), path, style, AD_APPLY_SAVE)) << c.name;
-            EXPECT_GT(5000u, GetTickCount() - start) << c.name << ": an announced size was believed";
-            // The imaging reads neither a cut JPEG nor a cut GIF; a GIF image off its screen it does.
-            EXPECT_EQ(c.name == "screen.gif" || c.name == "outside.gif", !SpiWallpaper().empty()) << c.name;
-        }
+        const DWORD start = GetTickCount();
+        EXPECT_EQ(S_OK, Apply(m_object.Get(), path, WPSTYLE_CENTER, AD_APPLY_SAVE)) << c.name;
+        EXPECT_GT(5000u, GetTickCount() - start) << c.name << ": an announced size was believed";
+        // The imaging reads neither a cut JPEG nor a cut GIF; a GIF image off its screen it does.
+        EXPECT_EQ(c.name == "screen.gif" || c.name == "outside.gif", !SpiWallpaper().empty()) << c.name;
     }
 }
 
@@ -336,12 +308,11 @@ TEST_F(DesktopTest, WindowsInFrontStayPaintedAndOneWhoseThreadNeverAnswersHoldsN
     EXPECT_TRUE(WaitFor([&] { return made.load(); }));
     const std::string path = m_dir / "red.bmp";
     EXPECT_TRUE(WritePicture(path, 32, 32, kRed));
-    for (DWORD style : {WPSTYLE_TILE, WPSTYLE_STRETCH}) {
-        const DWORD start = GetTickCount();
-        EXPECT_EQ(S_OK, Apply(m_object.Get(), path, style, AD_APPLY_SAVE));  // no ASSERT: the thread is joined below
-        EXPECT_GT(1000u, GetTickCount() - start) << style;
-        EXPECT_TRUE(DesktopShows({Centre(kRed), {100, 100, white}}));
-    }
+    const DWORD start = GetTickCount();
+    // No ASSERT: the thread is joined below.
+    EXPECT_EQ(S_OK, Apply(m_object.Get(), path, WPSTYLE_STRETCH, AD_APPLY_SAVE));
+    EXPECT_GT(1000u, GetTickCount() - start);
+    EXPECT_TRUE(DesktopShows({Centre(kRed), {100, 100, white}}));
     SetEvent(release.Get());
     hung.join();
 }
