@@ -128,45 +128,14 @@ std::vector<BitmapCase> BitmapHeaderCases()
     add("sound RLE8", Rle(8, rle8).Bytes(), true);
     add("sound RLE4", Rle(4, {rows4, rows4 + sizeof rows4}).Bytes(), true);
 
-    bent("offset one past the end", 10, DWORD(plain.size() + 1), plain);
     bent("offset 0x7FFFFFF0", 10, DWORD(0x7FFFFFF0), plain);
-    bent("offset inside the headers", 10, DWORD(20), plain);
-    bent("height 0", 22, LONG(0), plain);
-    bent("height most negative", 22, LONG(0x80000000), plain);
-    bent("height absurd", 22, LONG(0x7FFFFFF0), plain);
-    bent("height 5 of 4 rows", 22, LONG(5), plain);
-    {
-        std::vector<uint8_t> b = plain;
-        Poke(b, 18, LONG(0x10000));
-        Poke(b, 22, LONG(0x10000));
-        add("width x height overflows 32 bits", b, false);
-        Poke(b, 18, LONG(0x15555556));  // x 24 bits wraps to 16
-        Poke(b, 22, LONG(1));
-        add("width x bits overflows 32 bits", b, false);
-    }
-    bent("header size 64", 14, DWORD(64), plain);
+    bent("width x bits overflows 32 bits", 18, LONG(0x15555556), plain);  // x 24 bits wraps to 16
     bent("header size past the end", 14, DWORD(0x7FFFFFFF), plain);
-    bent("7 bits per pixel", 28, WORD(7), plain);
-    bent("JPEG inside", 30, DWORD(BI_JPEG), plain);
-    {
-        BmpBuilder b = Rle(8, rle8);
-        b.info.biClrUsed = 256;  // the file holds 256, the stream needs them
-        std::vector<uint8_t> bytes = b.Bytes();
-        bytes.resize(14 + 40 + 100);
-        add("palette past the end", bytes, false);
-        b.info.biClrUsed = 0x40000001;
-        add("palette count absurd", b.Bytes(), false);
-    }
-    auto rle = [&](const char* name, int bits, std::vector<uint8_t> stream) {
-        add(name, Rle(bits, std::move(stream)).Bytes(), false);
-    };
-    rle("RLE8 run past the row", 8, {9, 1, 0, 1});
-    rle("RLE8 rows past the image", 8, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 1, 0, 1});
-    rle("RLE8 delta past the image", 8, {0, 2, 0, 9, 1, 1, 0, 1});
-    rle("RLE8 literal past the row", 8, {0, 10, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 0, 1});
-    rle("RLE8 literal past the data", 8, {0, 6, 1, 2});
-    rle("RLE4 run past the row", 4, {9, 0x11, 0, 1});
-    bent("RLE top-down", 22, LONG(-4), Rle(8, rle8).Bytes());
+    std::vector<uint8_t> cutPalette = Rle(8, rle8).Bytes();
+    cutPalette.resize(14 + 40 + 100);  // 25 of the 256 colours the stream may use
+    add("palette past the end", cutPalette, false);
+    add("RLE8 run past the row", Rle(8, {9, 1, 0, 1}).Bytes(), false);
+    add("RLE8 literal past the data", Rle(8, {0, 6, 1, 2}).Bytes(), false);
     bent("RLE size past the end", 34, DWORD(0x10000), Rle(8, rle8).Bytes());
     {
         // Ends at once: only the pixel limit stands between it and 4 GB.
@@ -194,11 +163,8 @@ std::vector<BitmapCase> DamagedJpegsAndGifs(const std::vector<uint8_t>& jpeg, co
     const size_t sof = find(jpeg, {0xFF, 0xC0}), sos = find(jpeg, {0xFF, 0xDA}), image = find(gif, {0x2C, 0, 0, 0, 0});
     return {
         {"cut.jpg", cut(jpeg, sos + 12)},
-        {"half.jpg", cut(jpeg, jpeg.size() / 2)},
         {"huge.jpg", bent(jpeg, sof + 5, {0xFF, 0xF0, 0xFF, 0xF0})},
-        {"zero.jpg", bent(jpeg, sof + 5, {0, 0})},
         {"cut.gif", cut(gif, image + 10)},
-        {"half.gif", cut(gif, gif.size() / 2)},
         {"screen.gif", bent(gif, 6, {0xFF, 0xFF, 0xFF, 0xFF})},
         {"huge.gif", bent(gif, image + 5, {0xFF, 0xFF, 0xFF, 0xFF})},
         {"outside.gif", bent(gif, image + 1, {0xF0, 0xFF, 0xF0, 0xFF})},

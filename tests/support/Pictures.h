@@ -37,13 +37,15 @@ struct BitmapCase {
     std::vector<uint8_t> bytes;
     bool sound = false;
 };
-// One bent header field per case (offsets, heights, palettes, RLE streams,
-// sizes that overflow), with sound bitmaps of each kind beside them.
+// One bent header field per case, the hardest of each kind (an offset, a
+// header, a palette and an RLE stream past the end, sizes that overflow),
+// with sound bitmaps of each kind beside them.
 std::vector<BitmapCase> BitmapHeaderCases();
 // The same kinds of damage in a JPEG and a GIF made from `jpeg` and `gif`
-// (whole pictures): cut after the headers and at half, sizes bent to absurd
-// or zero, a GIF image placed far outside its screen.  Names end in .jpg or
-// .gif; the order is fixed, so callers may pair them with expectations.
+// (whole pictures): cut after the headers, sizes bent to absurd, a GIF's
+// screen bent to absurd and its image placed far outside it.  Names end in
+// .jpg or .gif; the order is fixed, so callers may pair them with
+// expectations.
 std::vector<BitmapCase> DamagedJpegsAndGifs(const std::vector<uint8_t>& jpeg, const std::vector<uint8_t>& gif);
 
 }  // namespace tpx::test
