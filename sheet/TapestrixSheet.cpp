@@ -56,11 +56,13 @@ void SetFontOnChildren(HWND parent, HFONT font)
         ::SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
 }
 
-// A page's frames draw their captions for the sheet's monitor, which need not
-// be the one the screen's point sizes are made for.
-void SetCaptionDpi(HWND page, UINT dpi)
+// A page's controls in the sheet's font, and its frames' captions for the
+// sheet's monitor, which need not be the one the screen's point sizes are
+// made for.
+void ApplyLookToPage(HWND page, HFONT font, UINT dpi)
 {
     for (HWND child = ::GetWindow(page, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        ::SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
         if (auto* frame = dynamic_cast<CCaptionFrame*>(CWnd::FromHandlePermanent(child)))
             frame->SetDpi(dpi);
     }
@@ -302,10 +304,8 @@ void CTapestrixSheet::OnDpiChanged(UINT dpi, const RECT* suggested)
     HFONT font = m_fontSheet.GetSafeHandle();
     SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     SetFontOnChildren(m_hWnd, font);
-    for (int i = 0; i < GetPageCount(); ++i) {
-        SetFontOnChildren(GetPage(i)->GetSafeHwnd(), font);
-        SetCaptionDpi(GetPage(i)->GetSafeHwnd(), m_nDpi);
-    }
+    for (int i = 0; i < GetPageCount(); ++i)
+        ApplyLookToPage(GetPage(i)->GetSafeHwnd(), font, m_nDpi);
     if (HWND tab = GetDlgItem(kTabControlId))
         ::SendMessageA(tab, TCM_SETITEMSIZE, 0, MAKELPARAM(ScaleForDpi(130, m_nDpi), ScaleForDpi(30, m_nDpi)));
     SetTabIcons();
@@ -338,8 +338,7 @@ void CTapestrixSheet::OnPageCreated(CPropertyPage* page)
     const UINT laidOut = GetWindowDpi(hwnd);
     if (laidOut && laidOut != m_nDpi)
         ScaleChildren(hwnd, static_cast<int>(m_nDpi), static_cast<int>(laidOut));
-    SetFontOnChildren(hwnd, m_fontSheet.GetSafeHandle());
-    SetCaptionDpi(hwnd, m_nDpi);
+    ApplyLookToPage(hwnd, m_fontSheet.GetSafeHandle(), m_nDpi);
 }
 
 BOOL CTapestrixSheet::PreTranslateMessage(MSG* msg)
